@@ -1,0 +1,56 @@
+#include "rights/Velmar_CenterUtils.h"
+
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+std::string FormatCode(DWORD code) {
+  if (code == 0) return "A Win32 API function failed";
+  return "Win32 Error.  Code: " + std::to_string(code) + ".\n" + SystemErrorText(code);
+}
+
+}  // namespace
+
+EWin32Error::EWin32Error(DWORD code) : Exception(FormatCode(code)), code_(code) {}
+
+std::string SystemErrorText(DWORD code) {
+  char buffer[256];
+  DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY, nullptr,
+                                code, 0, buffer, sizeof buffer, nullptr);
+  if (length > sizeof buffer) length = 0;
+  std::string text(buffer, length);
+  while (!text.empty()) {
+    unsigned char last = static_cast<unsigned char>(text.back());
+    if (last <= ' ' || last == '.')
+      text.pop_back();
+    else
+      break;
+  }
+  return text;
+}
+
+std::string Win32ErrorMessage(DWORD code) { return FormatCode(code); }
+
+std::string LastWin32ErrorMessage() { return FormatCode(GetLastError()); }
+
+void RaiseLastWin32Error() { throw EWin32Error(GetLastError()); }
+
+PSID CloneSid(PSID sid, DWORD& length) {
+  length = 0;
+  if (sid == nullptr) return nullptr;
+  if (!IsValidSid(sid)) RaiseLastWin32Error();
+  DWORD size = GetLengthSid(sid);
+  void* block = std::malloc(size);
+  if (block == nullptr) throw EWin32Error(ERROR_NOT_ENOUGH_MEMORY);
+  std::memcpy(block, sid, size);
+  length = size;
+  return block;
+}
+
+PSID CloneSid(PSID sid) {
+  DWORD length = 0;
+  return CloneSid(sid, length);
+}
+
+void FreeSidBlock(PSID block) { std::free(block); }

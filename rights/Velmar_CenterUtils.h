@@ -1,0 +1,60 @@
+// Shared services: the exception types, the system error convention and
+// copies of SIDs.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+#include "platform/win32api.h"
+
+// A plain exception with a message.
+class Exception : public std::runtime_error {
+ public:
+  explicit Exception(const std::string& message) : std::runtime_error(message) {}
+  std::string Message() const { return what(); }
+};
+
+// The silent abort: unwinds the current operation and is never shown.
+class EAbort : public Exception {
+ public:
+  EAbort() : Exception("Operation aborted") {}
+};
+
+// A text that could not be converted (a malformed SID text, for instance).
+class EConvertError : public Exception {
+ public:
+  using Exception::Exception;
+};
+
+// A failed system call. The message is "Win32 Error.  Code: %d.\n%s" with
+// the system's text for the code, or "A Win32 API function failed" for 0.
+class EWin32Error : public Exception {
+ public:
+  explicit EWin32Error(DWORD code);
+  DWORD ErrorCode() const { return code_; }
+
+ private:
+  DWORD code_;
+};
+
+// The system's message text for a code (FormatMessageA, FROM_SYSTEM with
+// ARGUMENT_ARRAY, 256 bytes), trailing control characters, blanks and full
+// stops removed; empty when the system has no text.
+std::string SystemErrorText(DWORD code);
+
+// The message EWin32Error carries for a code.
+std::string Win32ErrorMessage(DWORD code);
+
+// The message EWin32Error would carry for the thread's last error; never raises.
+std::string LastWin32ErrorMessage();
+
+// Raises EWin32Error for the thread's last error.
+[[noreturn]] void RaiseLastWin32Error();
+
+// Copies a SID into a new block of exactly GetLengthSid bytes and gives its
+// length. An absent SID gives no block and length 0. A malformed SID raises
+// EWin32Error for the last error IsValidSid left. The caller owns the block
+// and releases it with FreeSidBlock.
+PSID CloneSid(PSID sid, DWORD& length);
+PSID CloneSid(PSID sid);
+void FreeSidBlock(PSID block);

@@ -1,0 +1,24 @@
+// Shared fixtures of the tests that run on the simulated network.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "platform/sim/SimNetwork.h"
+
+namespace tavrin::test {
+
+// A small network: this computer WS01 in domain CORP with controller DC01,
+// a member server, a workgroup computer, one that does not answer.
+sim::NetworkSpec SmallNetwork();
+
+// Installs SmallNetwork() (or a given one) before each test and runs the
+// program's start steps on it; undoes them afterwards.
+class SimTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  // Installs another network and runs the start steps again.
+  void Reinstall(const sim::NetworkSpec& spec);
+};
+
+}  // namespace tavrin::test
