@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "rights/Velmar_WinVer.h"
+#include "sid/Velmar_SidCenterCache.h"
 
 namespace tavrin {
 namespace {
@@ -17,7 +18,8 @@ void Nothing() {}
 // The steps in start order. Each unit that needs starting adds its pair here.
 const std::vector<Step>& Steps() {
   static const std::vector<Step> steps = {
-      {&WinVerStart, &Nothing},  // the version record
+      {&WinVerStart, &Nothing},        // the version record
+      {&SidCacheStart, &SidCacheEnd},  // the SID lookup cache, empty
   };
   return steps;
 }

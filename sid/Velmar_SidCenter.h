@@ -162,7 +162,7 @@ class TvmSidCenter : public TComponent {
   TvmWellKnownSid Recognise() const;
   void LookupName();
   void LookupSid();
-  std::string SystemNameOf() const;
+  LPCSTR SystemName() const;
 
   std::string server_;
   TvmSidSource source_ = ssNone;
