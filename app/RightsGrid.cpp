@@ -84,6 +84,8 @@ TGridHeader::TGridHeader(Qt::Orientation orientation, QWidget* parent)
   setHighlightSections(false);
   setSectionResizeMode(QHeaderView::Fixed);
   setMinimumSectionSize(1);
+  // Beyond the last row or column the grid shows its own background.
+  viewport()->setBackgroundRole(QPalette::Base);
 }
 
 void TGridHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
