@@ -13,9 +13,9 @@ TEST(RightsCatalogue, PolicyNameLookupIsExact) {
   EXPECT_EQ(static_cast<int>(*backup), 15);
   EXPECT_EQ(TvmPrivileges{spBackup}.Mask(), 0x8000u);
 
-  for (const char* miss : {"sebackupprivilege", "SeBackupPrivilege ", " SeBackupPrivilege",
-                           "SeRemoteInteractiveLogonRight", "", "SeSystemTimePrivilege",
-                           "SeCreatePageFilePrivilege"})
+  for (const char* miss :
+       {"sebackupprivilege", "SeBackupPrivilege ", " SeBackupPrivilege",
+        "SeRemoteInteractiveLogonRight", "", "SeSystemTimePrivilege", "SeCreatePageFilePrivilege"})
     EXPECT_FALSE(PrivilegeFromPolicyName(miss).has_value()) << '"' << miss << '"';
   EXPECT_EQ(PrivilegeFromPolicyName("SeSystemtimePrivilege"), spSystemTyme);
   EXPECT_EQ(PrivilegeFromPolicyName("SeCreatePagefilePrivilege"), spCreatePageFile);

@@ -28,9 +28,11 @@ TEST_F(SystemServicesSim, FamilyCheckFollowsThePlatformIdentifier) {
 
 TEST_F(SystemServicesSim, MessagesUseTheWindowsTexts) {
   EXPECT_EQ(EWin32Error(5).Message(), "Win32 Error.  Code: 5.\nAccess is denied");
-  EXPECT_EQ(EWin32Error(1332).Message(),
-            "Win32 Error.  Code: 1332.\nNo mapping between account names and security IDs was done");
-  EXPECT_EQ(EWin32Error(1722).Message(), "Win32 Error.  Code: 1722.\nThe RPC server is unavailable");
+  EXPECT_EQ(
+      EWin32Error(1332).Message(),
+      "Win32 Error.  Code: 1332.\nNo mapping between account names and security IDs was done");
+  EXPECT_EQ(EWin32Error(1722).Message(),
+            "Win32 Error.  Code: 1722.\nThe RPC server is unavailable");
   // A network code has no system text with these flags.
   EXPECT_EQ(EWin32Error(2453).Message(), "Win32 Error.  Code: 2453.\n");
 }
