@@ -158,6 +158,56 @@ TEST_F(AccountRights, FailedEnumerationKeepsThePolicyOpenAndIsNotRemembered) {
   EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), 1u);
 }
 
+// A commit never writes from rights it could not read: with an empty
+// desired state it would otherwise find nothing to revoke and succeed.
+TEST_F(AccountRights, CommitAfterAFailedReadWritesNothing) {
+  sim::FailEnumeration("LsaEnumerateAccountRights", "SRV01", 0xC000009A);
+  Point(kAdmins, "SRV01");  // holds SeBackupPrivilege
+  arc_->CurrentPrivileges();
+  arc_->SetNewPrivileges({});
+  arc_->SetNewAdditional({});
+  EXPECT_FALSE(arc_->Committed());
+  try {
+    arc_->Commit();
+    FAIL() << "the commit did not fail";
+  } catch (const EWin32Error& e) {
+    EXPECT_EQ(e.ErrorCode(), ERROR_NO_SYSTEM_RESOURCES);
+  }
+  EXPECT_EQ(arc_->LastStatus(), STATUS_INSUFFICIENT_RESOURCES);
+  EXPECT_EQ(Writes(), 0u);
+  EXPECT_EQ(sim::OpenPolicyHandles(), 0u);
+  EXPECT_EQ(sim::RightsOf("SRV01", kAdmins), Names{"SeBackupPrivilege"});
+  // Once the LSA answers, the same commit goes through.
+  sim::ClearFaults();
+  arc_->Commit();
+  EXPECT_TRUE(sim::RightsOf("SRV01", kAdmins).empty());
+  EXPECT_TRUE(arc_->Committed());
+}
+
+// A SID the SID center cannot produce makes a failed read, reported as one.
+TEST_F(AccountRights, SidCenterFailureIsAFailedRead) {
+  Point(kAdmins, "WS01");
+  EXPECT_FALSE(arc_->CurrentPrivileges().Empty());
+  ASSERT_EQ(arc_->LastStatus(), 0);
+  sc_->SetUserName("nosuchuser");  // GetSid raises the silent abort
+  sim::ClearCalls();
+  TvmPrivileges read{spDebug};
+  EXPECT_NO_THROW(read = arc_->CurrentPrivileges());
+  EXPECT_TRUE(read.Empty());
+  EXPECT_TRUE(arc_->CurrentAdditional().empty());
+  EXPECT_NE(arc_->LastStatus(), 0);
+  EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), 0u);
+  arc_->SetNewPrivileges({});
+  EXPECT_FALSE(arc_->Committed());
+  EXPECT_THROW(arc_->Commit(), Exception);
+  EXPECT_EQ(Writes(), 0u);
+  // Back to the account read before: read again, not an emptied cache.
+  std::vector<BYTE> admins = SidBytes(kAdmins);
+  sc_->SetSid(admins.data());
+  EXPECT_TRUE(arc_->CurrentPrivileges().Contains(spRestore));
+  EXPECT_EQ(arc_->LastStatus(), 0);
+}
+
 TEST_F(AccountRights, FailedOpenGivesTheStatusAndTriesAgain) {
   struct Case {
     const char* computer;
