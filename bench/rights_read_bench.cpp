@@ -137,22 +137,27 @@ void BM_BarePlatformCalls(benchmark::State& state) {
 BENCHMARK(BM_RightsCenter)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_BarePlatformCalls)->Unit(benchmark::kMillisecond);
 
-// Keeps the time per pass of each benchmark for the summary.
+// Keeps the wall and CPU time per pass of each benchmark for the summary.
 class SummaryReporter : public benchmark::ConsoleReporter {
  public:
+  struct Times {
+    double real = 0, cpu = 0;
+  };
   void ReportRuns(const std::vector<Run>& runs) override {
     ConsoleReporter::ReportRuns(runs);
     for (const Run& run : runs)
       if (!run.error_occurred)
-        seconds_[run.run_name.function_name] = run.real_accumulated_time / double(run.iterations);
+        times_[run.run_name.function_name] = {run.real_accumulated_time / double(run.iterations),
+                                              run.cpu_accumulated_time / double(run.iterations)};
   }
-  double Seconds(const std::string& name) const {
-    auto found = seconds_.find(name);
-    return found == seconds_.end() ? 0 : found->second;
+  Times PerComputerMicroseconds(const std::string& name) const {
+    auto found = times_.find(name);
+    if (found == times_.end()) return {};
+    return {found->second.real / kComputers * 1e6, found->second.cpu / kComputers * 1e6};
   }
 
  private:
-  std::map<std::string, double> seconds_;
+  std::map<std::string, Times> times_;
 };
 
 }  // namespace
@@ -163,13 +168,17 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
 
-  const double center = reporter.Seconds("BM_RightsCenter") / kComputers * 1e6;
-  const double bare = reporter.Seconds("BM_BarePlatformCalls") / kComputers * 1e6;
-  std::printf("\nReading one account on %d simulated computers (latency 0):\n", kComputers);
-  std::printf("  rights center:         %8.2f us per computer, %.1f platform calls (%.1f LSA)\n",
-              center, gFigures["center"].callsPerComputer, gFigures["center"].lsaCallsPerComputer);
-  std::printf("  bare platform calls:   %8.2f us per computer, %.1f platform calls (%.1f LSA)\n",
-              bare, gFigures["bare"].callsPerComputer, gFigures["bare"].lsaCallsPerComputer);
-  if (bare > 0) std::printf("  ratio center / bare:   %8.2f\n", center / bare);
+  const auto center = reporter.PerComputerMicroseconds("BM_RightsCenter");
+  const auto bare = reporter.PerComputerMicroseconds("BM_BarePlatformCalls");
+  std::printf("\nReading one account on %d simulated computers (latency 0), per computer:\n",
+              kComputers);
+  std::printf("  %-22s %9s %9s %16s %6s\n", "", "wall us", "CPU us", "platform calls", "LSA");
+  std::printf("  %-22s %9.2f %9.2f %16.1f %6.1f\n", "rights center", center.real, center.cpu,
+              gFigures["center"].callsPerComputer, gFigures["center"].lsaCallsPerComputer);
+  std::printf("  %-22s %9.2f %9.2f %16.1f %6.1f\n", "bare platform calls", bare.real, bare.cpu,
+              gFigures["bare"].callsPerComputer, gFigures["bare"].lsaCallsPerComputer);
+  if (bare.real > 0 && bare.cpu > 0)
+    std::printf("  %-22s %9.2f %9.2f\n", "ratio center / bare", center.real / bare.real,
+                center.cpu / bare.cpu);
   return 0;
 }
