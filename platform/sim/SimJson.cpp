@@ -202,10 +202,10 @@ NetworkSpec ParseNetworkJson(const std::string& text, const std::string& sourceN
       }
     }
     std::string what = e.what();
-    const size_t colon = what.rfind(": ");
-    if (colon != std::string::npos) what = what.substr(colon + 2);
+    const size_t from = what.find("syntax error");
+    what = from == std::string::npos ? "syntax error: " + what : what.substr(from);
     throw NetworkDescriptionError(sourceName + ": line " + std::to_string(line) + ", column " +
-                                  std::to_string(column) + ": syntax error: " + what);
+                                  std::to_string(column) + ": " + what);
   }
   NetworkSpec spec;
   try {

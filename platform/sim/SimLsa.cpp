@@ -16,7 +16,9 @@ constexpr ACCESS_MASK kGenericAll = 0x10000000;
 
 std::string UnicodeArg(const LSA_UNICODE_STRING* s) {
   if (s == nullptr || s->Buffer == nullptr || s->Length == 0) return {};
-  return Utf16ToUtf8(std::u16string_view(s->Buffer, s->Length / sizeof(WCHAR)));
+  std::u16string_view text(s->Buffer, s->Length / sizeof(WCHAR));
+  while (!text.empty() && text.back() == 0) text.remove_suffix(1);  // a counted terminator
+  return Utf16ToUtf8(text);
 }
 
 // The open policy a handle stands for, or null.

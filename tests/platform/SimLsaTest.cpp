@@ -63,6 +63,16 @@ TEST_F(SimLsa, OpenAndClose) {
   EXPECT_EQ(sim::OpenPolicyHandles(), before);
   EXPECT_EQ(LsaClose(local), STATUS_INVALID_HANDLE);
 
+  // The name is counted, not terminated: only Length characters are read.
+  std::u16string padded = u"SRV01XYZ";
+  LSA_UNICODE_STRING name = LsaString(padded);
+  name.Length = 5 * sizeof(WCHAR);
+  LSA_OBJECT_ATTRIBUTES attributes{};
+  attributes.Length = sizeof attributes;
+  ASSERT_EQ(LsaOpenPolicy(&name, &attributes, 0x810, &remote), STATUS_SUCCESS);
+  EXPECT_EQ(sim::Calls().back().target, "SRV01");
+  LsaClose(remote);
+
   LSA_HANDLE h = reinterpret_cast<LSA_HANDLE>(1);
   EXPECT_EQ(OpenPolicy(u"GHOST", h), RPC_NT_SERVER_UNAVAILABLE);
   EXPECT_EQ(h, nullptr);
