@@ -52,11 +52,11 @@ size_t Writes() {
 }
 
 // A network whose computers' policies are replaced for one SID.
-sim::NetworkSpec WithRights(sim::NetworkSpec spec, const std::string& computer,
+sim::NetworkSpec WithRights(sim::NetworkSpec network, const std::string& computer,
                             const std::string& sid, Names rights) {
-  for (sim::ComputerSpec& c : spec.computers)
+  for (sim::ComputerSpec& c : network.computers)
     if (c.name == computer) c.rights[sid] = std::move(rights);
-  return spec;
+  return network;
 }
 
 class AccountRights : public tavrin::test::SimTest {
