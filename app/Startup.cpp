@@ -2,7 +2,9 @@
 
 #include <vector>
 
+#include "rights/Velmar_LsaApi.h"
 #include "rights/Velmar_WinVer.h"
+#include "sid/Velmar_SidCenterCache.h"
 
 namespace tavrin {
 namespace {
@@ -17,7 +19,9 @@ void Nothing() {}
 // The steps in start order. Each unit that needs starting adds its pair here.
 const std::vector<Step>& Steps() {
   static const std::vector<Step> steps = {
-      {&WinVerStart, &Nothing},  // the version record
+      {&WinVerStart, &Nothing},        // the version record
+      {&LsaApiStart, &LsaApiEnd},      // the LSA policy functions
+      {&SidCacheStart, &SidCacheEnd},  // the SID lookup cache, empty
   };
   return steps;
 }
