@@ -84,8 +84,18 @@ TGridHeader::TGridHeader(Qt::Orientation orientation, QWidget* parent)
   setHighlightSections(false);
   setSectionResizeMode(QHeaderView::Fixed);
   setMinimumSectionSize(1);
+}
+
+void TGridHeader::paintEvent(QPaintEvent* event) {
+  QHeaderView::paintEvent(event);
   // Beyond the last row or column the grid shows its own background.
-  viewport()->setBackgroundRole(QPalette::Base);
+  const int last = count() - 1;
+  const int end = last < 0 ? 0 : sectionViewportPosition(last) + sectionSize(last);
+  const QRect area = viewport()->rect();
+  const QRect beyond = orientation() == Qt::Vertical
+                           ? QRect(area.left(), end, area.width(), area.bottom() - end + 1)
+                           : QRect(end, area.top(), area.right() - end + 1, area.height());
+  if (beyond.isValid()) QPainter(viewport()).fillRect(beyond, palette().brush(QPalette::Base));
 }
 
 void TGridHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {

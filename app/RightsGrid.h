@@ -31,6 +31,7 @@ class TGridHeader : public QHeaderView {
   explicit TGridHeader(Qt::Orientation orientation, QWidget* parent = nullptr);
 
  protected:
+  void paintEvent(QPaintEvent* event) override;
   void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
 };
 

@@ -20,7 +20,6 @@ void StyleVelmarLink(QLabel* label) {
   palette.setColor(QPalette::WindowText, Qt::blue);
   label->setPalette(palette);
   label->setAutoFillBackground(false);
-  label->setAttribute(Qt::WA_TranslucentBackground);
   label->setCursor(Qt::PointingHandCursor);
 }
 

@@ -43,6 +43,7 @@ class MainWindow : public ::testing::Test {
   }
   void Show() {
     form->show();
+    form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
   }
   TRightsGrid& Grid() { return *form->GrRights; }
