@@ -169,7 +169,7 @@ TTavrinForm::TTavrinForm(QWidget* parent) : QMainWindow(parent) {
 TTavrinForm::~TTavrinForm() = default;
 
 void TTavrinForm::CreateActions() {
-  struct Spec {
+  struct ActionDesign {
     QAction* TTavrinForm::*member;
     const char* name;
     const char* category;
@@ -179,7 +179,7 @@ void TTavrinForm::CreateActions() {
     bool enabled;
     void (TTavrinForm::*handler)();
   };
-  static const Spec specs[] = {
+  static const ActionDesign designs[] = {
       {&TTavrinForm::aAdd, "aAdd", "Computer", "&Add computer...",
        "Add computer name \r\nto the list of computers", 0, true, &TTavrinForm::aAddExecute},
       {&TTavrinForm::aRemove, "aRemove", "Computer", "&Remove computer",
@@ -200,16 +200,16 @@ void TTavrinForm::CreateActions() {
       {&TTavrinForm::aAbout, "aAbout", "Help", "&About", "About the Tavrin", 8, true,
        &TTavrinForm::aAboutExecute},
   };
-  for (const Spec& spec : specs) {
+  for (const ActionDesign& design : designs) {
     auto* action =
-        new QAction(tavrin::ActionImage(spec.image), QString::fromLatin1(spec.caption), this);
-    action->setObjectName(QLatin1String(spec.name));
-    action->setProperty("category", QLatin1String(spec.category));
-    action->setEnabled(spec.enabled);
+        new QAction(tavrin::ActionImage(design.image), QString::fromLatin1(design.caption), this);
+    action->setObjectName(QLatin1String(design.name));
+    action->setProperty("category", QLatin1String(design.category));
+    action->setEnabled(design.enabled);
     action->setIconVisibleInMenu(true);
-    hints_.insert(action, QString::fromLatin1(spec.hint));
-    connect(action, &QAction::triggered, this, spec.handler);
-    this->*spec.member = action;
+    hints_.insert(action, QString::fromLatin1(design.hint));
+    connect(action, &QAction::triggered, this, design.handler);
+    this->*design.member = action;
     Actions.append(action);
   }
 }
