@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "rights/Velmar_LsaApi.h"
 #include "rights/Velmar_WinVer.h"
 #include "sid/Velmar_SidCenterCache.h"
 
@@ -19,6 +20,7 @@ void Nothing() {}
 const std::vector<Step>& Steps() {
   static const std::vector<Step> steps = {
       {&WinVerStart, &Nothing},        // the version record
+      {&LsaApiStart, &LsaApiEnd},      // the LSA policy functions
       {&SidCacheStart, &SidCacheEnd},  // the SID lookup cache, empty
   };
   return steps;

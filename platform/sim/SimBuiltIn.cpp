@@ -143,7 +143,7 @@ NetworkSpec BuiltInNetwork() {
       .Computer("WH-PC02", Role::Workstation, "WAREHOUSE")
       .MachineSid("S-1-5-21-1957994488-3530154932-2701346121")
       .User("кладовщик", 1000);
-  NetworkSpec spec = b.Build();
+  NetworkSpec description = b.Build();
 
   const std::string svcBackup = Rid(kDomainSid, 1110);
   const std::string svcSql = Rid(kDomainSid, 1111);
@@ -152,7 +152,7 @@ NetworkSpec BuiltInNetwork() {
   const std::string deletedUser = Rid(kDomainSid, 1099);  // an account deleted long ago
   const std::string oldTrust = "S-1-5-21-3623811015-3361044348-30300820-1013";  // a retired domain
 
-  for (ComputerSpec& c : spec.computers) {
+  for (ComputerSpec& c : description.computers) {
     if (c.role == Role::DomainController) {
       ControllerDefaults(c);
       Grant(c, "SeBackupPrivilege", {backupAdmins});
@@ -168,7 +168,7 @@ NetworkSpec BuiltInNetwork() {
     }
   }
   auto computer = [&](const char* name) -> ComputerSpec& {
-    for (ComputerSpec& c : spec.computers)
+    for (ComputerSpec& c : description.computers)
       if (c.name == name) return c;
     throw NetworkDescriptionError(std::string("built-in network: no ") + name);
   };
@@ -193,7 +193,7 @@ NetworkSpec BuiltInNetwork() {
   ComputerSpec& wh1 = computer("WH-PC01");
   Grant(wh1, "SeBatchLogonRight", {Rid(wh1.machineSid, 1001)});
   Grant(wh1, "SeShutdownPrivilege", {kGuests});
-  return spec;
+  return description;
 }
 
 }  // namespace tavrin::sim

@@ -113,18 +113,18 @@ NetworkSpec FromJson(const json& root) {
       root, "",
       {"thisComputer", "platformId", "majorVersion", "minorVersion", "buildNumber", "currentUser",
        "browserAnswers", "latencyMs", "domains", "computers", "comment"});
-  NetworkSpec spec;
-  spec.thisComputer = String(root, "", "thisComputer", true);
-  spec.platformId = Unsigned(root, "", "platformId", false, spec.platformId);
-  spec.majorVersion = Unsigned(root, "", "majorVersion", false, spec.majorVersion);
-  spec.minorVersion = Unsigned(root, "", "minorVersion", false, spec.minorVersion);
-  spec.buildNumber = Unsigned(root, "", "buildNumber", false, spec.buildNumber);
-  spec.currentUser = String(root, "", "currentUser", false);
-  spec.browserAnswers = Bool(root, "", "browserAnswers", true);
+  NetworkSpec description;
+  description.thisComputer = String(root, "", "thisComputer", true);
+  description.platformId = Unsigned(root, "", "platformId", false, description.platformId);
+  description.majorVersion = Unsigned(root, "", "majorVersion", false, description.majorVersion);
+  description.minorVersion = Unsigned(root, "", "minorVersion", false, description.minorVersion);
+  description.buildNumber = Unsigned(root, "", "buildNumber", false, description.buildNumber);
+  description.currentUser = String(root, "", "currentUser", false);
+  description.browserAnswers = Bool(root, "", "browserAnswers", true);
   if (auto it = root.find("latencyMs"); it != root.end()) {
     if (!it->is_number() || it->get<double>() < 0 || it->get<double>() > 60000)
       Bad("latencyMs", "expected a number of milliseconds from 0 to 60000, found " + it->dump());
-    spec.latency = std::chrono::microseconds(static_cast<int64_t>(it->get<double>() * 1000));
+    description.latency = std::chrono::microseconds(static_cast<int64_t>(it->get<double>() * 1000));
   }
   const json& domains = List(root, "", "domains");
   for (size_t i = 0; i < domains.size(); ++i) {
@@ -134,7 +134,7 @@ NetworkSpec FromJson(const json& root) {
     d.name = String(domains[i], path, "name", true);
     d.workgroup = Bool(domains[i], path, "workgroup", false);
     d.listed = Bool(domains[i], path, "listed", true);
-    spec.domains.push_back(d);
+    description.domains.push_back(d);
   }
   const json& computers = List(root, "", "computers");
   for (size_t i = 0; i < computers.size(); ++i) {
@@ -178,9 +178,9 @@ NetworkSpec FromJson(const json& root) {
         c.rights[r.key()] = names;
       }
     }
-    spec.computers.push_back(std::move(c));
+    description.computers.push_back(std::move(c));
   }
-  return spec;
+  return description;
 }
 
 }  // namespace
@@ -207,16 +207,16 @@ NetworkSpec ParseNetworkJson(const std::string& text, const std::string& sourceN
     throw NetworkDescriptionError(sourceName + ": line " + std::to_string(line) + ", column " +
                                   std::to_string(column) + ": " + what);
   }
-  NetworkSpec spec;
+  NetworkSpec description;
   try {
-    spec = FromJson(root);
-    ValidateNetwork(spec);
+    description = FromJson(root);
+    ValidateNetwork(description);
   } catch (const Problem& p) {
     throw NetworkDescriptionError(sourceName + ": " + p.path + ": " + p.text);
   } catch (const NetworkDescriptionError& e) {
     throw NetworkDescriptionError(sourceName + ": " + e.what());
   }
-  return spec;
+  return description;
 }
 
 NetworkSpec LoadNetworkFile(const std::string& path) {

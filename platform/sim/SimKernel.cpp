@@ -107,16 +107,16 @@ bool ExpandInserts(const std::string& in, DWORD flags, va_list* args, std::strin
       value = sequential[index - 1];
     }
     char piece[512];
-    const std::string spec = "%" + format;
+    const std::string description = "%" + format;
     if (format.find('s') != std::string::npos)
-      std::snprintf(piece, sizeof piece, spec.c_str(), reinterpret_cast<const char*>(value));
+      std::snprintf(piece, sizeof piece, description.c_str(), reinterpret_cast<const char*>(value));
     else if (format.find('l') != std::string::npos || format.find('I') != std::string::npos)
       std::snprintf(
           piece, sizeof piece,
           ("%" + std::string(format.back() == 'x' || format.back() == 'X' ? "llX" : "llu")).c_str(),
           static_cast<unsigned long long>(value));
     else
-      std::snprintf(piece, sizeof piece, spec.c_str(), static_cast<unsigned>(value));
+      std::snprintf(piece, sizeof piece, description.c_str(), static_cast<unsigned>(value));
     out += piece;
   }
   return true;
@@ -341,9 +341,9 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
   }
   auto lock = LockModel();
   const Model& m = TheState().model;
-  info->dwMajorVersion = m.spec.majorVersion;
-  info->dwMinorVersion = m.spec.minorVersion;
-  info->dwBuildNumber = m.spec.buildNumber;
+  info->dwMajorVersion = m.description.majorVersion;
+  info->dwMinorVersion = m.description.minorVersion;
+  info->dwBuildNumber = m.description.buildNumber;
   info->dwPlatformId = m.platformId;
   std::memset(info->szCSDVersion, 0, sizeof info->szCSDVersion);
   if (info->dwOSVersionInfoSize == kExSize) {

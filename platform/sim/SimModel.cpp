@@ -127,15 +127,15 @@ bool FindInDb(const AccountDb& db, const std::string& upperName, Resolved& out) 
 
 // ---------------------------------------------------------------- building
 
-void BuildModel(const NetworkSpec& spec, Model& m) {
+void BuildModel(const NetworkSpec& description, Model& m) {
   m = Model{};
-  m.spec = spec;
-  m.platformId = spec.platformId;
-  m.browserAnswers = spec.browserAnswers;
-  if (spec.latency.count() < 0) Fail("latency", "must not be negative");
+  m.description = description;
+  m.platformId = description.platformId;
+  m.browserAnswers = description.browserAnswers;
+  if (description.latency.count() < 0) Fail("latency", "must not be negative");
 
-  for (size_t i = 0; i < spec.domains.size(); ++i) {
-    const DomainSpec& ds = spec.domains[i];
+  for (size_t i = 0; i < description.domains.size(); ++i) {
+    const DomainSpec& ds = description.domains[i];
     const std::string path = "domains[" + std::to_string(i) + "]";
     if (ds.name.empty()) Fail(path + ".name", "missing name");
     if (ds.name.find('\\') != std::string::npos) Fail(path + ".name", "a name has no backslash");
@@ -151,8 +151,8 @@ void BuildModel(const NetworkSpec& spec, Model& m) {
 
   // Computers, their memberships and machine SIDs.
   std::unordered_map<std::string, std::string> sidOwner;  // machine SID -> path
-  for (size_t i = 0; i < spec.computers.size(); ++i) {
-    const ComputerSpec& cs = spec.computers[i];
+  for (size_t i = 0; i < description.computers.size(); ++i) {
+    const ComputerSpec& cs = description.computers[i];
     const std::string path = "computers[" + std::to_string(i) + "]";
     if (cs.name.empty()) Fail(path + ".name", "missing name");
     if (cs.name.find_first_of("\\/ ") != std::string::npos)
@@ -265,8 +265,8 @@ void BuildModel(const NetworkSpec& spec, Model& m) {
     addAccount(db, {"Guest", AccountKind::User, 501}, c.name, true);
     addAccount(db, {"None", AccountKind::GlobalGroup, 513}, c.name, true);
   }
-  for (size_t i = 0; i < spec.computers.size(); ++i) {
-    const ComputerSpec& cs = spec.computers[i];
+  for (size_t i = 0; i < description.computers.size(); ++i) {
+    const ComputerSpec& cs = description.computers[i];
     AccountDb& db = m.dbs[m.computers[i].db];
     for (size_t j = 0; j < cs.accounts.size(); ++j) {
       const AccountSpec& as = cs.accounts[j];
@@ -305,8 +305,8 @@ void BuildModel(const NetworkSpec& spec, Model& m) {
 
   // LSA policies.
   const auto& known = KnownRights();
-  for (size_t i = 0; i < spec.computers.size(); ++i) {
-    for (const auto& [sidText, rights] : spec.computers[i].rights) {
+  for (size_t i = 0; i < description.computers.size(); ++i) {
+    for (const auto& [sidText, rights] : description.computers[i].rights) {
       const std::string path = "computers[" + std::to_string(i) + "].rights[" + sidText + "]";
       SidBytes sid;
       if (!ParseSidText(sidText, sid)) Fail(path, "bad SID text " + Quote(sidText));
@@ -321,14 +321,14 @@ void BuildModel(const NetworkSpec& spec, Model& m) {
   }
 
   // This computer and the user running the program.
-  auto self = m.computerByName.find(UpperKey(spec.thisComputer));
-  if (spec.thisComputer.empty()) Fail("thisComputer", "missing name");
+  auto self = m.computerByName.find(UpperKey(description.thisComputer));
+  if (description.thisComputer.empty()) Fail("thisComputer", "missing name");
   if (self == m.computerByName.end())
-    Fail("thisComputer", Quote(spec.thisComputer) + " is not among computers");
+    Fail("thisComputer", Quote(description.thisComputer) + " is not among computers");
   m.thisComputer = self->second;
   const Computer& here = m.computers[m.thisComputer];
   std::string user =
-      spec.currentUser.empty() ? m.dbs[here.db].name + "\\Administrator" : spec.currentUser;
+      description.currentUser.empty() ? m.dbs[here.db].name + "\\Administrator" : description.currentUser;
   // The token holds the user's SID whether or not a controller answers now.
   const size_t slash = user.find('\\');
   const std::string prefix = slash == std::string::npos ? "." : UpperKey(user.substr(0, slash));
@@ -436,7 +436,7 @@ std::unique_lock<std::mutex> LockModel() {
   std::unique_lock<std::mutex> lock(s.mutex);
   if (!s.installed) {
     BuildModel(BuiltInNetwork(), s.model);
-    s.latencyUs = s.model.spec.latency.count();
+    s.latencyUs = s.model.description.latency.count();
     s.installed = true;
   }
   return lock;

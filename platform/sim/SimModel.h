@@ -88,7 +88,7 @@ struct Domain {
 };
 
 struct Model {
-  NetworkSpec spec;  // as installed; answers, denial and policies live below
+  NetworkSpec description;  // as installed; answers, denial and policies live below
   std::vector<Computer> computers;
   std::unordered_map<std::string, int> computerByName;
   std::vector<Domain> domains;
@@ -103,7 +103,7 @@ struct Model {
 
 // Builds the model of a description; throws NetworkDescriptionError whose
 // text is "<field path>: <problem>".
-void BuildModel(const NetworkSpec& spec, Model& model);
+void BuildModel(const NetworkSpec& description, Model& model);
 
 // A name or SID as one computer's account lookups see it.
 struct Resolved {

@@ -259,7 +259,7 @@ NET_API_STATUS WINAPI NetServerEnum(LMCSTR servername, DWORD level, LPBYTE* bufp
     for (const Domain& d : m.domains)
       if (d.listed)
         entries.push_back({Utf8ToUtf16(d.name), SV_TYPE_DOMAIN_ENUM | SV_TYPE_NT,
-                           m.spec.majorVersion, m.spec.minorVersion});
+                           m.description.majorVersion, m.description.minorVersion});
   } else {
     // The browse list of one domain or workgroup: the primary one unless named.
     int which = here.domain;
@@ -271,7 +271,7 @@ NET_API_STATUS WINAPI NetServerEnum(LMCSTR servername, DWORD level, LPBYTE* bufp
     auto add = [&](const Computer& c) {
       const DWORD type = TypeOf(c);
       if (c.listed && (type & servertype) != 0)
-        entries.push_back({Utf8ToUtf16(c.name), type, m.spec.majorVersion, m.spec.minorVersion});
+        entries.push_back({Utf8ToUtf16(c.name), type, m.description.majorVersion, m.description.minorVersion});
     };
     if (which >= 0) {
       for (int k : m.domains[which].members) add(m.computers[k]);
@@ -341,7 +341,7 @@ NET_API_STATUS WINAPI NetServerGetInfo(LMSTR servername, DWORD level, LPBYTE* bu
   if (!Reachable(s.model, t.computer)) return ERROR_BAD_NETPATH;
   if (level != 100 && level != 101) return ERROR_INVALID_LEVEL;
   std::vector<Entry> one = {{Utf8ToUtf16(t.computer->name), TypeOf(*t.computer),
-                             s.model.spec.majorVersion, s.model.spec.minorVersion}};
+                             s.model.description.majorVersion, s.model.description.minorVersion}};
   *bufptr = Pack(s, level, one, 0, 1);
   return *bufptr ? NERR_Success : ERROR_NOT_ENOUGH_MEMORY;
 }

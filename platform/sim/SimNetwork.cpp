@@ -16,11 +16,11 @@ using namespace detail;
 NetworkBuilder::NetworkBuilder() = default;
 
 namespace {
-ComputerSpec& Last(NetworkSpec& spec, const char* what) {
-  if (spec.computers.empty())
+ComputerSpec& Last(NetworkSpec& description, const char* what) {
+  if (description.computers.empty())
     throw NetworkDescriptionError(std::string("NetworkBuilder: ") + what +
                                   " needs a computer started with Computer()");
-  return spec.computers.back();
+  return description.computers.back();
 }
 }  // namespace
 
@@ -99,15 +99,15 @@ NetworkSpec NetworkBuilder::Build() const { return spec_; }
 
 // ---------------------------------------------------------------- install
 
-void ValidateNetwork(const NetworkSpec& spec) {
+void ValidateNetwork(const NetworkSpec& description) {
   Model scratch;
-  BuildModel(spec, scratch);
+  BuildModel(description, scratch);
 }
 
-void Install(const NetworkSpec& spec) {
+void Install(const NetworkSpec& description) {
   Model model;
   try {
-    BuildModel(spec, model);
+    BuildModel(description, model);
   } catch (const NetworkDescriptionError& e) {
     throw NetworkDescriptionError(std::string("network description: ") + e.what());
   }
@@ -120,7 +120,7 @@ void Install(const NetworkSpec& spec) {
   s.enumFaults.clear();
   s.hiddenExports.clear();
   s.hiddenLibraries.clear();
-  s.latencyUs = spec.latency.count();
+  s.latencyUs = description.latency.count();
   s.calls.clear();
   s.callCounts.clear();
 }
@@ -134,19 +134,19 @@ NetworkSpec NetworkFromEnvironment() {
 NetworkSpec Current() {
   auto lock = LockModel();
   const Model& m = TheState().model;
-  NetworkSpec spec = m.spec;
-  spec.platformId = m.platformId;
-  spec.browserAnswers = m.browserAnswers;
-  spec.latency = std::chrono::microseconds(TheState().latencyUs.load());
-  for (size_t i = 0; i < spec.computers.size(); ++i) {
+  NetworkSpec description = m.description;
+  description.platformId = m.platformId;
+  description.browserAnswers = m.browserAnswers;
+  description.latency = std::chrono::microseconds(TheState().latencyUs.load());
+  for (size_t i = 0; i < description.computers.size(); ++i) {
     const Computer& c = m.computers[i];
-    spec.computers[i].answers = c.answers;
-    spec.computers[i].policyDenied = c.policyDenied;
-    spec.computers[i].rights.clear();
+    description.computers[i].answers = c.answers;
+    description.computers[i].policyDenied = c.policyDenied;
+    description.computers[i].rights.clear();
     for (const auto& [sid, rights] : c.policy)
-      if (!rights.empty()) spec.computers[i].rights[sid] = rights;
+      if (!rights.empty()) description.computers[i].rights[sid] = rights;
   }
-  return spec;
+  return description;
 }
 
 // ---------------------------------------------------------------- faults
@@ -200,10 +200,10 @@ void ClearFaults() {
   s.hiddenExports.clear();
   s.hiddenLibraries.clear();
   for (size_t i = 0; i < s.model.computers.size(); ++i) {
-    s.model.computers[i].answers = s.model.spec.computers[i].answers;
-    s.model.computers[i].policyDenied = s.model.spec.computers[i].policyDenied;
+    s.model.computers[i].answers = s.model.description.computers[i].answers;
+    s.model.computers[i].policyDenied = s.model.description.computers[i].policyDenied;
   }
-  s.model.browserAnswers = s.model.spec.browserAnswers;
+  s.model.browserAnswers = s.model.description.browserAnswers;
 }
 
 void HideExport(const std::string& dll, const std::string& name) {

@@ -103,7 +103,7 @@ class NetworkBuilder {
 
 // Installs a network, replacing the current one (faults, hidden exports,
 // latency and the call log are reset too). Throws NetworkDescriptionError.
-void Install(const NetworkSpec& spec);
+void Install(const NetworkSpec& description);
 // The built-in demonstration network.
 NetworkSpec BuiltInNetwork();
 // Reads a JSON description; throws NetworkDescriptionError naming the file.
@@ -116,7 +116,7 @@ NetworkSpec NetworkFromEnvironment();
 NetworkSpec Current();
 // Checks a description as Install would, without installing it. Throws
 // NetworkDescriptionError naming the field.
-void ValidateNetwork(const NetworkSpec& spec);
+void ValidateNetwork(const NetworkSpec& description);
 
 // ---------------------------------------------------------------- faults
 void SetAnswers(const std::string& computer, bool answers);

@@ -96,16 +96,16 @@ TEST(SimDescription, BuilderAndInstallRefuseBrokenNetworks) {
 }
 
 TEST(SimDescription, BuiltInNetworkIsABelievableOrganisation) {
-  const sim::NetworkSpec spec = sim::BuiltInNetwork();
-  sim::Install(spec);
-  EXPECT_GE(spec.computers.size(), 10u);
-  EXPECT_LE(spec.computers.size(), 15u);
-  EXPECT_GE(spec.latency, std::chrono::milliseconds(10));
-  EXPECT_LE(spec.latency, std::chrono::milliseconds(20));
+  const sim::NetworkSpec description = sim::BuiltInNetwork();
+  sim::Install(description);
+  EXPECT_GE(description.computers.size(), 10u);
+  EXPECT_LE(description.computers.size(), 15u);
+  EXPECT_GE(description.latency, std::chrono::milliseconds(10));
+  EXPECT_LE(description.latency, std::chrono::milliseconds(20));
   sim::SetLatency(std::chrono::microseconds(0));
 
   int silent = 0, denied = 0, controllers = 0, nonAscii = 0;
-  for (const auto& c : spec.computers) {
+  for (const auto& c : description.computers) {
     silent += !c.answers;
     denied += c.policyDenied;
     controllers += c.role == sim::Role::DomainController;
@@ -117,7 +117,7 @@ TEST(SimDescription, BuiltInNetworkIsABelievableOrganisation) {
   EXPECT_GE(controllers, 1);
   EXPECT_GT(nonAscii, 0);
   bool workgroup = false;
-  for (const auto& d : spec.domains) workgroup |= d.workgroup;
+  for (const auto& d : description.domains) workgroup |= d.workgroup;
   EXPECT_TRUE(workgroup);
 
   // This computer is a domain member; its domain answers the browser.
@@ -159,7 +159,7 @@ TEST(SimDescription, BuiltInNetworkIsABelievableOrganisation) {
                                        "SeTakeOwnershipPrivilege",
                                        "SeTcbPrivilege"};
   ASSERT_EQ(shown.size(), 27u);
-  for (const auto& c : spec.computers) {
+  for (const auto& c : description.computers) {
     if (!c.answers) continue;
     for (const auto& [sid, rights] : c.rights) {
       for (const auto& r : rights) outside |= !shown.count(r);
@@ -179,9 +179,9 @@ TEST(SimDescription, BuiltInNetworkIsABelievableOrganisation) {
 }
 
 TEST(SimDescription, ExampleFileLoadsAndRuns) {
-  const sim::NetworkSpec spec =
+  const sim::NetworkSpec description =
       sim::LoadNetworkFile(TAVRIN_SOURCE_DIR "/docs/examples/small-network.json");
-  sim::Install(spec);
+  sim::Install(description);
   sim::SetLatency(std::chrono::microseconds(0));
   char name[16];
   DWORD size = sizeof name;

@@ -43,9 +43,9 @@ void SimTest::SetUp() { Reinstall(SmallNetwork()); }
 
 void SimTest::TearDown() { RunEndSteps(); }
 
-void SimTest::Reinstall(const sim::NetworkSpec& spec) {
+void SimTest::Reinstall(const sim::NetworkSpec& description) {
   RunEndSteps();
-  sim::Install(spec);
+  sim::Install(description);
   RunStartSteps();
 }
 

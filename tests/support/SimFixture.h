@@ -18,7 +18,7 @@ class SimTest : public ::testing::Test {
   void SetUp() override;
   void TearDown() override;
   // Installs another network and runs the start steps again.
-  void Reinstall(const sim::NetworkSpec& spec);
+  void Reinstall(const sim::NetworkSpec& description);
 };
 
 }  // namespace tavrin::test
