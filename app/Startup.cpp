@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "pickers/Velmar_Net.h"
 #include "rights/Velmar_WinVer.h"
 
 namespace tavrin {
@@ -17,7 +18,8 @@ void Nothing() {}
 // The steps in start order. Each unit that needs starting adds its pair here.
 const std::vector<Step>& Steps() {
   static const std::vector<Step> steps = {
-      {&WinVerStart, &Nothing},  // the version record
+      {&WinVerStart, &Nothing},    // the version record
+      {&NetApiStart, &NetApiEnd},  // the network management functions (NT family only)
   };
   return steps;
 }
