@@ -4,6 +4,7 @@
 
 #include "pickers/Velmar_Net.h"
 #include "rights/Velmar_WinVer.h"
+#include "sid/Velmar_SidCenterCache.h"
 
 namespace tavrin {
 namespace {
@@ -18,8 +19,9 @@ void Nothing() {}
 // The steps in start order. Each unit that needs starting adds its pair here.
 const std::vector<Step>& Steps() {
   static const std::vector<Step> steps = {
-      {&WinVerStart, &Nothing},    // the version record
-      {&NetApiStart, &NetApiEnd},  // the network management functions (NT family only)
+      {&WinVerStart, &Nothing},        // the version record
+      {&NetApiStart, &NetApiEnd},      // the network management functions (NT family only)
+      {&SidCacheStart, &SidCacheEnd},  // the SID lookup cache, empty
   };
   return steps;
 }

@@ -1,0 +1,298 @@
+// The SID center's properties, its readiness marks and the name lookups.
+#include "sid/Velmar_SidCenter.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "rights/Velmar_CenterUtils.h"
+#include "sid/Velmar_SidCenterCache.h"
+
+TvmSidCenter::TvmSidCenter(TComponent* owner) : TComponent(owner) {}
+
+TvmSidCenter::~TvmSidCenter() { ReleaseSid(); }
+
+// ------------------------------------------------------------ marks
+
+void TvmSidCenter::Invalidate() {
+  errors_.clear();
+  stringReady_ = false;
+  explicitReady_ = false;
+  sidReady_ = false;
+  nameReady_ = false;
+  wellKnownReady_ = false;
+}
+
+void TvmSidCenter::MarkGivenForm() {
+  switch (source_) {
+    case ssName:
+      nameReady_ = true;
+      break;
+    case ssSID:
+      sidReady_ = true;
+      break;
+    case ssData:
+      explicitReady_ = true;
+      break;
+    case ssString:
+      stringReady_ = true;
+      break;
+    case ssWellKnown:
+      wellKnownReady_ = true;
+      break;
+    case ssNone:
+      break;
+  }
+}
+
+void TvmSidCenter::ReleaseSid() {
+  FreeSidBlock(sid_);
+  sid_ = nullptr;
+  sidLength_ = 0;
+}
+
+// ------------------------------------------------------------ writes
+
+void TvmSidCenter::SetSource(TvmSidSource value) {
+  Invalidate();
+  source_ = value;
+  MarkGivenForm();
+}
+
+void TvmSidCenter::SetServer(const std::string& value) {
+  server_ = value;
+  Invalidate();
+  MarkGivenForm();
+}
+
+void TvmSidCenter::SetDomain(const std::string& value) {
+  stringReady_ = false;
+  explicitReady_ = false;
+  sidReady_ = false;
+  wellKnownReady_ = false;
+  domain_ = value;
+  // The given form stays the given form: a SID, a text or a kind given
+  // before the domain is not lost, and a domain-relative kind is built again
+  // in the new domain.
+  MarkGivenForm();
+}
+
+void TvmSidCenter::SetUserName(const std::string& value) {
+  Invalidate();
+  userName_ = value;
+  nameReady_ = true;
+  source_ = ssName;
+}
+
+void TvmSidCenter::SetWellKnown(TvmWellKnownSid value) {
+  Invalidate();
+  wellKnown_ = value;
+  wellKnownReady_ = true;
+  source_ = value == wkOther ? ssNone : ssWellKnown;
+}
+
+void TvmSidCenter::SetSidString(const std::string& value) {
+  Invalidate();
+  sidString_ = value;
+  stringReady_ = true;
+  source_ = ssString;
+}
+
+void TvmSidCenter::SetSid(PSID value) {
+  Invalidate();
+  source_ = ssNone;
+  // Copy before releasing: the SID given may be this component's own block.
+  DWORD length = 0;
+  PSID copy = nullptr;
+  try {
+    copy = CloneSid(value, length);
+  } catch (...) {
+    ReleaseSid();
+    throw;
+  }
+  ReleaseSid();
+  sid_ = copy;
+  sidLength_ = length;
+  sidReady_ = true;
+  source_ = ssSID;
+}
+
+void TvmSidCenter::SetExplicit(const TvmSidExplicit& value) {
+  if (value.SubAuthorityCount > SID_MAX_SUB_AUTHORITIES) throw Exception("Too many SubAuthorities");
+  Invalidate();
+  explicit_ = value;
+  explicitReady_ = true;
+  source_ = ssData;
+}
+
+// ------------------------------------------------------------ reads
+
+std::string TvmSidCenter::SidString() {
+  if (!stringReady_) {
+    try {
+      EnsureExplicit();
+      FormatSidString();
+    } catch (const std::exception&) {
+      return std::string();
+    }
+  }
+  return sidString_;
+}
+
+std::string TvmSidCenter::Domain() {
+  if (!nameReady_) {
+    try {
+      EnsureExplicit();
+      ExplicitToSid();
+      LookupSid();
+    } catch (const std::exception&) {
+      return std::string();
+    }
+  }
+  return domain_;
+}
+
+std::string TvmSidCenter::UserName() {
+  if (!nameReady_) {
+    try {
+      EnsureExplicit();
+      ExplicitToSid();
+      LookupSid();
+    } catch (const std::exception&) {
+      return std::string();
+    }
+  }
+  return userName_;
+}
+
+TvmWellKnownSid TvmSidCenter::WellKnown() {
+  if (!wellKnownReady_) {
+    EnsureExplicit();
+    wellKnown_ = Recognise();
+    wellKnownReady_ = true;
+  }
+  return wellKnown_;
+}
+
+PSID TvmSidCenter::GetSid() {
+  if (!sidReady_) {
+    EnsureExplicit();
+    ExplicitToSid();
+    sidReady_ = true;
+  }
+  return sid_;
+}
+
+TvmSidExplicit TvmSidCenter::Explicit() {
+  EnsureExplicit();
+  return explicit_;
+}
+
+bool TvmSidCenter::SidStringStored() const { return source_ == ssString; }
+
+bool TvmSidCenter::DomainStored() const {
+  return source_ == ssName ||
+         (source_ == ssWellKnown && wellKnown_ >= wkAdmin && wellKnown_ <= wkGuestsGroup);
+}
+
+bool TvmSidCenter::UserNameStored() const { return source_ == ssName; }
+
+void TvmSidCenter::EnsureExplicit() {
+  if (explicitReady_) return;
+  switch (source_) {
+    case ssName:
+      LookupName();
+      SidToExplicit();
+      break;
+    case ssSID:
+      SidToExplicit();
+      break;
+    case ssString:
+      ParseSidString();
+      break;
+    case ssWellKnown:
+      BuildWellKnown();
+      break;
+    case ssNone:
+    case ssData:
+      break;
+  }
+  explicitReady_ = true;
+}
+
+// ------------------------------------------------------------ lookups
+
+// The system name of the lookups: none (this computer) when Server is empty.
+LPCSTR TvmSidCenter::SystemName() const { return server_.empty() ? nullptr : server_.c_str(); }
+
+void TvmSidCenter::LookupName() {
+  if (!nameReady_) throw Exception("Name is not ready");
+
+  std::string account;
+  if (domain_.empty() && userName_.empty()) {
+    char computer[65] = {};
+    DWORD size = 64;
+    if (!GetComputerNameA(computer, &size)) {
+      errors_.push_back(LastWin32ErrorMessage());
+      throw EAbort();
+    }
+    computer[64] = '\0';
+    account = computer;
+  } else if (domain_.empty()) {
+    account = ".\\" + userName_;
+  } else if (userName_.empty()) {
+    account = domain_;
+  } else {
+    account = domain_ + "\\" + userName_;
+  }
+
+  ReleaseSid();
+  LPCSTR systemName = SystemName();
+
+  char referencedDomain[65] = {};
+  DWORD domainSize = 64;
+  SID_NAME_USE use = SidTypeUnknown;
+  sidLength_ = 0;
+  BOOL ok = LookupAccountNameCached(systemName, account.c_str(), nullptr, &sidLength_,
+                                    referencedDomain, &domainSize, &use);
+  if (ok || GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
+    errors_.push_back(LastWin32ErrorMessage());
+    sidLength_ = 0;
+    throw EAbort();
+  }
+
+  const DWORD needed = sidLength_;
+  sid_ = std::malloc(needed > 0 ? needed : 1);
+  if (sid_ == nullptr) {
+    sidLength_ = 0;
+    throw EWin32Error(ERROR_NOT_ENOUGH_MEMORY);
+  }
+  domainSize = 64;
+  ok = LookupAccountNameCached(systemName, account.c_str(), sid_, &sidLength_, referencedDomain,
+                               &domainSize, &use);
+  if (!ok) {
+    errors_.push_back(LastWin32ErrorMessage());
+    ReleaseSid();
+    throw EAbort();
+  }
+  sidLength_ = needed;
+  sidReady_ = true;
+}
+
+void TvmSidCenter::LookupSid() {
+  if (!sidReady_) throw Exception("SID is not ready");
+  if (nameReady_) return;
+  if (sid_ == nullptr) throw EAbort();
+
+  char name[129] = {};
+  char domain[65] = {};
+  DWORD nameSize = 128;
+  DWORD domainSize = 64;
+  SID_NAME_USE use = SidTypeUnknown;
+  if (!LookupAccountSidA(SystemName(), sid_, name, &nameSize, domain, &domainSize, &use))
+    throw EAbort();
+  name[128] = '\0';
+  domain[64] = '\0';
+  userName_ = name;
+  domain_ = domain;
+  nameReady_ = true;
+}
