@@ -1,13 +1,13 @@
 #include "pickers/Velmar_Net.h"
 
 #include <array>
-#include <unordered_map>
+#include <string_view>
 
 #include "rights/Velmar_WinVer.h"
 
 namespace {
 
-const std::vector<std::string> kNames = {
+constexpr std::string_view kNames[] = {
     "NetServerGetInfo",
     "NetServerSetInfo",
     "NetShareGetInfo",
@@ -50,7 +50,6 @@ const std::vector<std::string> kNames = {
     "NetGetDCName",
     "NetGetAnyDCName",
     "I_NetLogonControl",
-    "I_NetLogonControl2",
     "NetEnumerateTrustedDomains",
     "NetApiBufferAllocate",
     "NetApiBufferFree",
@@ -77,16 +76,25 @@ const std::vector<std::string> kNames = {
     "NetFileGetInfo",
 };
 
-// Slots of the seven functions the program calls, by their index in kNames.
+// The position of a name in kNames.
+constexpr size_t SlotOf(std::string_view name) {
+  for (size_t i = 0; i < std::size(kNames); ++i)
+    if (kNames[i] == name) return i;
+  return std::size(kNames);
+}
+
+// Slots of the seven functions the program calls.
 enum Slot : size_t {
-  kServerGetInfo = 0,
-  kUserEnum = 7,
-  kGroupEnum = 19,
-  kLocalGroupEnum = 28,
-  kGetAnyDCName = 40,
-  kApiBufferFree = 45,
-  kServerEnum = 49,
+  kServerGetInfo = SlotOf("NetServerGetInfo"),
+  kUserEnum = SlotOf("NetUserEnum"),
+  kGroupEnum = SlotOf("NetGroupEnum"),
+  kLocalGroupEnum = SlotOf("NetLocalGroupEnum"),
+  kGetAnyDCName = SlotOf("NetGetAnyDCName"),
+  kApiBufferFree = SlotOf("NetApiBufferFree"),
+  kServerEnum = SlotOf("NetServerEnum"),
 };
+static_assert(std::size(kNames) == 66);
+static_assert(kApiBufferFree == 44 && kServerEnum == 48);
 
 // Written only by the start and end steps, before and after every window or
 // thread; read without a lock in between.
@@ -101,7 +109,10 @@ Fn Entry(Slot slot) {
 
 }  // namespace
 
-const std::vector<std::string>& NetApiNames() { return kNames; }
+const std::vector<std::string>& NetApiNames() {
+  static const std::vector<std::string> names(std::begin(kNames), std::end(kNames));
+  return names;
+}
 
 void NetApiStart() {
   static_assert(std::tuple_size_v<decltype(gSlots)> == 66);
@@ -109,8 +120,9 @@ void NetApiStart() {
   gLibrary = nullptr;
   if (!IsWinNT()) return;
   gLibrary = LoadLibraryA("netapi32.dll");
-  for (size_t i = 0; i < kNames.size(); ++i)
-    gSlots[i] = gLibrary != nullptr ? GetProcAddress(gLibrary, kNames[i].c_str()) : nullptr;
+  for (size_t i = 0; i < std::size(kNames); ++i)
+    gSlots[i] =
+        gLibrary != nullptr ? GetProcAddress(gLibrary, std::string(kNames[i]).c_str()) : nullptr;
 }
 
 void NetApiEnd() {
@@ -120,9 +132,8 @@ void NetApiEnd() {
 }
 
 bool NetApiResolved(const std::string& name) {
-  for (size_t i = 0; i < kNames.size(); ++i)
-    if (kNames[i] == name) return gSlots[i] != nullptr;
-  return false;
+  const size_t slot = SlotOf(name);
+  return slot < gSlots.size() && gSlots[slot] != nullptr;
 }
 
 HMODULE NetApiLibrary() { return gLibrary; }
