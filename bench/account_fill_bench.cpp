@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <string>
 #include <vector>
@@ -149,7 +150,7 @@ void Summary() {
   std::map<int, std::pair<double, double>> times;  // accounts: fill, platform
   for (int users : {1000, 10000}) {
     Install(users);
-    const Replay replay = Record();
+    Replay replay = Record();
     std::printf("%d users: %zu LookupAccountNameA, %zu LookupAccountSidA, %zu NetUserEnum calls\n",
                 users, replay.counts["LookupAccountNameA"], replay.counts["LookupAccountSidA"],
                 replay.counts["NetUserEnum"]);

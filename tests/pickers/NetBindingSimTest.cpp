@@ -2,7 +2,9 @@
 // resolved at start, the guarded wrappers, and the batched enumeration.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
+#include <set>
 
 #include "app/Startup.h"
 #include "pickers/Velmar_Net.h"
@@ -163,7 +165,7 @@ class ScriptedEnumeration {
   NET_API_STATUS (*allocate_)(DWORD, LPVOID*) = nullptr;
 };
 
-NET_API_STATUS Run(ScriptedEnumeration& script, std::vector<std::string>& names) {
+NET_API_STATUS RunScript(ScriptedEnumeration& script, std::vector<std::string>& names) {
   return VelmarNet::EnumerateBatches(
       [&](LPBYTE* b, DWORD* r, DWORD* t) { return script(b, r, t); }, sizeof(USER_INFO_0),
       [&] { return script.resume; },
@@ -181,7 +183,7 @@ TEST_F(NetBindingSim, BatchesFollowTheStatuses) {
                                 {ERROR_MORE_DATA, {u"carol"}, true},
                                 {NERR_Success, {}, false}});
     std::vector<std::string> names;
-    EXPECT_EQ(Run(script, names), 0u);
+    EXPECT_EQ(RunScript(script, names), 0u);
     EXPECT_EQ(names, (std::vector<std::string>{"alice", "bob", "carol"}));
     EXPECT_EQ(script.calls, 4);
   }
@@ -189,7 +191,7 @@ TEST_F(NetBindingSim, BatchesFollowTheStatuses) {
     // 0 with no entries ends at once with nothing read.
     ScriptedEnumeration script({{NERR_Success, {}, false}});
     std::vector<std::string> names;
-    EXPECT_EQ(Run(script, names), 0u);
+    EXPECT_EQ(RunScript(script, names), 0u);
     EXPECT_TRUE(names.empty());
     EXPECT_EQ(script.calls, 1);
   }
@@ -198,7 +200,7 @@ TEST_F(NetBindingSim, BatchesFollowTheStatuses) {
     ScriptedEnumeration script(
         {{ERROR_MORE_DATA, {u"alice"}, true}, {ERROR_ACCESS_DENIED, {}, false}});
     std::vector<std::string> names;
-    EXPECT_EQ(Run(script, names), ERROR_ACCESS_DENIED);
+    EXPECT_EQ(RunScript(script, names), ERROR_ACCESS_DENIED);
     EXPECT_EQ(names, std::vector<std::string>{"alice"});
   }
   {
@@ -206,7 +208,7 @@ TEST_F(NetBindingSim, BatchesFollowTheStatuses) {
     // run ends after a few calls with the status as its failure.
     ScriptedEnumeration script({{ERROR_MORE_DATA, {u"alice"}, true}, {ERROR_MORE_DATA, {}, false}});
     std::vector<std::string> names;
-    EXPECT_EQ(Run(script, names), ERROR_MORE_DATA);
+    EXPECT_EQ(RunScript(script, names), ERROR_MORE_DATA);
     EXPECT_EQ(names, std::vector<std::string>{"alice"});
     EXPECT_EQ(script.calls, 1 + VelmarNet::MaxEmptyBatches);
   }
@@ -220,7 +222,7 @@ TEST_F(NetBindingSim, BatchesFollowTheStatuses) {
     steps.push_back({NERR_Success, {}, false});
     ScriptedEnumeration script(steps);
     std::vector<std::string> names;
-    EXPECT_EQ(Run(script, names), 0u);
+    EXPECT_EQ(RunScript(script, names), 0u);
     EXPECT_EQ(names.size(), size_t(2 * VelmarNet::MaxEmptyBatches));
   }
   EXPECT_EQ(sim::OutstandingNetBuffers(), 0u);
