@@ -24,40 +24,40 @@ enum class Role { Workstation, Server, DomainController };
 enum class AccountKind { User, GlobalGroup, LocalGroup };
 
 struct AccountSpec {
-  std::string name;      // UTF-8, as the account database spells it
+  std::string name;  // UTF-8, as the account database spells it
   AccountKind kind = AccountKind::User;
-  uint32_t rid = 0;      // relative identifier under the computer's (or domain's) SID
+  uint32_t rid = 0;  // relative identifier under the computer's (or domain's) SID
 };
 
 struct ComputerSpec {
-  std::string name;               // NetBIOS name, as the browser lists it
+  std::string name;  // NetBIOS name, as the browser lists it
   Role role = Role::Workstation;
-  std::string domain;             // the domain or workgroup it belongs to ("" for none)
-  bool answers = true;            // false: the computer does not answer at all
-  bool policyDenied = false;      // LsaOpenPolicy answers STATUS_ACCESS_DENIED
-  bool listed = true;             // appears in the browser's computer list
-  std::string machineSid;         // "S-1-5-21-a-b-c"; on a controller, the domain's SID
+  std::string domain;                 // the domain or workgroup it belongs to ("" for none)
+  bool answers = true;                // false: the computer does not answer at all
+  bool policyDenied = false;          // LsaOpenPolicy answers STATUS_ACCESS_DENIED
+  bool listed = true;                 // appears in the browser's computer list
+  std::string machineSid;             // "S-1-5-21-a-b-c"; on a controller, the domain's SID
   std::vector<AccountSpec> accounts;  // the local account database (a controller's is the domain's)
   // The LSA policy: for each SID (text form), the right names it holds, in order.
   std::map<std::string, std::vector<std::string>> rights;
 };
 
 struct DomainSpec {
-  std::string name;               // domain or workgroup name
-  bool workgroup = false;         // a workgroup has no controller and no SID
-  bool listed = true;             // appears in the browser's domain list
+  std::string name;        // domain or workgroup name
+  bool workgroup = false;  // a workgroup has no controller and no SID
+  bool listed = true;      // appears in the browser's domain list
 };
 
 // A whole network description.
 struct NetworkSpec {
-  std::string thisComputer = "WS01";      // must name one of `computers`
-  uint32_t platformId = 2;                // what GetVersionExA reports
+  std::string thisComputer = "WS01";  // must name one of `computers`
+  uint32_t platformId = 2;            // what GetVersionExA reports
   uint32_t majorVersion = 5, minorVersion = 0, buildNumber = 2195;
-  std::string currentUser;                // "DOMAIN\\name" or "COMPUTER\\name" of the running user
-  bool browserAnswers = true;             // false: NetServerEnum answers 6118
+  std::string currentUser;     // "DOMAIN\\name" or "COMPUTER\\name" of the running user
+  bool browserAnswers = true;  // false: NetServerEnum answers 6118
   std::vector<DomainSpec> domains;
   std::vector<ComputerSpec> computers;
-  std::chrono::microseconds latency{0};   // added to every network-facing call
+  std::chrono::microseconds latency{0};  // added to every network-facing call
 };
 
 // Raised by the loader and by Install for a description that cannot be used.
@@ -114,6 +114,9 @@ NetworkSpec ParseNetworkJson(const std::string& text, const std::string& sourceN
 NetworkSpec NetworkFromEnvironment();
 // The network installed now (a copy, with the LSA policies as they stand).
 NetworkSpec Current();
+// Checks a description as Install would, without installing it. Throws
+// NetworkDescriptionError naming the field.
+void ValidateNetwork(const NetworkSpec& spec);
 
 // ---------------------------------------------------------------- faults
 void SetAnswers(const std::string& computer, bool answers);
@@ -125,7 +128,11 @@ void FailWrite(int k, int32_t status = (int32_t)0xC0000022);
 // NetServerEnum, NetGetAnyDCName, LsaEnumerateAccountRights) fails with
 // `status` for the given computer ("" for every target) until cleared.
 void FailEnumeration(const std::string& function, const std::string& computer, uint32_t status);
+// Clears the faults above and gives every computer back the answering and
+// policy state it was installed with (latency and platform id stay).
 void ClearFaults();
+// false: NetServerEnum answers 6118 (no browser).
+void SetBrowserAnswers(bool answers);
 // Hides one export of "advapi32.dll" or "netapi32.dll" from GetProcAddress.
 void HideExport(const std::string& dll, const std::string& name);
 // Makes LoadLibraryA fail for the library.
@@ -139,6 +146,19 @@ void SetPlatformId(uint32_t id);
 std::vector<std::string> Exports(const std::string& dll);
 
 // ---------------------------------------------------------------- call log
+// Every advapi32 and netapi32 function is logged, and LoadLibraryA,
+// GetProcAddress and FreeLibrary; the SID helpers (IsValidSid, GetLengthSid,
+// EqualSid) and the rest of kernel32 are not. Key arguments:
+//   LookupAccountNameA  the account name        LookupAccountSidA  the SID text
+//   LsaOpenPolicy       the access, "0x810"      LsaEnumerateAccountRights  the SID text
+//   LsaAddAccountRights / LsaRemoveAccountRights  "<SID text> <right>[,<right>...]"
+//                       ("<SID text> *" when AllRights is set)
+//   NetUserEnum, NetLocalGroupEnum, NetGroupEnum, NetServerGetInfo  the level, "0"
+//   NetServerEnum       "<level> 0x<type>", e.g. "101 0xFFFFFFFF"
+//   NetGetAnyDCName     the domain name         LoadLibraryA / GetProcAddress  the name
+// The target is the system or server name as passed, without leading
+// backslashes and in upper case; "" when the call names no computer (null or
+// empty: this computer).
 struct Call {
   std::string function;  // "LsaOpenPolicy"
   std::string target;    // the computer the call went to, upper case ("" for this computer)
@@ -155,5 +175,9 @@ std::vector<std::string> RightsOf(const std::string& computer, const std::string
 size_t OpenPolicyHandles();
 size_t OutstandingNetBuffers();
 size_t OutstandingLsaBuffers();
+// Token handles from OpenProcessToken not yet closed.
+size_t OpenTokenHandles();
+// LoadLibraryA calls for the library not yet matched by FreeLibrary.
+int LibraryLoads(const std::string& dll);
 
 }  // namespace tavrin::sim

@@ -1,0 +1,273 @@
+// advapi32 LSA policy functions over each computer's simulated policy.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/sim/SimModel.h"
+
+using namespace tavrin::sim::detail;
+
+namespace {
+
+constexpr uint32_t kPolicyMagic = 0x504F4C59;  // "POLY"
+constexpr ACCESS_MASK kMaximumAllowed = 0x02000000;
+constexpr ACCESS_MASK kGenericAll = 0x10000000;
+
+std::string UnicodeArg(const LSA_UNICODE_STRING* s) {
+  if (s == nullptr || s->Buffer == nullptr || s->Length == 0) return {};
+  std::u16string_view text(s->Buffer, s->Length / sizeof(WCHAR));
+  while (!text.empty() && text.back() == 0) text.remove_suffix(1);  // a counted terminator
+  return Utf16ToUtf8(text);
+}
+
+// The open policy a handle stands for, or null.
+PolicyHandle* Policy(State& s, LSA_HANDLE h) {
+  if (h == nullptr || !s.policies.count(h)) return nullptr;
+  return static_cast<PolicyHandle*>(h);
+}
+
+// The computer behind an open policy, or a status explaining why it cannot
+// be reached now.
+NTSTATUS PolicyComputer(State& s, PolicyHandle* p, Computer*& c) {
+  std::string ignored;
+  c = FindSystem(s.model, p->computer, ignored);
+  if (!Reachable(s.model, c)) return RPC_NT_SERVER_UNAVAILABLE;
+  return STATUS_SUCCESS;
+}
+
+// Checks the right names of a write; the canonical names on success.
+NTSTATUS RightNames(PLSA_UNICODE_STRING rights, ULONG count, std::vector<std::string>& names,
+                    std::string& logged) {
+  const auto& known = KnownRights();
+  if (rights == nullptr && count > 0) return STATUS_INVALID_PARAMETER;
+  NTSTATUS status = STATUS_SUCCESS;
+  for (ULONG i = 0; i < count; ++i) {
+    const std::string name = UnicodeArg(&rights[i]);
+    logged += (i ? "," : "") + name;
+    auto it = known.find(UpperKey(name));
+    if (it == known.end()) {
+      if (status == STATUS_SUCCESS) status = STATUS_NO_SUCH_PRIVILEGE;
+      continue;
+    }
+    names.push_back(it->second);
+  }
+  return status;
+}
+
+// Counts a write against the k-th write fault; the injected status or 0.
+NTSTATUS WriteFault(State& s) {
+  if (s.failWriteAt <= 0) return STATUS_SUCCESS;
+  if (++s.writesSeen == s.failWriteAt) {
+    s.failWriteAt = 0;
+    return s.failWriteStatus;
+  }
+  return STATUS_SUCCESS;
+}
+
+}  // namespace
+
+extern "C" {
+
+NTSTATUS NTAPI LsaOpenPolicy(PLSA_UNICODE_STRING SystemName,
+                             PLSA_OBJECT_ATTRIBUTES ObjectAttributes, ACCESS_MASK DesiredAccess,
+                             PLSA_HANDLE PolicyHandle) {
+  NetworkDelay();
+  auto lock = LockModel();
+  State& s = TheState();
+  std::string target;
+  Computer* c = FindSystem(s.model, UnicodeArg(SystemName), target);
+  char access[16];
+  std::snprintf(access, sizeof access, "0x%X", DesiredAccess);
+  LogCall(s, "LsaOpenPolicy", target, access);
+  if (PolicyHandle == nullptr) return STATUS_INVALID_PARAMETER;
+  *PolicyHandle = nullptr;
+  if (!Reachable(s.model, c)) return RPC_NT_SERVER_UNAVAILABLE;
+  if (c->policyDenied) return STATUS_ACCESS_DENIED;
+  ACCESS_MASK granted = DesiredAccess;
+  if (granted & (kMaximumAllowed | kGenericAll)) granted |= POLICY_ALL_ACCESS;
+  auto* handle = new tavrin::sim::detail::PolicyHandle{kPolicyMagic, c->upper, granted};
+  s.policies.insert(handle);
+  *PolicyHandle = handle;
+  return STATUS_SUCCESS;
+}
+
+NTSTATUS NTAPI LsaClose(LSA_HANDLE ObjectHandle) {
+  auto lock = LockModel();
+  State& s = TheState();
+  PolicyHandle* p = Policy(s, ObjectHandle);
+  LogCall(s, "LsaClose", p ? p->computer : "", "");
+  if (p == nullptr) return STATUS_INVALID_HANDLE;
+  s.policies.erase(ObjectHandle);
+  delete p;
+  return STATUS_SUCCESS;
+}
+
+NTSTATUS NTAPI LsaFreeMemory(PVOID Buffer) {
+  auto lock = LockModel();
+  State& s = TheState();
+  LogCall(s, "LsaFreeMemory", "", "");
+  if (Buffer == nullptr) return STATUS_SUCCESS;
+  if (!s.lsaBuffers.erase(Buffer)) return STATUS_INVALID_PARAMETER;  // not the LSA's
+  std::free(Buffer);
+  return STATUS_SUCCESS;
+}
+
+NTSTATUS NTAPI LsaEnumerateAccountRights(LSA_HANDLE PolicyHandle, PSID AccountSid,
+                                         PLSA_UNICODE_STRING* UserRights, PULONG CountOfRights) {
+  NetworkDelay();
+  auto lock = LockModel();
+  State& s = TheState();
+  tavrin::sim::detail::PolicyHandle* p = Policy(s, PolicyHandle);
+  const bool validSid = SidIsValid(AccountSid);
+  const std::string sidText = validSid ? SidText(AccountSid) : "";
+  LogCall(s, "LsaEnumerateAccountRights", p ? p->computer : "", sidText);
+  if (p == nullptr) return STATUS_INVALID_HANDLE;
+  if (UserRights == nullptr || CountOfRights == nullptr) return STATUS_INVALID_PARAMETER;
+  *UserRights = nullptr;
+  *CountOfRights = 0;
+  if (!validSid) return STATUS_INVALID_SID;
+  if ((p->access & POLICY_LOOKUP_NAMES) == 0) return STATUS_ACCESS_DENIED;
+  Computer* c = nullptr;
+  if (NTSTATUS st = PolicyComputer(s, p, c); st != STATUS_SUCCESS) return st;
+  if (uint32_t fault = EnumFault(s, "LsaEnumerateAccountRights", {c->upper}))
+    return static_cast<NTSTATUS>(fault);
+  auto it = c->policy.find(sidText);
+  if (it == c->policy.end() || it->second.empty()) return STATUS_OBJECT_NAME_NOT_FOUND;
+
+  // One block: the array of strings, then the characters.
+  const auto& rights = it->second;
+  std::vector<std::u16string> wide;
+  size_t bytes = rights.size() * sizeof(LSA_UNICODE_STRING);
+  for (const std::string& r : rights) {
+    wide.push_back(Utf8ToUtf16(r));
+    bytes += (wide.back().size() + 1) * sizeof(WCHAR);
+  }
+  auto* block = static_cast<uint8_t*>(std::malloc(bytes));
+  if (block == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
+  auto* array = reinterpret_cast<LSA_UNICODE_STRING*>(block);
+  auto* chars = reinterpret_cast<WCHAR*>(block + rights.size() * sizeof(LSA_UNICODE_STRING));
+  for (size_t i = 0; i < wide.size(); ++i) {
+    std::memcpy(chars, wide[i].data(), wide[i].size() * sizeof(WCHAR));
+    chars[wide[i].size()] = 0;
+    array[i].Buffer = chars;
+    array[i].Length = static_cast<USHORT>(wide[i].size() * sizeof(WCHAR));
+    array[i].MaximumLength = static_cast<USHORT>((wide[i].size() + 1) * sizeof(WCHAR));
+    chars += wide[i].size() + 1;
+  }
+  s.lsaBuffers.insert(block);
+  *UserRights = array;
+  *CountOfRights = static_cast<ULONG>(rights.size());
+  return STATUS_SUCCESS;
+}
+
+NTSTATUS NTAPI LsaAddAccountRights(LSA_HANDLE PolicyHandle, PSID AccountSid,
+                                   PLSA_UNICODE_STRING UserRights, ULONG CountOfRights) {
+  NetworkDelay();
+  auto lock = LockModel();
+  State& s = TheState();
+  tavrin::sim::detail::PolicyHandle* p = Policy(s, PolicyHandle);
+  const bool validSid = SidIsValid(AccountSid);
+  const std::string sidText = validSid ? SidText(AccountSid) : "";
+  std::vector<std::string> names;
+  std::string logged;
+  const NTSTATUS nameStatus = RightNames(UserRights, CountOfRights, names, logged);
+  LogCall(s, "LsaAddAccountRights", p ? p->computer : "", sidText + " " + logged);
+  if (p == nullptr) return STATUS_INVALID_HANDLE;
+  if (!validSid) return STATUS_INVALID_SID;
+  if (CountOfRights == 0) return STATUS_INVALID_PARAMETER;
+  Computer* c = nullptr;
+  if (NTSTATUS st = PolicyComputer(s, p, c); st != STATUS_SUCCESS) return st;
+  auto it = c->policy.find(sidText);
+  const bool exists = it != c->policy.end();
+  if ((p->access & POLICY_LOOKUP_NAMES) == 0 ||
+      (!exists && (p->access & POLICY_CREATE_ACCOUNT) == 0))
+    return STATUS_ACCESS_DENIED;
+  if (nameStatus != STATUS_SUCCESS) return nameStatus;
+  if (NTSTATUS fault = WriteFault(s); fault != STATUS_SUCCESS) return fault;
+  std::vector<std::string>& held = c->policy[sidText];
+  for (const std::string& n : names)
+    if (std::find(held.begin(), held.end(), n) == held.end()) held.push_back(n);
+  return STATUS_SUCCESS;
+}
+
+NTSTATUS NTAPI LsaRemoveAccountRights(LSA_HANDLE PolicyHandle, PSID AccountSid, BOOLEAN AllRights,
+                                      PLSA_UNICODE_STRING UserRights, ULONG CountOfRights) {
+  NetworkDelay();
+  auto lock = LockModel();
+  State& s = TheState();
+  tavrin::sim::detail::PolicyHandle* p = Policy(s, PolicyHandle);
+  const bool validSid = SidIsValid(AccountSid);
+  const std::string sidText = validSid ? SidText(AccountSid) : "";
+  std::vector<std::string> names;
+  std::string logged = "*";
+  NTSTATUS nameStatus = STATUS_SUCCESS;
+  if (!AllRights) {
+    logged.clear();
+    nameStatus = RightNames(UserRights, CountOfRights, names, logged);
+  }
+  LogCall(s, "LsaRemoveAccountRights", p ? p->computer : "", sidText + " " + logged);
+  if (p == nullptr) return STATUS_INVALID_HANDLE;
+  if (!validSid) return STATUS_INVALID_SID;
+  if (!AllRights && CountOfRights == 0) return STATUS_INVALID_PARAMETER;
+  Computer* c = nullptr;
+  if (NTSTATUS st = PolicyComputer(s, p, c); st != STATUS_SUCCESS) return st;
+  if ((p->access & POLICY_LOOKUP_NAMES) == 0) return STATUS_ACCESS_DENIED;
+  if (nameStatus != STATUS_SUCCESS) return nameStatus;
+  auto it = c->policy.find(sidText);
+  if (it == c->policy.end()) return STATUS_OBJECT_NAME_NOT_FOUND;
+  if (NTSTATUS fault = WriteFault(s); fault != STATUS_SUCCESS) return fault;
+  if (AllRights) {
+    c->policy.erase(it);  // the account object goes with its rights
+  } else {
+    auto& held = it->second;
+    for (const std::string& n : names)
+      held.erase(std::remove(held.begin(), held.end(), n), held.end());
+  }
+  return STATUS_SUCCESS;
+}
+
+ULONG NTAPI LsaNtStatusToWinError(NTSTATUS Status) {
+  {
+    auto lock = LockModel();
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08X", static_cast<uint32_t>(Status));
+    LogCall(TheState(), "LsaNtStatusToWinError", "", text);
+  }
+  const uint32_t st = static_cast<uint32_t>(Status);
+  if (st & 0x20000000u) return st;  // customer status: passed through
+  switch (st) {
+    case 0x00000000u:
+      return ERROR_SUCCESS;
+    case 0xC0000005u:
+      return ERROR_NOACCESS;
+    case 0xC0000008u:
+      return ERROR_INVALID_HANDLE;
+    case 0xC000000Du:
+      return ERROR_INVALID_PARAMETER;
+    case 0xC0000022u:
+      return ERROR_ACCESS_DENIED;
+    case 0xC0000034u:
+      return ERROR_FILE_NOT_FOUND;
+    case 0xC0000060u:
+      return ERROR_NO_SUCH_PRIVILEGE;
+    case 0xC0000073u:
+      return ERROR_NONE_MAPPED;
+    case 0xC0000078u:
+      return ERROR_INVALID_SID;
+    case 0xC000009Au:
+      return ERROR_NO_SYSTEM_RESOURCES;
+    case 0xC00000DFu:
+      return ERROR_NO_SUCH_DOMAIN;
+    case 0xC000018Cu:
+      return ERROR_TRUSTED_DOMAIN_FAILURE;
+    case 0xC0020017u:
+      return RPC_S_SERVER_UNAVAILABLE;
+    case 0xC002001Cu:
+      return RPC_S_CALL_FAILED_DNE;
+    default:
+      return ERROR_MR_MID_NOT_FOUND;
+  }
+}
+
+}  // extern "C"

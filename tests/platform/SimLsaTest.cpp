@@ -1,0 +1,197 @@
+// The simulated LSA policies: opening, reading, writing, faults and status
+// conversion.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/win32api.h"
+#include "tests/platform/SimTestHelpers.h"
+#include "tests/support/SimFixture.h"
+
+namespace {
+
+using tavrin::test::LsaString;
+using tavrin::test::Narrow;
+using tavrin::test::OpenPolicy;
+using tavrin::test::SidBytes;
+namespace sim = tavrin::sim;
+using Names = std::vector<std::string>;
+
+class SimLsa : public tavrin::test::SimTest {};
+
+// Reads a SID's rights through the LSA, releasing the block.
+NTSTATUS Enumerate(LSA_HANDLE policy, const std::string& sidText, Names& names) {
+  std::vector<BYTE> sid = SidBytes(sidText);
+  PLSA_UNICODE_STRING rights = nullptr;
+  ULONG count = 99;
+  names.clear();
+  const NTSTATUS status = LsaEnumerateAccountRights(policy, sid.data(), &rights, &count);
+  if (status != STATUS_SUCCESS) {
+    EXPECT_EQ(rights, nullptr) << "no array on failure";
+    return status;
+  }
+  for (ULONG i = 0; i < count; ++i) {
+    EXPECT_EQ(rights[i].MaximumLength, rights[i].Length + sizeof(WCHAR));
+    EXPECT_EQ(rights[i].Buffer[rights[i].Length / sizeof(WCHAR)], 0);
+    names.push_back(Narrow(rights[i]));
+  }
+  EXPECT_EQ(LsaFreeMemory(rights), STATUS_SUCCESS);
+  return status;
+}
+
+NTSTATUS Write(bool add, LSA_HANDLE policy, const std::string& sidText,
+               const std::vector<std::u16string>& rights) {
+  std::vector<BYTE> sid = SidBytes(sidText);
+  std::vector<LSA_UNICODE_STRING> strings;
+  for (const auto& r : rights) strings.push_back(LsaString(r));
+  return add ? LsaAddAccountRights(policy, sid.data(), strings.data(),
+                                   static_cast<ULONG>(strings.size()))
+             : LsaRemoveAccountRights(policy, sid.data(), FALSE, strings.data(),
+                                      static_cast<ULONG>(strings.size()));
+}
+
+TEST_F(SimLsa, OpenAndClose) {
+  const size_t before = sim::OpenPolicyHandles();
+  LSA_HANDLE local = nullptr, remote = nullptr;
+  ASSERT_EQ(OpenPolicy(u"", local), STATUS_SUCCESS);
+  ASSERT_EQ(OpenPolicy(u"\\\\srv01", remote), STATUS_SUCCESS);
+  EXPECT_NE(local, remote);
+  EXPECT_EQ(sim::OpenPolicyHandles(), before + 2);
+  EXPECT_EQ(LsaClose(local), STATUS_SUCCESS);
+  EXPECT_EQ(LsaClose(remote), STATUS_SUCCESS);
+  EXPECT_EQ(sim::OpenPolicyHandles(), before);
+  EXPECT_EQ(LsaClose(local), STATUS_INVALID_HANDLE);
+
+  // The name is counted, not terminated: only Length characters are read.
+  std::u16string padded = u"SRV01XYZ";
+  LSA_UNICODE_STRING name = LsaString(padded);
+  name.Length = 5 * sizeof(WCHAR);
+  LSA_OBJECT_ATTRIBUTES attributes{};
+  attributes.Length = sizeof attributes;
+  ASSERT_EQ(LsaOpenPolicy(&name, &attributes, 0x810, &remote), STATUS_SUCCESS);
+  EXPECT_EQ(sim::Calls().back().target, "SRV01");
+  LsaClose(remote);
+
+  LSA_HANDLE h = reinterpret_cast<LSA_HANDLE>(1);
+  EXPECT_EQ(OpenPolicy(u"GHOST", h), RPC_NT_SERVER_UNAVAILABLE);
+  EXPECT_EQ(h, nullptr);
+  EXPECT_EQ(OpenPolicy(u"\\\\NOWHERE", h), RPC_NT_SERVER_UNAVAILABLE);
+  sim::SetPolicyDenied("SRV01", true);
+  EXPECT_EQ(OpenPolicy(u"SRV01", h), STATUS_ACCESS_DENIED);
+  EXPECT_EQ(sim::OpenPolicyHandles(), before);
+}
+
+TEST_F(SimLsa, EnumerateGivesOneBlockOrNotFound) {
+  LSA_HANDLE policy = nullptr;
+  ASSERT_EQ(OpenPolicy(u"", policy), STATUS_SUCCESS);
+  const size_t buffers = sim::OutstandingLsaBuffers();
+  Names names;
+  ASSERT_EQ(Enumerate(policy, "S-1-5-32-544", names), STATUS_SUCCESS);
+  EXPECT_EQ(names, (Names{"SeBackupPrivilege", "SeRestorePrivilege", "SeDebugPrivilege",
+                          "SeRemoteInteractiveLogonRight", "SeInteractiveLogonRight"}));
+  EXPECT_EQ(sim::OutstandingLsaBuffers(), buffers);
+  EXPECT_EQ(Enumerate(policy, "S-1-5-32-546", names), STATUS_OBJECT_NAME_NOT_FOUND);
+  EXPECT_EQ(Enumerate(reinterpret_cast<LSA_HANDLE>(0x1234), "S-1-1-0", names),
+            STATUS_INVALID_HANDLE);
+
+  // A computer that stops answering fails the calls on a handle opened before.
+  LSA_HANDLE srv = nullptr;
+  ASSERT_EQ(OpenPolicy(u"SRV01", srv), STATUS_SUCCESS);
+  sim::SetAnswers("SRV01", false);
+  EXPECT_EQ(Enumerate(srv, "S-1-5-32-544", names), RPC_NT_SERVER_UNAVAILABLE);
+  sim::SetAnswers("SRV01", true);
+  ASSERT_EQ(Enumerate(srv, "S-1-5-32-544", names), STATUS_SUCCESS);
+  EXPECT_EQ(names, Names{"SeBackupPrivilege"});
+
+  // An injected enumeration failure hits only its computer.
+  sim::FailEnumeration("LsaEnumerateAccountRights", "SRV01", 0xC000009A);
+  EXPECT_EQ(Enumerate(srv, "S-1-5-32-544", names), STATUS_INSUFFICIENT_RESOURCES);
+  EXPECT_EQ(Enumerate(policy, "S-1-5-32-544", names), STATUS_SUCCESS);
+  LsaClose(srv);
+  LsaClose(policy);
+}
+
+TEST_F(SimLsa, AddAndRemoveRights) {
+  const std::string sid = "S-1-5-21-11-12-13-1001";
+  LSA_HANDLE policy = nullptr;
+  ASSERT_EQ(OpenPolicy(u"WS01", policy), STATUS_SUCCESS);
+  EXPECT_EQ(Write(true, policy, sid, {u"SeShutdownPrivilege", u"setcbprivilege"}), STATUS_SUCCESS);
+  EXPECT_EQ(sim::RightsOf("WS01", sid), (Names{"SeShutdownPrivilege", "SeTcbPrivilege"}));
+  EXPECT_EQ(Write(true, policy, sid, {u"SeShutdownPrivilege"}), STATUS_SUCCESS) << "granting again";
+  EXPECT_EQ(sim::RightsOf("WS01", sid).size(), 2u);
+
+  // An unknown name fails the whole call.
+  EXPECT_EQ(Write(true, policy, sid, {u"SeDebugPrivilege", u"SeMadeUpPrivilege"}),
+            STATUS_NO_SUCH_PRIVILEGE);
+  EXPECT_EQ(sim::RightsOf("WS01", sid).size(), 2u);
+
+  EXPECT_EQ(Write(false, policy, sid, {u"SeTcbPrivilege"}), STATUS_SUCCESS);
+  EXPECT_EQ(sim::RightsOf("WS01", sid), Names{"SeShutdownPrivilege"});
+  EXPECT_EQ(Write(false, policy, sid, {u"SeTcbPrivilege"}), STATUS_SUCCESS)
+      << "not held: nothing to do";
+
+  std::vector<BYTE> binary = SidBytes(sid);
+  EXPECT_EQ(LsaRemoveAccountRights(policy, binary.data(), TRUE, nullptr, 0), STATUS_SUCCESS);
+  EXPECT_TRUE(sim::RightsOf("WS01", sid).empty());
+  EXPECT_EQ(Write(false, policy, sid, {u"SeTcbPrivilege"}), STATUS_OBJECT_NAME_NOT_FOUND);
+
+  // Rights of a SID that resolves nowhere are stored all the same.
+  EXPECT_EQ(Write(true, policy, "S-1-5-21-9-9-9-1234", {u"SeBatchLogonRight"}), STATUS_SUCCESS);
+  EXPECT_EQ(sim::RightsOf("ws01", "S-1-5-21-9-9-9-1234"), Names{"SeBatchLogonRight"});
+  LsaClose(policy);
+
+  // A handle without POLICY_CREATE_ACCOUNT cannot create an account.
+  ASSERT_EQ(OpenPolicy(u"", policy, POLICY_LOOKUP_NAMES), STATUS_SUCCESS);
+  EXPECT_EQ(Write(true, policy, "S-1-5-21-11-12-13-1002", {u"SeBackupPrivilege"}),
+            STATUS_ACCESS_DENIED);
+  EXPECT_EQ(Write(true, policy, "S-1-5-32-545", {u"SeBackupPrivilege"}), STATUS_SUCCESS)
+      << "exists";
+  LsaClose(policy);
+}
+
+TEST_F(SimLsa, KthWriteFails) {
+  LSA_HANDLE policy = nullptr;
+  ASSERT_EQ(OpenPolicy(u"", policy), STATUS_SUCCESS);
+  const std::string sid = "S-1-5-32-545";
+  sim::FailWrite(2);
+  EXPECT_EQ(Write(true, policy, sid, {u"SeDebugPrivilege"}), STATUS_SUCCESS);
+  EXPECT_EQ(Write(true, policy, sid, {u"SeTcbPrivilege"}), STATUS_ACCESS_DENIED);
+  EXPECT_EQ(Write(false, policy, sid, {u"SeNetworkLogonRight"}), STATUS_SUCCESS);
+  EXPECT_EQ(sim::RightsOf("WS01", sid), (Names{"SeChangeNotifyPrivilege", "SeDebugPrivilege"}));
+
+  sim::FailWrite(1, static_cast<int32_t>(0xC0020017));
+  EXPECT_EQ(Write(false, policy, sid, {u"SeDebugPrivilege"}), RPC_NT_SERVER_UNAVAILABLE);
+  EXPECT_EQ(sim::RightsOf("WS01", sid).size(), 2u);
+  LsaClose(policy);
+}
+
+TEST(SimLsaStatus, ConversionTable) {
+  const struct {
+    uint32_t status;
+    ULONG error;
+  } cases[] = {
+      {0, 0},
+      {0xC0000022, 5},
+      {0xC0000034, 2},
+      {0xC0000060, 1313},
+      {0xC000000D, 87},
+      {0xC000009A, 1450},
+      {0xC0020017, 1722},
+      {0xC00000DF, 1355},
+      {0xC0000078, 1337},
+      {0xC0000073, 1332},
+      {0xC0000008, 6},
+      {0xC0000005, 998},
+      {0xC000018C, 1788},
+      {0xC0001234, 317},
+      {120, 317},
+      {0xE0001234, 0xE0001234},
+      {0x20000005, 0x20000005},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(LsaNtStatusToWinError(static_cast<NTSTATUS>(c.status)), c.error)
+        << std::hex << c.status;
+}
+
+}  // namespace
