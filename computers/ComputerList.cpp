@@ -76,23 +76,37 @@ void TComputerListThread::Execute() {
   buffer_.Release();
   resume = 0;
 
+  DWORD preferredLength = kPreferredLength;
+  DWORD skip = 0;   // entries of the next batch already listed
+  DWORD taken = 0;  // entries listed by this scan
   for (;;) {
     entriesRead = 0;
     totalEntries = 0;
-    status = VelmarNet::NetServerEnum(nullptr, kLevel, buffer_.Receive(), kPreferredLength,
+    const DWORD resumeBefore = resume;
+    status = VelmarNet::NetServerEnum(nullptr, kLevel, buffer_.Receive(), preferredLength,
                                       &entriesRead, &totalEntries, SV_TYPE_ALL, nullptr, &resume);
     if (status != NERR_Success && status != ERROR_MORE_DATA) return Fail(status);
     const DWORD count = buffer_.get() != nullptr ? entriesRead : 0;
     // Status 0 says that nothing follows, whatever the total hints.
     const bool last = count == 0 || count == totalEntries || status == NERR_Success;
-    for (DWORD i = 0; i < count; ++i) {
+    for (DWORD i = skip; i < count; ++i) {
       const auto* entry =
           reinterpret_cast<const SERVER_INFO_101*>(buffer_.get() + i * sizeof(SERVER_INFO_101));
       owner_->Add(VelmarNet::FromWide(entry->sv101_name));
+      ++taken;
       if (CheckTerminated()) return;
     }
     buffer_.Release();
     if (last) return Finish(lsDone);
+    skip = 0;
+    if (resume == resumeBefore) {
+      // NetServerEnum cannot resume: asked again it gives the same batch
+      // for ever. The rest comes in one call of unlimited length.
+      if (preferredLength == MAX_PREFERRED_LENGTH) return Fail(ERROR_MORE_DATA);
+      preferredLength = MAX_PREFERRED_LENGTH;
+      resume = 0;
+      skip = taken;
+    }
     if (CheckTerminated()) return;
   }
 }

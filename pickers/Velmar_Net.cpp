@@ -222,28 +222,41 @@ void NetBuffer::Release() {
   buffer_ = nullptr;
 }
 
-NET_API_STATUS EnumerateBatches(const BatchCall& call, size_t stride,
+NET_API_STATUS EnumerateBatches(const BatchCall& call, DWORD preferredLength, size_t stride,
                                 const std::function<DWORD_PTR()>& resume,
+                                const std::function<void()>& restart,
                                 const std::function<void(const BYTE* record)>& record) {
   int emptyInARow = 0;
+  DWORD skip = 0;  // entries of this batch read before (after a restart)
+  DWORD taken = 0;
   for (;;) {
     NetBuffer buffer;
     DWORD entriesRead = 0;
     DWORD totalEntries = 0;
     const DWORD_PTR resumeBefore = resume();
-    const NET_API_STATUS status = call(buffer.Receive(), &entriesRead, &totalEntries);
+    const NET_API_STATUS status =
+        call(preferredLength, buffer.Receive(), &entriesRead, &totalEntries);
     if (status != NERR_Success && status != ERROR_MORE_DATA) return status;
     const DWORD count = buffer.get() != nullptr ? entriesRead : 0;
-    for (DWORD i = 0; i < count; ++i) record(buffer.get() + static_cast<size_t>(i) * stride);
+    for (DWORD i = skip; i < count; ++i) {
+      record(buffer.get() + static_cast<size_t>(i) * stride);
+      ++taken;
+    }
     buffer.Release();
     if (status == NERR_Success) return NERR_Success;
-    // A batch of ERROR_MORE_DATA that gave nothing and left the resume
-    // handle where it was: one such batch is asked again, a run of them is
-    // a server repeating itself.
-    if (count == 0 && resume() == resumeBefore) {
+    skip = 0;
+    if (resume() != resumeBefore) {
+      emptyInARow = 0;
+    } else if (count == 0) {
+      // One empty batch is asked again; a run of them is a server
+      // repeating itself.
       if (++emptyInARow >= MaxEmptyBatches) return ERROR_MORE_DATA;
     } else {
-      emptyInARow = 0;
+      // Entries, but no way on: the rest in one call.
+      if (preferredLength == MAX_PREFERRED_LENGTH) return ERROR_MORE_DATA;
+      preferredLength = MAX_PREFERRED_LENGTH;
+      restart();
+      skip = taken;
     }
   }
 }
@@ -265,11 +278,11 @@ NET_API_STATUS EnumerateUsers(const std::string& server,
   const ServerArgument serverArgument(server);
   DWORD resume = 0;
   return EnumerateBatches(
-      [&](LPBYTE* buffer, DWORD* read, DWORD* total) {
-        return VelmarNet::NetUserEnum(serverArgument.get(), 0, FILTER_NORMAL_ACCOUNT, buffer, 1,
-                                      read, total, &resume);
+      [&](DWORD length, LPBYTE* buffer, DWORD* read, DWORD* total) {
+        return VelmarNet::NetUserEnum(serverArgument.get(), 0, FILTER_NORMAL_ACCOUNT, buffer,
+                                      length, read, total, &resume);
       },
-      sizeof(USER_INFO_0), [&] { return static_cast<DWORD_PTR>(resume); },
+      1, sizeof(USER_INFO_0), [&] { return static_cast<DWORD_PTR>(resume); }, [&] { resume = 0; },
       [&](const BYTE* record) { ReadNames(record, &USER_INFO_0::usri0_name, name); });
 }
 
@@ -278,11 +291,11 @@ NET_API_STATUS EnumerateLocalGroups(const std::string& server,
   const ServerArgument serverArgument(server);
   DWORD_PTR resume = 0;
   return EnumerateBatches(
-      [&](LPBYTE* buffer, DWORD* read, DWORD* total) {
-        return VelmarNet::NetLocalGroupEnum(serverArgument.get(), 0, buffer, 256, read, total,
+      [&](DWORD length, LPBYTE* buffer, DWORD* read, DWORD* total) {
+        return VelmarNet::NetLocalGroupEnum(serverArgument.get(), 0, buffer, length, read, total,
                                             &resume);
       },
-      sizeof(LOCALGROUP_INFO_0), [&] { return resume; },
+      256, sizeof(LOCALGROUP_INFO_0), [&] { return resume; }, [&] { resume = 0; },
       [&](const BYTE* record) { ReadNames(record, &LOCALGROUP_INFO_0::lgrpi0_name, name); });
 }
 
@@ -291,21 +304,23 @@ NET_API_STATUS EnumerateGroups(const std::string& server,
   const ServerArgument serverArgument(server);
   DWORD_PTR resume = 0;
   return EnumerateBatches(
-      [&](LPBYTE* buffer, DWORD* read, DWORD* total) {
-        return VelmarNet::NetGroupEnum(serverArgument.get(), 0, buffer, 256, read, total, &resume);
+      [&](DWORD length, LPBYTE* buffer, DWORD* read, DWORD* total) {
+        return VelmarNet::NetGroupEnum(serverArgument.get(), 0, buffer, length, read, total,
+                                       &resume);
       },
-      sizeof(GROUP_INFO_0), [&] { return resume; },
+      256, sizeof(GROUP_INFO_0), [&] { return resume; }, [&] { resume = 0; },
       [&](const BYTE* record) { ReadNames(record, &GROUP_INFO_0::grpi0_name, name); });
 }
 
 NET_API_STATUS EnumerateDomains(const std::function<void(const std::string&)>& name) {
   DWORD resume = 0;
   return EnumerateBatches(
-      [&](LPBYTE* buffer, DWORD* read, DWORD* total) {
-        return VelmarNet::NetServerEnum(nullptr, 100, buffer, 4096, read, total,
+      [&](DWORD length, LPBYTE* buffer, DWORD* read, DWORD* total) {
+        return VelmarNet::NetServerEnum(nullptr, 100, buffer, length, read, total,
                                         SV_TYPE_DOMAIN_ENUM, nullptr, &resume);
       },
-      sizeof(SERVER_INFO_100), [&] { return static_cast<DWORD_PTR>(resume); },
+      4096, sizeof(SERVER_INFO_100), [&] { return static_cast<DWORD_PTR>(resume); },
+      [&] { resume = 0; },
       [&](const BYTE* record) { ReadNames(record, &SERVER_INFO_100::sv100_name, name); });
 }
 

@@ -87,10 +87,11 @@ class NetBuffer {
   LPBYTE buffer_ = nullptr;
 };
 
-// One call of a batched enumeration: fills the buffer, the entries read and
-// the total, advancing the resume handle the caller keeps; returns the status.
-using BatchCall =
-    std::function<NET_API_STATUS(LPBYTE* buffer, DWORD* entriesRead, DWORD* totalEntries)>;
+// One call of a batched enumeration at a preferred maximum length: fills
+// the buffer, the entries read and the total, advancing the resume handle
+// the caller keeps; returns the status.
+using BatchCall = std::function<NET_API_STATUS(DWORD preferredLength, LPBYTE* buffer,
+                                               DWORD* entriesRead, DWORD* totalEntries)>;
 
 // After this many batches in a row that answer ERROR_MORE_DATA without an
 // entry and without moving the resume handle, the enumeration gives up:
@@ -100,14 +101,22 @@ constexpr int MaxEmptyBatches = 3;
 
 // Runs a batched enumeration: calls `call` until the status is 0, handing
 // each record of every valid batch (status 0 or ERROR_MORE_DATA) to
-// `record`, read at `stride` bytes, and releasing every returned buffer. A
-// batch of ERROR_MORE_DATA with no entries is followed by a further call,
+// `record`, read at `stride` bytes, and releasing every returned buffer.
+//
+// A batch of ERROR_MORE_DATA with no entries is followed by a further call,
 // but MaxEmptyBatches of them in a row with the resume handle standing
-// still end the enumeration with ERROR_MORE_DATA. `resume` is the value of
-// the resume handle the call advances, read before and after each call.
-// Returns 0 when the enumeration went through, else the failing status.
-NET_API_STATUS EnumerateBatches(const BatchCall& call, size_t stride,
+// still end the enumeration with ERROR_MORE_DATA. A batch of ERROR_MORE_DATA
+// with entries and a resume handle that did not move comes from a function
+// that cannot resume (NetServerEnum): asked again it would give the same
+// batch for ever, so the rest is asked for in one call of unlimited length
+// and read from the first entry not yet read.
+//
+// `resume` gives the value of the resume handle the call advances and
+// `restart` sets it back to 0. Returns 0 when the enumeration went through,
+// else the failing status.
+NET_API_STATUS EnumerateBatches(const BatchCall& call, DWORD preferredLength, size_t stride,
                                 const std::function<DWORD_PTR()>& resume,
+                                const std::function<void()>& restart,
                                 const std::function<void(const BYTE* record)>& record);
 
 // The three account enumerations of a server ("" for this computer), each

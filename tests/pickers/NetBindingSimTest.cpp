@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <deque>
 #include <set>
 
@@ -122,12 +123,15 @@ struct Step {
 
 class ScriptedEnumeration {
  public:
-  explicit ScriptedEnumeration(std::deque<Step> steps) : steps_(std::move(steps)) {
-    allocate_ = reinterpret_cast<NET_API_STATUS (*)(DWORD, LPVOID*)>(
-        reinterpret_cast<void (*)()>(GetProcAddress(NetApiLibrary(), "NetApiBufferAllocate")));
+  explicit ScriptedEnumeration(std::deque<Step> steps) : steps_(std::move(steps)) {}
+  ~ScriptedEnumeration() {
+    for (void* block : blocks_) std::free(block);
   }
+  // Buffers handed out; the enumeration gives each to NetApiBufferFree.
+  size_t Buffers() const { return blocks_.size(); }
 
-  NET_API_STATUS operator()(LPBYTE* buffer, DWORD* read, DWORD* total) {
+  NET_API_STATUS operator()(DWORD length, LPBYTE* buffer, DWORD* read, DWORD* total) {
+    lengths.push_back(length);
     ++calls;
     EXPECT_EQ(*buffer, nullptr) << "the buffer variable is cleared before each call";
     if (steps_.empty()) {
@@ -142,8 +146,8 @@ class ScriptedEnumeration {
       // Records first, then the strings, as the platform lays them out.
       size_t size = step.names.size() * sizeof(USER_INFO_0);
       for (const auto& n : step.names) size += (n.size() + 1) * sizeof(WCHAR);
-      LPVOID block = nullptr;
-      EXPECT_EQ(allocate_(static_cast<DWORD>(size), &block), 0u);
+      void* block = std::malloc(size);
+      blocks_.push_back(block);
       auto* records = static_cast<USER_INFO_0*>(block);
       auto* text = reinterpret_cast<WCHAR*>(records + step.names.size());
       for (size_t i = 0; i < step.names.size(); ++i) {
@@ -159,20 +163,25 @@ class ScriptedEnumeration {
 
   DWORD_PTR resume = 0;
   int calls = 0;
+  std::vector<DWORD> lengths;
 
  private:
   std::deque<Step> steps_;
-  NET_API_STATUS (*allocate_)(DWORD, LPVOID*) = nullptr;
+  std::vector<void*> blocks_;
 };
 
 NET_API_STATUS RunScript(ScriptedEnumeration& script, std::vector<std::string>& names) {
-  return VelmarNet::EnumerateBatches(
-      [&](LPBYTE* b, DWORD* r, DWORD* t) { return script(b, r, t); }, sizeof(USER_INFO_0),
-      [&] { return script.resume; },
+  sim::ClearCalls();
+  const NET_API_STATUS status = VelmarNet::EnumerateBatches(
+      [&](DWORD l, LPBYTE* b, DWORD* r, DWORD* t) { return script(l, b, r, t); }, 256,
+      sizeof(USER_INFO_0), [&] { return script.resume; }, [&] { script.resume = 0; },
       [&](const BYTE* record) {
         names.push_back(
             VelmarNet::FromWide(reinterpret_cast<const USER_INFO_0*>(record)->usri0_name));
       });
+  // Every buffer returned went to NetApiBufferFree once.
+  EXPECT_EQ(sim::CountCalls("NetApiBufferFree"), script.Buffers());
+  return status;
 }
 
 TEST_F(NetBindingSim, BatchesFollowTheStatuses) {
@@ -211,6 +220,16 @@ TEST_F(NetBindingSim, BatchesFollowTheStatuses) {
     EXPECT_EQ(RunScript(script, names), ERROR_MORE_DATA);
     EXPECT_EQ(names, std::vector<std::string>{"alice"});
     EXPECT_EQ(script.calls, 1 + VelmarNet::MaxEmptyBatches);
+  }
+  {
+    // Entries with a resume handle that stands still (NetServerEnum cannot
+    // resume): the rest is asked for at once, without repeating a name.
+    ScriptedEnumeration script(
+        {{ERROR_MORE_DATA, {u"a", u"b"}, false}, {NERR_Success, {u"a", u"b", u"c", u"d"}, false}});
+    std::vector<std::string> names;
+    EXPECT_EQ(RunScript(script, names), 0u);
+    EXPECT_EQ(names, (std::vector<std::string>{"a", "b", "c", "d"}));
+    EXPECT_EQ(script.lengths, (std::vector<DWORD>{256, MAX_PREFERRED_LENGTH}));
   }
   {
     // Empty batches that are not in a row do not add up.

@@ -91,8 +91,8 @@ TEST_F(PickersGuiSim, SelectionIsKeptByNumberAndTextsFollowShowFullName) {
 }
 
 TEST_F(PickersGuiSim, SourcePickerShowsThisComputerAndDomains) {
-  QWidget form;
-  TvmSidSourceComboBox box(&form);
+  QWidget form, other;
+  auto& box = *new TvmSidSourceComboBox(&form);
   EXPECT_EQ(box.count(), 0);
   box.Loaded();
   ASSERT_EQ(box.count(), 2);
@@ -103,7 +103,6 @@ TEST_F(PickersGuiSim, SourcePickerShowsThisComputerAndDomains) {
 
   // A silent browser: the picker still comes up, with this computer.
   sim::FailEnumeration("NetServerEnum", "", ERROR_NO_BROWSER_SERVERS_FOUND);
-  QWidget other;
   box.setParent(&other);  // a new parent window fills again
   ASSERT_EQ(box.count(), 1);
   EXPECT_EQ(box.itemText(0), "WS01");
