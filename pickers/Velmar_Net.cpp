@@ -138,6 +138,14 @@ bool NetApiResolved(const std::string& name) {
 
 HMODULE NetApiLibrary() { return gLibrary; }
 
+FARPROC NetApiReplaceEntry(const std::string& name, FARPROC entry) {
+  const size_t slot = SlotOf(name);
+  if (slot >= gSlots.size()) return nullptr;
+  FARPROC previous = gSlots[slot];
+  gSlots[slot] = entry;
+  return previous;
+}
+
 namespace VelmarNet {
 
 NET_API_STATUS NetUserEnum(LPCWSTR servername, DWORD level, DWORD filter, LPBYTE* bufptr,

@@ -27,6 +27,10 @@ const std::vector<std::string>& NetApiNames();
 // Whether the look-up of a name found an entry point (false for a name the
 // binding does not know).
 bool NetApiResolved(const std::string& name);
+// Puts another entry point into the slot of a name and gives the one it
+// held (none for a name the binding does not know). For tests that stand in
+// for one function of the platform; not while other threads call wrappers.
+FARPROC NetApiReplaceEntry(const std::string& name, FARPROC entry);
 // The module handle kept at start (none before start, outside the NT family
 // or when the library could not be loaded).
 HMODULE NetApiLibrary();

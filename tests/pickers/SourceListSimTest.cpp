@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "pickers/Velmar_SidSourceComboBoxList.h"
+#include "tests/support/ScriptedServerEnum.h"
 #include "tests/support/SimFixture.h"
 
 namespace {
@@ -65,6 +66,18 @@ TEST_F(SourceListSim, DomainsKeepTheBrowsersOrderAndRepeats) {
                                               {"DCZ", "ZETA", "ZETA", 1},
                                               {"DCA", "ALPHA", "ALPHA", 1}}));
   EXPECT_TRUE(list.Errors().empty());
+}
+
+TEST_F(SourceListSim, ADomainListedTwiceIsListedTwice) {
+  // No simulated network lists a name twice; a stand-in browser does.
+  tavrin::test::ScriptedServerEnum browser({"CORP", "HOME", "CORP"}, 100);
+  TvmSidSourceList list;
+  list.Fill();
+  EXPECT_EQ(ItemsOf(list), (std::vector<Item>{{"", "WS01", "WS01", 0},
+                                              {"DC01", "CORP", "CORP", 1},
+                                              {"DC01", "CORP", "CORP", 1}}));
+  EXPECT_EQ(browser.Outstanding(), 0u);
+  EXPECT_EQ(sim::OutstandingNetBuffers(), 0u);
 }
 
 TEST_F(SourceListSim, SilentBrowserKeepsThisComputer) {
