@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "pickers/Velmar_Net.h"
+#include "rights/Velmar_LsaApi.h"
 #include "rights/Velmar_WinVer.h"
 #include "sid/Velmar_SidCenterCache.h"
 
@@ -20,6 +21,7 @@ void Nothing() {}
 const std::vector<Step>& Steps() {
   static const std::vector<Step> steps = {
       {&WinVerStart, &Nothing},        // the version record
+      {&LsaApiStart, &LsaApiEnd},      // the LSA policy functions
       {&NetApiStart, &NetApiEnd},      // the network management functions (NT family only)
       {&SidCacheStart, &SidCacheEnd},  // the SID lookup cache, empty
   };

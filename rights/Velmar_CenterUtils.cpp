@@ -54,3 +54,23 @@ PSID CloneSid(PSID sid) {
 }
 
 void FreeSidBlock(PSID block) { std::free(block); }
+
+PLSA_UNICODE_STRING CopyLsaUnicodeString(const LSA_UNICODE_STRING* source) {
+  if (source == nullptr) return nullptr;
+  const size_t header = sizeof(LSA_UNICODE_STRING);
+  void* block = std::malloc(header + source->MaximumLength);
+  if (block == nullptr) throw EWin32Error(ERROR_NOT_ENOUGH_MEMORY);
+  auto* copy = static_cast<PLSA_UNICODE_STRING>(block);
+  // Length never counts more than the buffer holds, nor half a character.
+  USHORT length = source->Length;
+  if (length > source->MaximumLength) length = source->MaximumLength;
+  length &= static_cast<USHORT>(~1u);
+  if (source->Buffer == nullptr) length = 0;
+  copy->Length = length;
+  copy->MaximumLength = source->MaximumLength;
+  copy->Buffer = reinterpret_cast<PWSTR>(static_cast<char*>(block) + header);
+  if (length > 0) std::memcpy(copy->Buffer, source->Buffer, length);
+  return copy;
+}
+
+void FreeLsaUnicodeString(PLSA_UNICODE_STRING block) { std::free(block); }

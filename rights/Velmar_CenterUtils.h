@@ -58,3 +58,14 @@ std::string LastWin32ErrorMessage();
 PSID CloneSid(PSID sid, DWORD& length);
 PSID CloneSid(PSID sid);
 void FreeSidBlock(PSID block);
+
+// Copies an LSA string into one new block: the header, then room for the
+// source's MaximumLength bytes, with Buffer pointing just past the header.
+// The characters are copied as they are; no terminator is added. A string
+// that did not come from the LSA is copied safely: at most MaximumLength
+// bytes and only whole UTF-16 units are taken from the source (the copy's
+// Length says how many), and a null Buffer copies no characters. An absent
+// source gives no block. The caller owns the block and releases it with
+// FreeLsaUnicodeString.
+PLSA_UNICODE_STRING CopyLsaUnicodeString(const LSA_UNICODE_STRING* source);
+void FreeLsaUnicodeString(PLSA_UNICODE_STRING block);

@@ -1,0 +1,475 @@
+// The account rights center and the LSA binding against the simulated
+// network: what the center asks the LSA, read from the call log, and what
+// ends up in force in the computers' policies.
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "app/Startup.h"
+#include "rights/Velmar_CenterUtils.h"
+#include "rights/Velmar_LsaApi.h"
+#include "rights/Velmar_RightsCenter.h"
+#include "sid/Velmar_SidCenter.h"
+#include "tests/support/SimFixture.h"
+
+namespace {
+
+namespace sim = tavrin::sim;
+using Names = std::vector<std::string>;
+
+// A binary SID from its text form ("S-1-5-32-544").
+std::vector<BYTE> SidBytes(const std::string& text) {
+  std::vector<std::string> parts;
+  std::stringstream stream(text);
+  for (std::string part; std::getline(stream, part, '-');) parts.push_back(part);
+  std::vector<BYTE> sid(8, 0);
+  sid[0] = 1;
+  sid[1] = static_cast<BYTE>(parts.size() - 3);
+  sid[7] = static_cast<BYTE>(std::stoul(parts[2]));
+  for (size_t i = 3; i < parts.size(); ++i) {
+    uint32_t sub = static_cast<uint32_t>(std::stoul(parts[i]));
+    for (int b = 0; b < 4; ++b) sid.push_back(static_cast<BYTE>(sub >> (8 * b)));
+  }
+  return sid;
+}
+
+const std::string kAdmins = "S-1-5-32-544";
+const std::string kUsers = "S-1-5-32-545";
+
+// The LSA calls of the log, as "function target argument".
+Names LsaCalls() {
+  Names calls;
+  for (const sim::Call& call : sim::Calls())
+    if (call.function.rfind("Lsa", 0) == 0)
+      calls.push_back(call.function + " " + call.target + " " + call.argument);
+  return calls;
+}
+
+size_t Writes() {
+  return sim::CountCalls("LsaAddAccountRights") + sim::CountCalls("LsaRemoveAccountRights");
+}
+
+// A network whose computers' policies are replaced for one SID.
+sim::NetworkSpec WithRights(sim::NetworkSpec network, const std::string& computer,
+                            const std::string& sid, Names rights) {
+  for (sim::ComputerSpec& c : network.computers)
+    if (c.name == computer) c.rights[sid] = std::move(rights);
+  return network;
+}
+
+class AccountRights : public tavrin::test::SimTest {
+ protected:
+  void SetUp() override {
+    SimTest::SetUp();
+    Build();
+  }
+  void TearDown() override {
+    delete form_;
+    form_ = nullptr;
+    SimTest::TearDown();
+  }
+  // The main window's pair: a SID center and a rights center bound to it.
+  void Build() {
+    delete form_;
+    form_ = new TComponent(nullptr);
+    sc_ = new TvmSidCenter(form_);
+    arc_ = new TvmAccountRigthsCenter(form_);
+    arc_->SetSidCenter(sc_);
+  }
+  void Point(const std::string& sid, const std::string& server) {
+    std::vector<BYTE> bytes = SidBytes(sid);
+    sc_->SetSid(bytes.data());
+    arc_->SetServer(server);
+  }
+
+  TComponent* form_ = nullptr;
+  TvmSidCenter* sc_ = nullptr;
+  TvmAccountRigthsCenter* arc_ = nullptr;
+};
+
+TEST_F(AccountRights, ReadSplitsCatalogueAndOtherNamesInLsaOrder) {
+  Reinstall(WithRights(tavrin::test::SmallNetwork(), "SRV01", kAdmins,
+                       {"SeTrustedCredManAccessPrivilege", "SeBackupPrivilege",
+                        "SeRemoteInteractiveLogonRight", "SeServiceLogonRight"}));
+  Build();
+  Point(kAdmins, "SRV01");
+  sim::ClearCalls();
+
+  EXPECT_EQ(arc_->CurrentPrivileges(), (TvmPrivileges{spBackup, spServiceLogon}));
+  EXPECT_EQ(arc_->LastStatus(), 0);
+  EXPECT_EQ(arc_->CurrentAdditional(),
+            (Names{"SeTrustedCredManAccessPrivilege", "SeRemoteInteractiveLogonRight"}));
+  EXPECT_EQ(LsaCalls(), (Names{"LsaOpenPolicy SRV01 0x810",
+                               "LsaEnumerateAccountRights SRV01 S-1-5-32-544", "LsaFreeMemory  "}));
+  EXPECT_EQ(sim::OutstandingLsaBuffers(), 0u);  // the array went back to the LSA
+
+  // Repeated reads cost no LSA call; the snapshot is the caller's to spoil.
+  const size_t calls = LsaCalls().size();
+  arc_->CurrentAdditional().push_back("SeJunk");
+  EXPECT_EQ(arc_->CurrentAdditional().size(), 2u);
+  EXPECT_EQ(arc_->CurrentPrivileges(), (TvmPrivileges{spBackup, spServiceLogon}));
+  arc_->SetNewPrivileges({spBackup, spServiceLogon});
+  arc_->SetNewAdditional(arc_->CurrentAdditional());
+  EXPECT_TRUE(arc_->Committed());
+  // The same SID given again (a new block) is the same account.
+  std::vector<BYTE> again = SidBytes(kAdmins);
+  sc_->SetSid(again.data());
+  arc_->CurrentPrivileges();
+  EXPECT_EQ(LsaCalls().size(), calls);
+  // The policy stays open between reads on the same computer.
+  EXPECT_EQ(sim::OpenPolicyHandles(), 1u);
+
+  // Another account on another computer.
+  Point(kUsers, "WS01");
+  EXPECT_EQ(arc_->CurrentPrivileges(), (TvmPrivileges{spChangeNotify, spNetworkLogon}));
+  EXPECT_TRUE(arc_->CurrentAdditional().empty());
+}
+
+TEST_F(AccountRights, AccountWithoutRights) {
+  Point(kAdmins, "PC-HOME");  // holds nothing there: STATUS_OBJECT_NAME_NOT_FOUND
+  sim::ClearCalls();
+  EXPECT_TRUE(arc_->CurrentPrivileges().Empty());
+  EXPECT_EQ(arc_->LastStatus(), 0);
+  EXPECT_TRUE(arc_->CurrentAdditional().empty());
+  EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), 1u);
+  arc_->CurrentPrivileges();  // fresh: no second enumeration
+  EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), 1u);
+  EXPECT_EQ(sim::CountCalls("LsaFreeMemory"), 0u);  // no array came back
+}
+
+TEST_F(AccountRights, FailedEnumerationKeepsThePolicyOpenAndIsNotRemembered) {
+  sim::FailEnumeration("LsaEnumerateAccountRights", "PC-HOME", 0xC000009A);
+  Point(kAdmins, "PC-HOME");
+  EXPECT_TRUE(arc_->CurrentPrivileges().Empty());
+  EXPECT_EQ(arc_->LastStatus(), STATUS_INSUFFICIENT_RESOURCES);
+  EXPECT_EQ(sim::OpenPolicyHandles(), 1u);
+
+  // The next read on the same computer uses the open policy; the account
+  // holds nothing there, which is a success and says so.
+  sim::ClearFaults();
+  sim::ClearCalls();
+  std::vector<BYTE> admins = SidBytes(kAdmins);
+  sc_->SetSid(admins.data());
+  EXPECT_TRUE(arc_->CurrentPrivileges().Empty());
+  EXPECT_EQ(arc_->LastStatus(), 0);
+  EXPECT_EQ(sim::CountCalls("LsaOpenPolicy"), 0u);
+  EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), 1u);
+}
+
+// A commit never writes from rights it could not read: with an empty
+// desired state it would otherwise find nothing to revoke and succeed.
+TEST_F(AccountRights, CommitAfterAFailedReadWritesNothing) {
+  sim::FailEnumeration("LsaEnumerateAccountRights", "SRV01", 0xC000009A);
+  Point(kAdmins, "SRV01");  // holds SeBackupPrivilege
+  arc_->CurrentPrivileges();
+  arc_->SetNewPrivileges({});
+  arc_->SetNewAdditional({});
+  EXPECT_FALSE(arc_->Committed());
+  try {
+    arc_->Commit();
+    FAIL() << "the commit did not fail";
+  } catch (const EWin32Error& e) {
+    EXPECT_EQ(e.ErrorCode(), ERROR_NO_SYSTEM_RESOURCES);
+  }
+  EXPECT_EQ(arc_->LastStatus(), STATUS_INSUFFICIENT_RESOURCES);
+  EXPECT_EQ(Writes(), 0u);
+  EXPECT_EQ(sim::OpenPolicyHandles(), 0u);
+  EXPECT_EQ(sim::RightsOf("SRV01", kAdmins), Names{"SeBackupPrivilege"});
+  // Once the LSA answers, the same commit goes through.
+  sim::ClearFaults();
+  arc_->Commit();
+  EXPECT_TRUE(sim::RightsOf("SRV01", kAdmins).empty());
+  EXPECT_TRUE(arc_->Committed());
+}
+
+// A SID the SID center cannot produce makes a failed read, reported as one.
+TEST_F(AccountRights, SidCenterFailureIsAFailedRead) {
+  Point(kAdmins, "WS01");
+  EXPECT_FALSE(arc_->CurrentPrivileges().Empty());
+  ASSERT_EQ(arc_->LastStatus(), 0);
+  sc_->SetUserName("nosuchuser");  // GetSid raises the silent abort
+  sim::ClearCalls();
+  TvmPrivileges read{spDebug};
+  EXPECT_NO_THROW(read = arc_->CurrentPrivileges());
+  EXPECT_TRUE(read.Empty());
+  EXPECT_TRUE(arc_->CurrentAdditional().empty());
+  EXPECT_NE(arc_->LastStatus(), 0);
+  EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), 0u);
+  arc_->SetNewPrivileges({});
+  EXPECT_FALSE(arc_->Committed());
+  EXPECT_THROW(arc_->Commit(), Exception);
+  EXPECT_EQ(Writes(), 0u);
+  // Back to the account read before: read again, not an emptied cache.
+  std::vector<BYTE> admins = SidBytes(kAdmins);
+  sc_->SetSid(admins.data());
+  EXPECT_TRUE(arc_->CurrentPrivileges().Contains(spRestore));
+  EXPECT_EQ(arc_->LastStatus(), 0);
+}
+
+TEST_F(AccountRights, FailedOpenGivesTheStatusAndTriesAgain) {
+  struct Case {
+    const char* computer;
+    NTSTATUS status;
+  } cases[] = {{"SRV01", STATUS_ACCESS_DENIED}, {"GHOST", RPC_NT_SERVER_UNAVAILABLE}};
+  sim::SetPolicyDenied("SRV01", true);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.computer);
+    Point(kAdmins, c.computer);
+    sim::ClearCalls();
+    TvmPrivileges read;
+    EXPECT_NO_THROW(read = arc_->CurrentPrivileges());
+    EXPECT_TRUE(read.Empty());
+    EXPECT_EQ(arc_->LastStatus(), c.status);
+    EXPECT_TRUE(arc_->CurrentAdditional().empty());
+    EXPECT_EQ(sim::OpenPolicyHandles(), 0u);
+    EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), 0u);
+    // Nothing was kept: the next read opens again.
+    arc_->CurrentPrivileges();
+    EXPECT_EQ(sim::CountCalls("LsaOpenPolicy"), 3u) << "CurrentAdditional read too";
+    // A commit cannot write there either; nothing is written.
+    arc_->SetNewPrivileges({spDebug});
+    EXPECT_FALSE(arc_->Committed());
+    EXPECT_THROW(arc_->Commit(), EWin32Error);
+    EXPECT_EQ(Writes(), 0u);
+  }
+  // Once the policy opens again, the same center reads it.
+  sim::SetPolicyDenied("SRV01", false);
+  Point(kAdmins, "SRV01");
+  EXPECT_EQ(arc_->CurrentPrivileges(), TvmPrivileges{spBackup});
+  EXPECT_EQ(arc_->LastStatus(), 0);
+}
+
+TEST_F(AccountRights, MissingLsaOpenPolicyAnswers120) {
+  sim::HideExport("advapi32.dll", "LsaOpenPolicy");
+  tavrin::RunStartSteps();
+  EXPECT_FALSE(LsaApi::Resolved("LsaOpenPolicy"));
+  EXPECT_TRUE(LsaApi::Resolved("LsaEnumerateAccountRights"));
+  Point(kAdmins, "WS01");
+  sim::ClearCalls();
+  EXPECT_TRUE(arc_->CurrentPrivileges().Empty());
+  EXPECT_EQ(arc_->LastStatus(), 120);
+  // The only LSA function called is the status conversion, for 120.
+  ASSERT_EQ(LsaCalls().size(), 1u);
+  EXPECT_EQ(sim::Calls().back().function, "LsaNtStatusToWinError");
+
+  arc_->SetNewPrivileges({spDebug});
+  try {
+    arc_->Commit();
+    FAIL() << "the commit did not fail";
+  } catch (const EWin32Error& e) {
+    EXPECT_EQ(e.ErrorCode(), LsaNtStatusToWinError(120));
+  }
+  // With the conversion missing too, the code is still 120.
+  sim::HideExport("advapi32.dll", "LsaNtStatusToWinError");
+  tavrin::RunStartSteps();
+  Point(kAdmins, "WS01");
+  try {
+    arc_->Commit();
+    FAIL() << "the commit did not fail";
+  } catch (const EWin32Error& e) {
+    EXPECT_EQ(e.ErrorCode(), 120u);
+  }
+}
+
+TEST_F(AccountRights, BindingLooksUpEveryNameAndEndsWithNothing) {
+  for (const char* name : LsaApi::FunctionNames) EXPECT_TRUE(LsaApi::Resolved(name)) << name;
+  // The lookups follow the table's order.
+  sim::ClearCalls();
+  tavrin::RunStartSteps();
+  Names looked;
+  for (const sim::Call& call : sim::Calls())
+    if (call.function == "GetProcAddress" && call.argument.rfind("Lsa", 0) == 0)
+      looked.push_back(call.argument);
+  EXPECT_EQ(looked, Names(std::begin(LsaApi::FunctionNames), std::end(LsaApi::FunctionNames)));
+
+  // After the end step every entry answers 120 and calls nothing.
+  tavrin::RunEndSteps();
+  sim::ClearCalls();
+  LSA_HANDLE handle = nullptr;
+  EXPECT_EQ(LsaApi::LsaOpenPolicy(nullptr, nullptr, 0, &handle), 120);
+  EXPECT_EQ(LsaApi::LsaClose(nullptr), 120);
+  EXPECT_EQ(LsaApi::LsaNtStatusToWinError(STATUS_ACCESS_DENIED), 120u);
+  EXPECT_TRUE(LsaCalls().empty());
+
+  // Without the library nothing is found, and start-up still goes on.
+  sim::HideLibrary("advapi32.dll");
+  EXPECT_NO_THROW(tavrin::RunStartSteps());
+  for (const char* name : LsaApi::FunctionNames) EXPECT_FALSE(LsaApi::Resolved(name)) << name;
+  Point(kAdmins, "WS01");
+  EXPECT_TRUE(arc_->CurrentPrivileges().Empty());
+  EXPECT_EQ(arc_->LastStatus(), 120);
+}
+
+TEST_F(AccountRights, WritingServerClosesThePolicy) {
+  Point(kAdmins, "WS01");
+  arc_->CurrentPrivileges();
+  EXPECT_EQ(sim::OpenPolicyHandles(), 1u);
+  sim::ClearCalls();
+  arc_->SetServer("WS01");
+  EXPECT_EQ(sim::CountCalls("LsaClose"), 1u);
+  EXPECT_EQ(sim::OpenPolicyHandles(), 0u);
+  EXPECT_EQ(arc_->CurrentPrivileges(),
+            (TvmPrivileges{spBackup, spRestore, spDebug, spInteractiveLogon}));
+  EXPECT_EQ(sim::CountCalls("LsaOpenPolicy"), 1u);
+  EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), 1u);
+  // Destroying the center closes its policy.
+  delete arc_;
+  EXPECT_EQ(sim::OpenPolicyHandles(), 0u);
+}
+
+// What was read on one computer is never shown for another, even when the
+// SID center comes back to the account read there.
+TEST_F(AccountRights, ReadsOfOneComputerAreNotShownForAnother) {
+  Point(kAdmins, "WS01");
+  EXPECT_TRUE(arc_->CurrentPrivileges().Contains(spRestore));
+  Point(kUsers, "DC01");
+  std::vector<BYTE> admins = SidBytes(kAdmins);
+  sc_->SetSid(admins.data());
+  sim::ClearCalls();
+  EXPECT_EQ(arc_->CurrentPrivileges(), (TvmPrivileges{spBackup, spDebug, spInteractiveLogon}));
+  EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), 1u);
+}
+
+TEST_F(AccountRights, CommitWritesOneRightPerCallInCatalogueOrder) {
+  Reinstall(WithRights(tavrin::test::SmallNetwork(), "SRV01", kAdmins,
+                       {"SeDebugPrivilege", "SeTrustedCredManAccessPrivilege", "SeBackupPrivilege",
+                        "SeRemoteInteractiveLogonRight"}));
+  Build();
+  Point(kAdmins, "SRV01");
+  // As the main window does it: read, stage, keep the other names.
+  EXPECT_EQ(arc_->CurrentPrivileges(), (TvmPrivileges{spBackup, spDebug}));
+  arc_->SetNewPrivileges({spRestore, spDebug});
+  arc_->SetNewAdditional(arc_->CurrentAdditional());
+  EXPECT_FALSE(arc_->Committed());
+  sim::ClearCalls();
+  arc_->Commit();
+
+  EXPECT_EQ(LsaCalls(), (Names{"LsaRemoveAccountRights SRV01 S-1-5-32-544 SeBackupPrivilege",
+                               "LsaAddAccountRights SRV01 S-1-5-32-544 SeRestorePrivilege",
+                               "LsaClose SRV01 "}));
+  EXPECT_EQ(sim::OpenPolicyHandles(), 0u);
+  // Only the two rights changed: AllRights was never set, and the names
+  // outside the catalogue are as they were.
+  EXPECT_EQ(sim::RightsOf("SRV01", kAdmins),
+            (Names{"SeDebugPrivilege", "SeTrustedCredManAccessPrivilege",
+                   "SeRemoteInteractiveLogonRight", "SeRestorePrivilege"}));
+  EXPECT_EQ(arc_->LastStatus(), 0);
+  // Committed reads the computer afresh and finds the new state in force.
+  sim::ClearCalls();
+  EXPECT_TRUE(arc_->Committed());
+  EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), 1u);
+  // A desired state already in force costs no write.
+  arc_->Commit();
+  EXPECT_EQ(Writes(), 0u);
+
+  // The other names are part of the desired state: leaving them out of
+  // NewAdditional revokes them, one call each, after the catalogue rights.
+  arc_->SetNewPrivileges({});
+  arc_->SetNewAdditional({"SeTrustedCredManAccessPrivilege", "SeCreateSymbolicLinkPrivilege"});
+  sim::ClearCalls();
+  arc_->SetCommitted(false);  // does nothing
+  EXPECT_EQ(Writes(), 0u);
+  arc_->SetCommitted(true);
+  EXPECT_EQ(LsaCalls(),
+            (Names{"LsaRemoveAccountRights SRV01 S-1-5-32-544 SeRestorePrivilege",
+                   "LsaRemoveAccountRights SRV01 S-1-5-32-544 SeDebugPrivilege",
+                   "LsaAddAccountRights SRV01 S-1-5-32-544 SeCreateSymbolicLinkPrivilege",
+                   "LsaRemoveAccountRights SRV01 S-1-5-32-544 SeRemoteInteractiveLogonRight",
+                   "LsaClose SRV01 "}));
+  EXPECT_EQ(sim::RightsOf("SRV01", kAdmins),
+            (Names{"SeTrustedCredManAccessPrivilege", "SeCreateSymbolicLinkPrivilege"}));
+}
+
+TEST_F(AccountRights, NewAdditionalMovesCatalogueNamesAndIgnoresCase) {
+  arc_->SetNewAdditional({"SeDebugPrivilege", "SeFooRight", "sedebugprivilege"});
+  EXPECT_EQ(arc_->NewPrivileges(), TvmPrivileges{spDebug});
+  EXPECT_EQ(arc_->NewAdditional(), (Names{"SeFooRight", "sedebugprivilege"}));
+  // Names put into the own list move at the next read.
+  arc_->NewAdditional().push_back("SeBackupPrivilege");
+  EXPECT_EQ(arc_->NewPrivileges(), (TvmPrivileges{spBackup, spDebug}));
+  EXPECT_EQ(arc_->NewAdditional().size(), 2u);
+
+  // Other names differing from the ones in force only in case are in force.
+  Point(kAdmins, "WS01");  // holds SeRemoteInteractiveLogonRight
+  arc_->SetNewPrivileges(arc_->CurrentPrivileges());
+  arc_->SetNewAdditional({"SEREMOTEINTERACTIVELOGONRIGHT", "seremoteinteractivelogonright"});
+  sim::ClearCalls();
+  EXPECT_TRUE(arc_->Committed());
+  arc_->Commit();
+  EXPECT_EQ(Writes(), 0u);
+  EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), 0u);
+}
+
+TEST_F(AccountRights, CommitFailingAtTheThirdCallKeepsTheFirstTwo) {
+  Point(kAdmins, "SRV01");  // holds SeBackupPrivilege
+  arc_->SetNewPrivileges({spLockMemory, spSecurity, spDebug, spShutdown});
+  arc_->SetNewAdditional(arc_->CurrentAdditional());
+  sim::FailWrite(3, STATUS_ACCESS_DENIED);
+  sim::ClearCalls();
+  try {
+    arc_->Commit();
+    FAIL() << "the commit did not fail";
+  } catch (const EWin32Error& e) {
+    EXPECT_EQ(e.ErrorCode(), ERROR_ACCESS_DENIED);
+  }
+  EXPECT_EQ(arc_->LastStatus(), STATUS_ACCESS_DENIED);
+  EXPECT_EQ(Writes(), 3u);  // no call after the failing one
+  EXPECT_EQ(sim::OpenPolicyHandles(), 0u);
+  // Lock memory and security were granted, revoking backup failed, and
+  // shutdown and debug were not reached.
+  EXPECT_EQ(sim::RightsOf("SRV01", kAdmins),
+            (Names{"SeBackupPrivilege", "SeLockMemoryPrivilege", "SeSecurityPrivilege"}));
+  // The next read shows what is really in force.
+  sim::ClearCalls();
+  EXPECT_FALSE(arc_->Committed());
+  EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), 1u);
+  EXPECT_EQ(arc_->CurrentPrivileges(), (TvmPrivileges{spBackup, spLockMemory, spSecurity}));
+}
+
+TEST_F(AccountRights, WithoutSidCenter) {
+  // A failed enumeration leaves a status and an open policy behind.
+  sim::FailEnumeration("LsaEnumerateAccountRights", "", 0xC000009A);
+  Point(kAdmins, "WS01");
+  arc_->CurrentPrivileges();
+  sim::ClearFaults();
+  const NTSTATUS before = arc_->LastStatus();
+  ASSERT_EQ(before, STATUS_INSUFFICIENT_RESOURCES);
+
+  sim::ClearCalls();
+  arc_->SetSidCenter(nullptr);
+  EXPECT_TRUE(arc_->CurrentPrivileges().Empty());
+  EXPECT_TRUE(arc_->CurrentAdditional().empty());
+  EXPECT_EQ(arc_->LastStatus(), before);  // untouched
+  EXPECT_TRUE(LsaCalls().empty());
+  EXPECT_TRUE(arc_->Committed());
+  arc_->SetNewAdditional({"SeFooRight"});
+  EXPECT_FALSE(arc_->Committed());
+  arc_->SetNewAdditional({});
+  arc_->SetNewPrivileges({spDebug});
+  EXPECT_FALSE(arc_->Committed());
+  // A commit writes nothing but closes the open policy.
+  EXPECT_EQ(sim::OpenPolicyHandles(), 1u);
+  arc_->Commit();
+  EXPECT_EQ(LsaCalls(), (Names{"LsaClose WS01 "}));
+  EXPECT_EQ(sim::OpenPolicyHandles(), 0u);
+}
+
+TEST_F(AccountRights, SidCenterRemovalClearsTheReference) {
+  Point(kAdmins, "WS01");
+  EXPECT_FALSE(arc_->CurrentPrivileges().Empty());
+  delete sc_;
+  EXPECT_EQ(arc_->SidCenter(), nullptr);
+  sim::ClearCalls();
+  EXPECT_TRUE(arc_->CurrentPrivileges().Empty());
+  EXPECT_TRUE(LsaCalls().empty());
+
+  // A SID center with no owner in common is followed too.
+  auto* other = new TvmSidCenter(nullptr);
+  arc_->SetSidCenter(other);
+  delete other;
+  EXPECT_EQ(arc_->SidCenter(), nullptr);
+}
+
+}  // namespace

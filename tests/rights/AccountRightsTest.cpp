@@ -1,0 +1,167 @@
+// The account rights center against the system's own LSA policy: what it
+// reads and commits must agree with the bare LSA calls, on Windows (run as
+// an administrator) as under Wine, whose LSA reports no rights and whose
+// writes succeed without storing anything.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/Startup.h"
+#include "rights/Velmar_CenterUtils.h"
+#include "rights/Velmar_RightsCenter.h"
+#include "sid/Velmar_SidCenter.h"
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+// S-1-5-32-544, the local Administrators alias.
+BYTE kAdmins[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
+
+std::string ThisComputer() {
+  char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = sizeof name;
+  return GetComputerNameA(name, &size) ? std::string(name, size) : std::string();
+}
+
+std::string Narrow(const LSA_UNICODE_STRING& text) {
+  const int units = text.Length / static_cast<int>(sizeof(WCHAR));
+  if (units == 0) return std::string();
+  int size = WideCharToMultiByte(CP_ACP, 0, text.Buffer, units, nullptr, 0, nullptr, nullptr);
+  std::string result(size > 0 ? size : 0, '\0');
+  if (size > 0)
+    WideCharToMultiByte(CP_ACP, 0, text.Buffer, units, result.data(), size, nullptr, nullptr);
+  return result;
+}
+
+// The bare platform calls: the right names the account holds on this
+// computer, in the LSA's order, split as the catalogue splits them.
+struct Held {
+  NTSTATUS status = 0;
+  TvmPrivileges rights;
+  Names others;
+};
+
+Held BareRights() {
+  Held held;
+  LSA_OBJECT_ATTRIBUTES attributes = {};
+  attributes.Length = sizeof attributes;
+  LSA_HANDLE policy = nullptr;
+  held.status =
+      ::LsaOpenPolicy(nullptr, &attributes, POLICY_LOOKUP_NAMES | POLICY_CREATE_ACCOUNT, &policy);
+  if (held.status != 0) return held;
+  PLSA_UNICODE_STRING array = nullptr;
+  ULONG count = 0;
+  NTSTATUS status = ::LsaEnumerateAccountRights(policy, kAdmins, &array, &count);
+  if (status != STATUS_OBJECT_NAME_NOT_FOUND) held.status = status;
+  if (array != nullptr) {
+    for (ULONG i = 0; i < count; ++i) {
+      const std::string name = Narrow(array[i]);
+      if (auto right = PrivilegeFromPolicyName(name))
+        held.rights.Include(*right);
+      else
+        held.others.push_back(name);
+    }
+    ::LsaFreeMemory(array);
+  }
+  ::LsaClose(policy);
+  return held;
+}
+
+TEST(AccountRightsSystem, ReadAndCommitTheLocalAdministrators) {
+  tavrin::StartupScope startup;
+  const Held before = BareRights();
+  if (before.status != 0)
+    GTEST_SKIP() << "the local policy cannot be read by this user: 0x" << std::hex << before.status;
+
+  TComponent form;
+  auto* sc = new TvmSidCenter(&form);
+  auto* arc = new TvmAccountRigthsCenter(&form);
+  arc->SetSidCenter(sc);
+  sc->SetSid(kAdmins);
+
+  // This computer, by no name and by its own name.
+  for (const std::string& server : {std::string(), ThisComputer()}) {
+    SCOPED_TRACE("server \"" + server + "\"");
+    arc->SetServer(server);
+    EXPECT_EQ(arc->CurrentPrivileges(), before.rights);
+    EXPECT_EQ(arc->LastStatus(), 0);
+    EXPECT_EQ(arc->CurrentAdditional(), before.others);
+  }
+
+  // Grant one right the alias does not hold, keeping everything else.
+  TvmPrivilege extra = spCreatePermanent;
+  for (TvmPrivilege candidate : {spCreatePermanent, spSystemProfile, spIncreaseQuota, spShutdown})
+    if (!before.rights.Contains(candidate)) {
+      extra = candidate;
+      break;
+    }
+  ASSERT_FALSE(before.rights.Contains(extra));
+  TvmPrivileges wanted = before.rights;
+  wanted.Include(extra);
+  arc->SetNewPrivileges(wanted);
+  arc->SetNewAdditional(arc->CurrentAdditional());
+  EXPECT_FALSE(arc->Committed());
+  EXPECT_NO_THROW(arc->Commit());
+  EXPECT_EQ(arc->LastStatus(), 0);
+
+  // Committed reads the policy again and agrees with it: true where the
+  // LSA stored the grant, false where it only answered success (Wine).
+  const Held after = BareRights();
+  ASSERT_EQ(after.status, 0);
+  EXPECT_EQ(after.others, before.others);
+  EXPECT_EQ(after.rights - TvmPrivileges{extra}, before.rights);
+  EXPECT_EQ(arc->Committed(), after.rights.Contains(extra));
+  EXPECT_EQ(arc->CurrentPrivileges(), after.rights);
+  EXPECT_EQ(arc->LastStatus(), 0);
+
+  // Put the policy back as it was.
+  arc->SetNewPrivileges(before.rights);
+  arc->SetNewAdditional(before.others);
+  EXPECT_NO_THROW(arc->Commit());
+  EXPECT_EQ(BareRights().rights, before.rights);
+}
+
+// A computer whose policy does not open: the read reports what the LSA
+// answered, without raising, and a commit raises it as a system error.
+TEST(AccountRightsSystem, PolicyThatDoesNotOpen) {
+  tavrin::StartupScope startup;
+  const std::string server = "TAVRIN-NO-SUCH-PC";
+  std::vector<WCHAR> wide(server.begin(), server.end());
+  LSA_UNICODE_STRING name;
+  name.Length = name.MaximumLength = static_cast<USHORT>(wide.size() * sizeof(WCHAR));
+  wide.push_back(0);
+  name.Buffer = wide.data();
+  LSA_OBJECT_ATTRIBUTES attributes = {};
+  attributes.Length = sizeof attributes;
+  LSA_HANDLE policy = nullptr;
+  const NTSTATUS bare =
+      ::LsaOpenPolicy(&name, &attributes, POLICY_LOOKUP_NAMES | POLICY_CREATE_ACCOUNT, &policy);
+  if (bare == 0) {
+    ::LsaClose(policy);
+    GTEST_SKIP() << server << " answers here";
+  }
+
+  TComponent form;
+  auto* sc = new TvmSidCenter(&form);
+  auto* arc = new TvmAccountRigthsCenter(&form);
+  arc->SetSidCenter(sc);
+  sc->SetSid(kAdmins);
+  arc->SetServer(server);
+  TvmPrivileges read{spDebug};
+  EXPECT_NO_THROW(read = arc->CurrentPrivileges());
+  EXPECT_TRUE(read.Empty());
+  EXPECT_EQ(arc->LastStatus(), bare);
+
+  arc->SetNewPrivileges({spDebug});
+  try {
+    arc->Commit();
+    FAIL() << "the commit did not fail";
+  } catch (const EWin32Error& e) {
+    EXPECT_EQ(e.ErrorCode(), ::LsaNtStatusToWinError(bare));
+  }
+  EXPECT_EQ(arc->LastStatus(), bare);
+}
+
+}  // namespace
