@@ -1,10 +1,121 @@
-// The main window.
+// The main window: the rights grid with its legend, the pickers of the
+// account, the menus, the tool bar and the status bar.
 #pragma once
 
+#include <QHash>
+#include <QList>
 #include <QMainWindow>
+#include <array>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QMenu;
+class QMenuBar;
+class QStatusBar;
+class QTimer;
+class QToolBar;
+class QToolButton;
+class TClickLabel;
+class TRightsGrid;
 
 class TTavrinForm : public QMainWindow {
   Q_OBJECT
  public:
   explicit TTavrinForm(QWidget* parent = nullptr);
+  ~TTavrinForm() override;
+
+  // The designed size and the smallest size of the window.
+  static constexpr QSize DesignedSize{661, 480};
+  static constexpr QSize SmallestSize{660, 350};
+  static constexpr int StatusPanelCount = 3;
+
+  // The status bar's panels: 0 the staged change of the selected cell, 1 its
+  // current state, 2 the rights of the selected columns or the progress of a
+  // long pass.
+  QString StatusText(int panel) const;
+  void SetStatusText(int panel, const QString& text);
+
+  // The hint of an action, shown as the tool tip of its tool-bar button.
+  QString Hint(const QAction* action) const { return hints_.value(action); }
+
+  // ------------------------------------------------------------- controls
+  QToolBar* ToolBar1 = nullptr;
+  QToolButton* BnAdd = nullptr;
+  QToolButton* BnRemove = nullptr;
+  QToolButton* BnUpdate = nullptr;
+  QToolButton* BnRefresh = nullptr;
+  QToolButton* BnSave = nullptr;
+  QToolButton* BnDiscard = nullptr;
+  QToolButton* BnContents = nullptr;
+  QToolButton* BnHome = nullptr;
+  QToolButton* BnAbout = nullptr;
+  TClickLabel* ImgVelmar = nullptr;
+  QLabel* Label2 = nullptr;
+  TClickLabel* LbVelmar = nullptr;
+  QLabel* ImgLogo = nullptr;
+  QLabel* Label1 = nullptr;
+  QComboBox* CBxSidSource = nullptr;  // the source picker takes this place
+  QLabel* Label3 = nullptr;
+  QComboBox* CBxUsers = nullptr;  // the account picker takes this place
+  QListWidget* LBxLegend = nullptr;
+  QLabel* Label4 = nullptr;
+  TRightsGrid* GrRights = nullptr;
+  QStatusBar* StatusBar = nullptr;
+  QTimer* Timer = nullptr;
+
+  QMenuBar* MM_Main = nullptr;
+  QMenu* MI_Computer = nullptr;
+  QMenu* MI_Policy = nullptr;
+  QMenu* MI_Help = nullptr;
+
+  // -------------------------------------------------------------- actions
+  QList<QAction*> Actions;
+  QAction* aAdd = nullptr;
+  QAction* aRemove = nullptr;
+  QAction* aUpdate = nullptr;
+  QAction* aRefresh = nullptr;
+  QAction* aCommit = nullptr;
+  QAction* aDiscard = nullptr;
+  QAction* aContents = nullptr;
+  QAction* aHome = nullptr;
+  QAction* aAbout = nullptr;
+
+  // ------------------------------------------------------------- handlers
+  void aAddExecute();
+  void aRemoveExecute();
+  void aUpdateExecute();
+  void aRefreshExecute();
+  void aCommitExecute();
+  void aDiscardExecute();
+  void aContentsExecute();
+  void aHomeExecute();
+  void aAboutExecute();
+  void LbVelmarClick();
+
+  void GrRightsClick();
+  void GrRightsDblClick();
+  void GrRightsKeyDown(int virtualKey);
+  void GrRightsExit();
+
+  void CBxSidSourceClick();
+  void CBxUsersClick();
+  void TimerTimer();
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void CreateActions();
+  void CreateMenus();
+  void CreateToolBar();
+  void CreateControls();
+  void CreateStatusBar();
+  void FormCreate();
+  // Any change of a cell's code enables Commit and Discard.
+  void CellsChanged();
+
+  std::array<QLabel*, StatusPanelCount> panels_{};
+  QHash<const QAction*, QString> hints_;
 };

@@ -1,9 +1,7 @@
-#include <QApplication>
 #include <cstdio>
 #include <string>
 
-#include "app/Startup.h"
-#include "app/fmTavrinMain.h"
+#include "app/TavrinMain.h"
 #include "platform/PlatformInit.h"
 
 int main(int argc, char* argv[]) {
@@ -12,9 +10,5 @@ int main(int argc, char* argv[]) {
     std::fprintf(stderr, "tavrin: %s\n", error.c_str());
     return 1;
   }
-  tavrin::StartupScope startup;
-  QApplication app(argc, argv);
-  TTavrinForm form;
-  form.show();
-  return app.exec();
+  return tavrin::TavrinMain(argc, argv);
 }

@@ -1,0 +1,294 @@
+#include "app/RightsGrid.h"
+
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <algorithm>
+#include <climits>
+
+#include "app/ImageLists.h"
+
+namespace {
+
+constexpr int kImageSize = 16;
+
+// Focus moves that the administrator makes inside the window; a window that
+// is merely deactivated or a menu that pops up neither leaves nor enters the
+// grid.
+bool IsMoveWithinWindow(Qt::FocusReason reason) {
+  return reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason &&
+         reason != Qt::MenuBarFocusReason;
+}
+
+int VirtualKeyOf(const QKeyEvent* event) {
+  switch (event->key()) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+      return 13;  // VK_RETURN
+    case Qt::Key_Insert:
+      return 45;  // VK_INSERT
+    case Qt::Key_Delete:
+      return 46;  // VK_DELETE
+    case Qt::Key_Space:
+      return 32;  // VK_SPACE
+    default:
+      return 0;
+  }
+}
+
+}  // namespace
+
+// ------------------------------------------------------------------ delegate
+
+void TRightsGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                                const QModelIndex& index) const {
+  const auto* model = qobject_cast<const TRightsGridModel*>(index.model());
+  if (!model || model->IsSpareRow(index.row())) {
+    QStyledItemDelegate::paint(painter, option, index);
+    return;
+  }
+  QStyleOptionViewItem opt(option);
+  initStyleOption(&opt, index);
+  const QPalette::ColorGroup group = !(opt.state & QStyle::State_Enabled) ? QPalette::Disabled
+                                     : (opt.state & QStyle::State_Active) ? QPalette::Active
+                                                                          : QPalette::Inactive;
+  const bool selected = opt.state & QStyle::State_Selected;
+  const QRect& rect = opt.rect;
+  // The cell's own colour wipes the code's text and keeps the selection.
+  painter->fillRect(rect,
+                    opt.palette.brush(group, selected ? QPalette::Highlight : QPalette::Base));
+  const int image = index.data(TRightsGridModel::StateImageRole).toInt();
+  if (image >= 0) {
+    const int x = rect.left() + (rect.width() - kImageSize) / 2;
+    const int y = rect.top() + (rect.height() - kImageSize) / 2;
+    painter->drawPixmap(x, y, tavrin::StateImage(image));
+  }
+  if (opt.state & QStyle::State_HasFocus) {
+    QStyleOptionFocusRect focus;
+    focus.QStyleOption::operator=(opt);
+    focus.backgroundColor =
+        opt.palette.color(group, selected ? QPalette::Highlight : QPalette::Base);
+    const QWidget* widget = opt.widget;
+    QStyle* style = widget ? widget->style() : nullptr;
+    if (style) style->drawPrimitive(QStyle::PE_FrameFocusRect, &focus, painter, widget);
+  }
+}
+
+// ------------------------------------------------------------------- headers
+
+TGridHeader::TGridHeader(Qt::Orientation orientation, QWidget* parent)
+    : QHeaderView(orientation, parent) {
+  setSectionsClickable(false);
+  setSectionsMovable(false);
+  setHighlightSections(false);
+  setSectionResizeMode(QHeaderView::Fixed);
+  setMinimumSectionSize(1);
+}
+
+void TGridHeader::paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const {
+  if (!rect.isValid()) return;
+  painter->save();
+  const QPalette& pal = palette();
+  painter->fillRect(rect, pal.button());
+  // A raised face: light on the top and left, dark on the right and bottom.
+  painter->setPen(pal.color(QPalette::Light));
+  painter->drawLine(rect.topLeft(), rect.topRight());
+  painter->drawLine(rect.topLeft(), rect.bottomLeft());
+  painter->setPen(pal.color(QPalette::Dark));
+  painter->drawLine(rect.topRight(), rect.bottomRight());
+  painter->drawLine(rect.bottomLeft(), rect.bottomRight());
+  const QString text =
+      model() ? model()->headerData(logicalIndex, orientation()).toString() : QString();
+  if (!text.isEmpty()) {
+    painter->setPen(pal.color(QPalette::ButtonText));
+    painter->setClipRect(rect.adjusted(1, 1, -1, -1));
+    painter->drawText(rect.adjusted(2, 0, -1, 0),
+                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+  }
+  painter->restore();
+}
+
+// ---------------------------------------------------------------------- grid
+
+TRightsGrid::TRightsGrid(QWidget* parent) : QTableView(parent), model_(new TRightsGridModel(this)) {
+  auto* columns = new TGridHeader(Qt::Horizontal, this);
+  auto* rows = new TGridHeader(Qt::Vertical, this);
+  setHorizontalHeader(columns);
+  setVerticalHeader(rows);
+  setModel(model_);
+  setItemDelegate(new TRightsGridDelegate(this));
+
+  setSelectionMode(QAbstractItemView::ContiguousSelection);
+  setSelectionBehavior(QAbstractItemView::SelectItems);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setTabKeyNavigation(false);
+  setWordWrap(false);
+  setCornerButtonEnabled(false);
+  setShowGrid(true);
+
+  columns->setDefaultSectionSize(RightColWidth);
+  columns->setFixedHeight(DefaultRowHeight);
+  rows->setDefaultSectionSize(DefaultRowHeight);
+  rows->setFixedWidth(DefaultColWidth);
+
+  SelectCurrentIfNone();
+}
+
+void TRightsGrid::Reset() {
+  model_->Clear();
+  SelectCurrentIfNone();
+}
+
+int TRightsGrid::ColWidths(int col) const {
+  if (col == 0) return verticalHeader()->minimumWidth();
+  return col > 0 && col < ColCount() ? columnWidth(col - 1) : 0;
+}
+
+void TRightsGrid::SetColWidths(int col, int width) {
+  if (col == 0)
+    verticalHeader()->setFixedWidth(width);
+  else if (col > 0 && col < ColCount())
+    setColumnWidth(col - 1, width);
+}
+
+int TRightsGrid::RowHeights(int row) const {
+  if (row == 0) return horizontalHeader()->minimumHeight();
+  return row > 0 && row < RowCount() ? rowHeight(row - 1) : 0;
+}
+
+QString TRightsGrid::Cells(int col, int row) const {
+  if (row == 0) return col > 0 ? model_->HeaderText(col - 1) : QString();
+  if (col == 0) return model_->Name(row - 1);
+  return model_->Code(col - 1, row - 1).Text();
+}
+
+void TRightsGrid::SetCells(int col, int row, const QString& text) {
+  if (row == 0) {
+    if (col > 0) model_->SetHeaderText(col - 1, text);
+  } else if (col == 0) {
+    model_->SetName(row - 1, text);
+  } else {
+    model_->SetCode(col - 1, row - 1, TCellCode::FromText(text));
+  }
+}
+
+TCellCode TRightsGrid::Code(int col, int row) const { return model_->Code(col - 1, row - 1); }
+
+void TRightsGrid::SetCode(int col, int row, const TCellCode& code) {
+  model_->SetCode(col - 1, row - 1, code);
+}
+
+TGridRect TRightsGrid::Selection() const {
+  const QItemSelection selection = selectionModel()->selection();
+  if (selection.isEmpty()) {
+    const QModelIndex current = currentIndex();
+    if (!current.isValid()) return {1, 1, 1, 1};
+    const int col = current.column() + 1;
+    const int row = current.row() + 1;
+    return {col, row, col, row};
+  }
+  TGridRect rect{INT_MAX, INT_MAX, INT_MIN, INT_MIN};
+  for (const QItemSelectionRange& range : selection) {
+    rect.Left = std::min(rect.Left, range.left() + 1);
+    rect.Top = std::min(rect.Top, range.top() + 1);
+    rect.Right = std::max(rect.Right, range.right() + 1);
+    rect.Bottom = std::max(rect.Bottom, range.bottom() + 1);
+  }
+  return rect;
+}
+
+void TRightsGrid::SetSelection(const TGridRect& rect) {
+  const int lastCol = model_->columnCount() - 1;
+  const int lastRow = model_->rowCount() - 1;
+  const int left = std::clamp(rect.Left - 1, 0, lastCol);
+  const int right = std::clamp(rect.Right - 1, left, lastCol);
+  const int top = std::clamp(rect.Top - 1, 0, lastRow);
+  const int bottom = std::clamp(rect.Bottom - 1, top, lastRow);
+  const QModelIndex anchor = model_->index(top, left);
+  selectionModel()->setCurrentIndex(anchor, QItemSelectionModel::NoUpdate);
+  selectionModel()->select(QItemSelection(anchor, model_->index(bottom, right)),
+                           QItemSelectionModel::ClearAndSelect);
+}
+
+QRect TRightsGrid::CellRect(int col, int row) const {
+  return visualRect(model_->index(row - 1, col - 1));
+}
+
+int TRightsGrid::FindRow(const QString& name) const {
+  const int row = model_->FindRow(name);
+  return row < 0 ? -1 : row + 1;
+}
+
+int TRightsGrid::AppendRow(const QString& name) { return model_->AppendRow(name) + 1; }
+
+void TRightsGrid::RemoveRows(int top, int bottom) {
+  model_->RemoveRows(top - 1, bottom - 1);
+  SelectCurrentIfNone();
+}
+
+bool TRightsGrid::ChangeBlock(const TGridRect& rect,
+                              const std::function<TCellCode(const TCellCode&)>& change) {
+  return model_->ChangeBlock({rect.Left - 1, rect.Top - 1, rect.Right - 1, rect.Bottom - 1},
+                             change);
+}
+
+void TRightsGrid::SelectCurrentIfNone() {
+  if (selectionModel()->hasSelection()) return;
+  QModelIndex current = currentIndex();
+  if (!current.isValid()) current = model_->index(0, 0);
+  selectionModel()->setCurrentIndex(current, QItemSelectionModel::ClearAndSelect);
+}
+
+void TRightsGrid::mousePressEvent(QMouseEvent* event) {
+  // Only a left press on a cell selects; elsewhere the selection stays.
+  pressedOnCell_ =
+      event->button() == Qt::LeftButton && indexAt(event->position().toPoint()).isValid();
+  if (!pressedOnCell_) {
+    event->accept();
+    return;
+  }
+  QTableView::mousePressEvent(event);
+}
+
+void TRightsGrid::mouseReleaseEvent(QMouseEvent* event) {
+  QTableView::mouseReleaseEvent(event);
+  if (event->button() == Qt::LeftButton && pressedOnCell_) {
+    pressedOnCell_ = false;
+    emit Click();
+  }
+}
+
+void TRightsGrid::mouseDoubleClickEvent(QMouseEvent* event) {
+  if (event->button() != Qt::LeftButton || !indexAt(event->position().toPoint()).isValid()) {
+    event->accept();
+    return;
+  }
+  QTableView::mouseDoubleClickEvent(event);
+  pressedOnCell_ = true;
+  emit DblClick();
+}
+
+void TRightsGrid::keyPressEvent(QKeyEvent* event) {
+  if (const int key = VirtualKeyOf(event)) {
+    // These keys only stage marks: the grid itself neither moves nor
+    // changes its selection for them.
+    event->accept();
+    emit KeyDown(key);
+    return;
+  }
+  const QModelIndex before = currentIndex();
+  QTableView::keyPressEvent(event);
+  if (currentIndex() != before) emit Click();
+}
+
+void TRightsGrid::focusInEvent(QFocusEvent* event) {
+  QTableView::focusInEvent(event);
+  SelectCurrentIfNone();
+  if (IsMoveWithinWindow(event->reason())) emit Enter();
+}
+
+void TRightsGrid::focusOutEvent(QFocusEvent* event) {
+  QTableView::focusOutEvent(event);
+  if (IsMoveWithinWindow(event->reason())) emit Exit();
+}

@@ -1,0 +1,107 @@
+// The rights grid: a fixed header row with the two-letter codes of the
+// rights, a fixed column with the computer names, and the state images in
+// the right cells.
+//
+// Grid coordinates count the fixed column and the fixed row: column 0 holds
+// the computer names and columns 1 to 27 the rights; row 0 is the header row,
+// rows 1 to RowCount() - 2 are computers and RowCount() - 1 is the spare row.
+#pragma once
+
+#include <QHeaderView>
+#include <QStyledItemDelegate>
+#include <QTableView>
+
+#include "app/RightsGridModel.h"
+
+// Draws the right cells of computer rows as their state image on the cell's
+// background; every other cell keeps the usual drawing.
+class TRightsGridDelegate : public QStyledItemDelegate {
+  Q_OBJECT
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override;
+};
+
+// The fixed cells: a raised face with the text at the top left, never
+// highlighted, never clickable.
+class TGridHeader : public QHeaderView {
+  Q_OBJECT
+ public:
+  explicit TGridHeader(Qt::Orientation orientation, QWidget* parent = nullptr);
+
+ protected:
+  void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
+};
+
+class TRightsGrid : public QTableView {
+  Q_OBJECT
+ public:
+  static constexpr int FixedCols = 1;
+  static constexpr int FixedRows = 1;
+  static constexpr int DefaultColWidth = 100;
+  static constexpr int DefaultRowHeight = 18;
+  static constexpr int RightColWidth = 21;
+
+  explicit TRightsGrid(QWidget* parent = nullptr);
+
+  TRightsGridModel* Model() const { return model_; }
+
+  int ColCount() const { return FixedCols + model_->columnCount(); }
+  int RowCount() const { return FixedRows + model_->rowCount(); }
+  bool IsSpareRow(int row) const { return row == RowCount() - 1; }
+
+  // Back to the header row and an empty spare row.
+  void Reset();
+
+  int ColWidths(int col) const;
+  void SetColWidths(int col, int width);
+  int RowHeights(int row) const;
+
+  // The texts of the cells: header codes in row 0, names in column 0, cell
+  // codes elsewhere.
+  QString Cells(int col, int row) const;
+  void SetCells(int col, int row, const QString& text);
+  TCellCode Code(int col, int row) const;
+  void SetCode(int col, int row, const TCellCode& code);
+
+  // The selected block; fixed cells are never part of it.
+  TGridRect Selection() const;
+  void SetSelection(const TGridRect& rect);
+  // Where a cell lies in the viewport.
+  QRect CellRect(int col, int row) const;
+
+  // Rows of computers, in grid rows: see TRightsGridModel.
+  int FindRow(const QString& name) const;
+  int AppendRow(const QString& name);
+  void RemoveRows(int top, int bottom);
+
+  // Stores `change(code)` in every cell of the block (grid coordinates),
+  // column by column, stopping each column at the spare row; answers
+  // whether any code changed.
+  bool ChangeBlock(const TGridRect& rect, const std::function<TCellCode(const TCellCode&)>& change);
+
+ signals:
+  // A selection made with the mouse has ended, or the keyboard moved the
+  // current cell.
+  void Click();
+  void DblClick();
+  // Enter, Insert, Delete and Space, as virtual-key codes (13, 45, 46, 32).
+  void KeyDown(int virtualKey);
+  void Enter();
+  void Exit();
+
+ protected:
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void focusInEvent(QFocusEvent* event) override;
+  void focusOutEvent(QFocusEvent* event) override;
+
+ private:
+  void SelectCurrentIfNone();
+
+  TRightsGridModel* model_;
+  bool pressedOnCell_ = false;
+};

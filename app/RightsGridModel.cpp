@@ -1,0 +1,203 @@
+#include "app/RightsGridModel.h"
+
+#include <algorithm>
+
+TCellCode TCellCode::FromText(QStringView text) {
+  TCellCode code;
+  code.length = static_cast<uint8_t>(std::min<qsizetype>(text.size(), 2));
+  for (int i = 0; i < code.length; ++i) code.chars[i] = text[i].toLatin1();
+  return code;
+}
+
+QString TCellCode::Text() const { return QString::fromLatin1(chars.data(), length); }
+
+int StateImageIndex(const TCellCode& code) {
+  if (code.length < 2) return -1;
+  const char state = code.chars[0];
+  const char mark = code.chars[1];
+  if (state == 'N' && mark == 'Y') return 0;
+  if (state == 'Y' && mark == 'N') return 1;
+  if (state == 'E' || mark == 'E') return 2;
+  if (state == 'Y') return 3;
+  return -1;
+}
+
+char MarkAfterDoubleClick(char state, char mark) {
+  switch (state) {
+    case 'N':
+      return (mark == 'Y' || mark == 'N') ? ' ' : 'Y';
+    case 'Y':
+      return mark == 'N' ? ' ' : 'N';
+    default:
+      if (mark == 'Y') return 'N';
+      if (mark == 'N') return ' ';
+      return 'Y';
+  }
+}
+
+TCellCode WithMark(const TCellCode& code, char mark) {
+  TCellCode result = code.length < 2 ? TCellCode::Blanks() : code;
+  result.chars[1] = mark;
+  return result;
+}
+
+TRightsGridModel::TRightsGridModel(QObject* parent) : QAbstractTableModel(parent) {
+  rows_.emplace_back();
+}
+
+int TRightsGridModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(rows_.size());
+}
+
+int TRightsGridModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : PrivilegeCount;
+}
+
+QVariant TRightsGridModel::data(const QModelIndex& index, int role) const {
+  if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
+  const TCellCode& code = rows_[index.row()].codes[index.column()];
+  switch (role) {
+    case Qt::DisplayRole:
+      return code.Text();
+    case StateImageRole:
+      return IsSpareRow(index.row()) ? -1 : StateImageIndex(code);
+    default:
+      return {};
+  }
+}
+
+QVariant TRightsGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role != Qt::DisplayRole || section < 0) return {};
+  if (orientation == Qt::Horizontal)
+    return section < PrivilegeCount ? QVariant(headers_[section]) : QVariant();
+  return section < rowCount() ? QVariant(rows_[section].name) : QVariant();
+}
+
+Qt::ItemFlags TRightsGridModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+void TRightsGridModel::Clear() {
+  beginResetModel();
+  rows_.assign(1, Row{});
+  index_.clear();
+  indexValid_ = true;
+  endResetModel();
+}
+
+QString TRightsGridModel::HeaderText(int column) const {
+  return column >= 0 && column < PrivilegeCount ? headers_[column] : QString();
+}
+
+void TRightsGridModel::SetHeaderText(int column, const QString& text) {
+  if (column < 0 || column >= PrivilegeCount || headers_[column] == text) return;
+  headers_[column] = text;
+  emit headerDataChanged(Qt::Horizontal, column, column);
+}
+
+const QString& TRightsGridModel::Name(int row) const {
+  static const QString none;
+  return row >= 0 && row < rowCount() ? rows_[row].name : none;
+}
+
+void TRightsGridModel::SetName(int row, const QString& name) {
+  if (row < 0 || row >= rowCount()) return;
+  QString& current = rows_[row].name;
+  if (current == name) return;
+  // A change that keeps the case-folded name keeps the index as it is.
+  if (row < DataRowCount() && Key(current) != Key(name)) indexValid_ = false;
+  current = name;
+  emit headerDataChanged(Qt::Vertical, row, row);
+}
+
+TCellCode TRightsGridModel::Code(int column, int row) const {
+  if (column < 0 || column >= PrivilegeCount || row < 0 || row >= rowCount()) return {};
+  return rows_[row].codes[column];
+}
+
+void TRightsGridModel::SetCode(int column, int row, const TCellCode& code) {
+  if (column < 0 || column >= PrivilegeCount || row < 0 || row >= rowCount()) return;
+  TCellCode& cell = rows_[row].codes[column];
+  if (cell == code) return;
+  cell = code;
+  const QModelIndex changed = index(row, column);
+  emit dataChanged(changed, changed, {Qt::DisplayRole, StateImageRole});
+}
+
+void TRightsGridModel::SetRowCodes(int row, const std::array<TCellCode, PrivilegeCount>& codes) {
+  if (row < 0 || row >= rowCount() || rows_[row].codes == codes) return;
+  rows_[row].codes = codes;
+  emit dataChanged(index(row, 0), index(row, PrivilegeCount - 1),
+                   {Qt::DisplayRole, StateImageRole});
+}
+
+void TRightsGridModel::RebuildIndex() const {
+  index_.clear();
+  index_.reserve(DataRowCount());
+  // From the bottom up, so that the first of equal names is the one kept.
+  for (int row = DataRowCount() - 1; row >= 0; --row) index_.insert(Key(rows_[row].name), row);
+  indexValid_ = true;
+}
+
+int TRightsGridModel::FindRow(const QString& name) const {
+  if (!indexValid_) RebuildIndex();
+  return index_.value(Key(name), -1);
+}
+
+int TRightsGridModel::AppendRow(const QString& name) {
+  // The spare row keeps its place and becomes the computer's row, so that a
+  // selection on it stays where it is; the new spare row comes below.
+  const int row = SpareRow();
+  beginInsertRows(QModelIndex(), row + 1, row + 1);
+  rows_.emplace_back();
+  endInsertRows();
+  rows_[row].name = name;
+  // An earlier row of the same name stays the one found.
+  if (indexValid_) {
+    const QString key = Key(name);
+    if (!index_.contains(key)) index_.insert(key, row);
+  }
+  emit headerDataChanged(Qt::Vertical, row, row);
+  emit dataChanged(index(row, 0), index(row, PrivilegeCount - 1),
+                   {Qt::DisplayRole, StateImageRole});
+  return row;
+}
+
+void TRightsGridModel::RemoveRows(int first, int last) {
+  first = std::max(first, 0);
+  last = std::min(last, DataRowCount() - 1);
+  if (last < first) return;
+  beginRemoveRows(QModelIndex(), first, last);
+  rows_.erase(rows_.begin() + first, rows_.begin() + last + 1);
+  endRemoveRows();
+  indexValid_ = false;
+  Row& spare = rows_.back();
+  spare.name = QStringLiteral("  ");
+  spare.codes.fill(TCellCode::Blanks());
+  const int row = SpareRow();
+  emit headerDataChanged(Qt::Vertical, row, row);
+  emit dataChanged(index(row, 0), index(row, PrivilegeCount - 1),
+                   {Qt::DisplayRole, StateImageRole});
+}
+
+bool TRightsGridModel::ChangeBlock(const TGridRect& block,
+                                   const std::function<TCellCode(const TCellCode&)>& change) {
+  const int left = std::max(block.Left, 0);
+  const int right = std::min(block.Right, PrivilegeCount - 1);
+  const int top = std::max(block.Top, 0);
+  const int bottom = std::min(block.Bottom, DataRowCount() - 1);
+  if (left > right || top > bottom) return false;
+  bool changed = false;
+  for (int column = left; column <= right; ++column) {
+    for (int row = top; row <= bottom; ++row) {
+      TCellCode& cell = rows_[row].codes[column];
+      const TCellCode next = change(cell);
+      if (next != cell) changed = true;
+      cell = next;
+    }
+  }
+  if (changed)
+    emit dataChanged(index(top, left), index(bottom, right), {Qt::DisplayRole, StateImageRole});
+  return changed;
+}

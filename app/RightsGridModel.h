@@ -1,0 +1,129 @@
+// The content of the rights grid: one row per computer, one column per right,
+// a two-character code in every right cell, and the spare row at the bottom.
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QHash>
+#include <QString>
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <vector>
+
+#include "rights/Velmar_RightsCenter.h"
+
+// The code of one right cell: the current state ('Y', 'N', 'E') followed by
+// the staged mark (' ', 'Y', 'N', 'E'). A cell that was never written holds
+// an empty code; a code is never longer than two characters.
+struct TCellCode {
+  std::array<char, 2> chars{};
+  uint8_t length = 0;
+
+  static constexpr TCellCode Of(char state, char mark) { return TCellCode{{state, mark}, 2}; }
+  static TCellCode Blanks() { return Of(' ', ' '); }
+  // The first two characters of a text (Latin-1); shorter texts stay shorter.
+  static TCellCode FromText(QStringView text);
+  QString Text() const;
+  // The current state and the staged mark; 0 where the code is too short.
+  char State() const { return length > 0 ? chars[0] : 0; }
+  char Mark() const { return length > 1 ? chars[1] : 0; }
+  friend bool operator==(const TCellCode&, const TCellCode&) = default;
+};
+
+// The index into the state images for a code: 0 grant staged ("NY"),
+// 1 revocation staged ("YN"), 2 unreadable or failed ('E' in either place),
+// 3 right held (first 'Y'); -1 for every other code, codes shorter than two
+// characters included.
+int StateImageIndex(const TCellCode& code);
+
+// The staged mark a double-click leaves on a cell. On a readable cell it
+// flips between no change and the opposite of the current state; on any
+// other cell it cycles blank, grant, revoke.
+char MarkAfterDoubleClick(char state, char mark);
+
+// The code with its staged mark replaced. A code shorter than two characters
+// becomes two blanks first, so that the result always has both characters.
+TCellCode WithMark(const TCellCode& code, char mark);
+
+// A block of cells, inclusive on all sides.
+struct TGridRect {
+  int Left = 0;
+  int Top = 0;
+  int Right = 0;
+  int Bottom = 0;
+  friend bool operator==(const TGridRect&, const TGridRect&) = default;
+};
+
+// The table model behind the grid. Model coordinates: row 0 to
+// DataRowCount() - 1 are the computers, row DataRowCount() is the spare row;
+// column n is the right of ordinal n. The header texts of the columns and the
+// computer names are header data.
+class TRightsGridModel : public QAbstractTableModel {
+  Q_OBJECT
+ public:
+  enum Role { StateImageRole = Qt::UserRole + 1 };
+
+  explicit TRightsGridModel(QObject* parent = nullptr);
+
+  int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+  int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+  QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+  QVariant headerData(int section, Qt::Orientation orientation,
+                      int role = Qt::DisplayRole) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+  int DataRowCount() const { return static_cast<int>(rows_.size()) - 1; }
+  int SpareRow() const { return DataRowCount(); }
+  bool IsSpareRow(int row) const { return row == SpareRow(); }
+
+  // Leaves only the spare row, empty.
+  void Clear();
+
+  QString HeaderText(int column) const;
+  void SetHeaderText(int column, const QString& text);
+
+  const QString& Name(int row) const;
+  void SetName(int row, const QString& name);
+
+  TCellCode Code(int column, int row) const;
+  void SetCode(int column, int row, const TCellCode& code);
+  // Writes the 27 codes of a row with one change notice.
+  void SetRowCodes(int row, const std::array<TCellCode, PrivilegeCount>& codes);
+
+  // The first computer row whose name equals `name` ignoring letter case, or
+  // -1. The spare row is never found.
+  int FindRow(const QString& name) const;
+
+  // The spare row becomes a computer row named `name` and a new spare row is
+  // added below it; gives the new computer row.
+  int AppendRow(const QString& name);
+
+  // Removes computer rows first to last (clipped to the computer rows; the
+  // spare row is never removed). The rows below move up; every cell of the
+  // spare row, name included, then holds two blanks. Nothing happens when no
+  // computer row is in the range.
+  void RemoveRows(int first, int last);
+
+  // For every cell of the block, column by column and row by row within a
+  // column, stopping each column at the spare row, stores `change(code)`.
+  // Rows and columns outside the model are skipped. Sends one change notice
+  // over the block and answers whether any code differs from before.
+  bool ChangeBlock(const TGridRect& block,
+                   const std::function<TCellCode(const TCellCode&)>& change);
+
+ private:
+  struct Row {
+    QString name;
+    std::array<TCellCode, PrivilegeCount> codes{};
+  };
+
+  static QString Key(const QString& name) { return name.toCaseFolded(); }
+  void RebuildIndex() const;
+
+  std::vector<Row> rows_;  // the computer rows, then the spare row
+  std::array<QString, PrivilegeCount> headers_;
+  // Case-folded name -> first computer row with it; rebuilt on demand after
+  // a rename or a removal.
+  mutable QHash<QString, int> index_;
+  mutable bool indexValid_ = true;
+};

@@ -1,0 +1,16 @@
+#!/bin/sh
+# Builds the screenshot program if needed and renders the main window with a
+# few staged rows on a virtual X server: docs/screenshot.png, plus the about
+# box in docs/about.png.
+#   scripts/screenshot.sh [BUILD_DIR]
+set -eu
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${1:-$root/build}
+if [ ! -f "$build/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$build"
+fi
+cmake --build "$build" --target tavrin_screenshot -j2
+mkdir -p "$root/docs"
+xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" \
+  "$build/app/tavrin_screenshot" "$root/docs/screenshot.png" "$root/docs/about.png"
+echo "wrote $root/docs/screenshot.png and $root/docs/about.png"

@@ -1,0 +1,342 @@
+// The rights grid on its own: cell codes and their images, the staging
+// tables, the rows of computers, the drawing, and the events the grid
+// raises for mouse and keyboard.
+#include <gtest/gtest.h>
+
+#include <QAbstractItemModelTester>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTest>
+
+#include "app/ImageLists.h"
+#include "app/RightsGrid.h"
+
+namespace {
+
+TCellCode Code(const char* text) { return TCellCode::FromText(QString::fromLatin1(text)); }
+
+// ------------------------------------------------------------ code tables
+
+struct ImageCase {
+  const char* code;
+  int image;
+};
+
+class StateImageTable : public ::testing::TestWithParam<ImageCase> {};
+
+TEST_P(StateImageTable, ImageFollowsTheCode) {
+  EXPECT_EQ(StateImageIndex(Code(GetParam().code)), GetParam().image) << GetParam().code;
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, StateImageTable,
+                         ::testing::Values(
+                             // grant and revocation staged come first
+                             ImageCase{"NY", 0}, ImageCase{"YN", 1},
+                             // 'E' in either place
+                             ImageCase{"E ", 2}, ImageCase{"EY", 2}, ImageCase{"EN", 2},
+                             ImageCase{"EE", 2}, ImageCase{"NE", 2}, ImageCase{"YE", 2},
+                             // any other code starting with 'Y'
+                             ImageCase{"Y ", 3}, ImageCase{"YY", 3},
+                             // no image
+                             ImageCase{"N ", -1}, ImageCase{"NN", -1}, ImageCase{"  ", -1},
+                             ImageCase{"", -1}, ImageCase{"Y", -1}, ImageCase{"E", -1}));
+
+TEST(StagingTables, DoubleClickFlipsReadableCellsAndCyclesOthers) {
+  const struct {
+    char state, before, after;
+  } cases[] = {
+      {'N', ' ', 'Y'}, {'N', 'E', 'Y'}, {'N', 'Y', ' '}, {'N', 'N', ' '}, {'Y', ' ', 'N'},
+      {'Y', 'Y', 'N'}, {'Y', 'E', 'N'}, {'Y', 'N', ' '}, {'E', ' ', 'Y'}, {'E', 'E', 'Y'},
+      {'E', 'Y', 'N'}, {'E', 'N', ' '}, {' ', ' ', 'Y'}, {' ', 'Y', 'N'}, {' ', 'N', ' '},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(MarkAfterDoubleClick(c.state, c.before), c.after)
+        << "state '" << c.state << "' mark '" << c.before << "'";
+}
+
+TEST(StagingTables, MarkReplacesTheSecondCharacterAndPadsShortCodes) {
+  EXPECT_EQ(WithMark(Code("Y "), 'N').Text(), "YN");
+  EXPECT_EQ(WithMark(Code("EE"), ' ').Text(), "E ");
+  EXPECT_EQ(WithMark(Code(""), 'Y').Text(), " Y");
+  EXPECT_EQ(WithMark(Code("N"), 'Y').Text(), " Y");
+  EXPECT_EQ(Code("NYX").Text(), "NY");
+}
+
+// ------------------------------------------------------------------ model
+
+class GridModel : public ::testing::Test {
+ protected:
+  TRightsGridModel model;
+  QAbstractItemModelTester tester{&model, QAbstractItemModelTester::FailureReportingMode::Fatal};
+};
+
+TEST_F(GridModel, RowsOfComputersComeBeforeTheSpareRow) {
+  EXPECT_EQ(model.rowCount(), 1);
+  EXPECT_EQ(model.DataRowCount(), 0);
+  EXPECT_EQ(model.AppendRow("WS01"), 0);
+  EXPECT_EQ(model.AppendRow("SRV01"), 1);
+  EXPECT_EQ(model.AppendRow("DC01"), 2);
+  EXPECT_EQ(model.rowCount(), 4);
+  EXPECT_TRUE(model.IsSpareRow(3));
+  EXPECT_EQ(model.headerData(1, Qt::Vertical).toString(), "SRV01");
+  EXPECT_EQ(model.headerData(3, Qt::Vertical).toString(), "");
+  EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), "");
+  model.SetHeaderText(0, "CT");
+  EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), "CT");
+}
+
+TEST_F(GridModel, FindsNamesIgnoringCaseFirstRowWinning) {
+  model.AppendRow("WS01");
+  model.AppendRow("Srv01");
+  model.AppendRow("srv01");  // a second row of the same name in other case
+  EXPECT_EQ(model.FindRow("ws01"), 0);
+  EXPECT_EQ(model.FindRow("SRV01"), 1);
+  EXPECT_EQ(model.FindRow("GHOST"), -1);
+
+  // Renaming keeps the index right, in the same case and in another.
+  model.SetName(1, "SRV01");
+  EXPECT_EQ(model.FindRow("srv01"), 1);
+  model.SetName(1, "FS01");
+  EXPECT_EQ(model.FindRow("srv01"), 2);
+  EXPECT_EQ(model.FindRow("fs01"), 1);
+
+  // Removing moves the rows below up, and the index follows.
+  model.RemoveRows(0, 0);
+  EXPECT_EQ(model.FindRow("fs01"), 0);
+  EXPECT_EQ(model.FindRow("SRV01"), 1);
+  EXPECT_EQ(model.FindRow("ws01"), -1);
+  // The spare row, now named with two blanks, is never found.
+  EXPECT_EQ(model.Name(model.SpareRow()), "  ");
+  EXPECT_EQ(model.FindRow("  "), -1);
+}
+
+TEST_F(GridModel, RemovingKeepsOrderStatesAndMarksAndBlanksTheSpareRow) {
+  for (const char* name : {"A", "B", "C", "D"}) model.AppendRow(name);
+  for (int row = 0; row < 4; ++row) model.SetCode(5, row, TCellCode::Of('Y', "YNE "[row]));
+  model.SetCode(5, model.SpareRow(), Code("NY"));
+
+  model.RemoveRows(1, 2);
+  ASSERT_EQ(model.DataRowCount(), 2);
+  EXPECT_EQ(model.Name(0), "A");
+  EXPECT_EQ(model.Name(1), "D");
+  EXPECT_EQ(model.Code(5, 0).Text(), "YY");
+  EXPECT_EQ(model.Code(5, 1).Text(), "Y ");
+  for (int col = 0; col < PrivilegeCount; ++col)
+    EXPECT_EQ(model.Code(col, model.SpareRow()).Text(), "  ");
+
+  // The spare row is never removed; a range of only it removes nothing.
+  model.RemoveRows(2, 5);
+  EXPECT_EQ(model.DataRowCount(), 2);
+  model.RemoveRows(1, 7);
+  EXPECT_EQ(model.DataRowCount(), 1);
+  EXPECT_EQ(model.Name(0), "A");
+}
+
+TEST_F(GridModel, BlockChangesStopAtTheSpareRowWithOneNotice) {
+  model.AppendRow("A");
+  model.AppendRow("B");
+  for (int row = 0; row < 2; ++row)
+    for (int col = 0; col < PrivilegeCount; ++col) model.SetCode(col, row, Code("N "));
+  QSignalSpy changes(&model, &QAbstractItemModel::dataChanged);
+
+  const bool changed =
+      model.ChangeBlock({3, 0, 5, 2}, [](const TCellCode& code) { return WithMark(code, 'N'); });
+  EXPECT_TRUE(changed);
+  ASSERT_EQ(changes.count(), 1);
+  EXPECT_EQ(changes[0][0].toModelIndex(), model.index(0, 3));
+  EXPECT_EQ(changes[0][1].toModelIndex(), model.index(1, 5));
+  int marked = 0;
+  for (int row = 0; row < model.rowCount(); ++row)
+    for (int col = 0; col < PrivilegeCount; ++col) marked += model.Code(col, row).Text() == "NN";
+  EXPECT_EQ(marked, 6);
+  EXPECT_EQ(model.Code(3, model.SpareRow()).Text(), "");
+
+  // Writing what is there already changes nothing and says so.
+  changes.clear();
+  EXPECT_FALSE(model.ChangeBlock({3, 0, 5, 1}, [](const TCellCode& code) { return code; }));
+  EXPECT_EQ(changes.count(), 0);
+  // A block of only the spare row changes nothing.
+  EXPECT_FALSE(model.ChangeBlock({0, 2, 26, 2}, [](const TCellCode&) { return Code("NY"); }));
+}
+
+TEST_F(GridModel, WholeRowWritesSendOneNotice) {
+  model.AppendRow("A");
+  std::array<TCellCode, PrivilegeCount> codes;
+  codes.fill(Code("Y "));
+  QSignalSpy changes(&model, &QAbstractItemModel::dataChanged);
+  model.SetRowCodes(0, codes);
+  ASSERT_EQ(changes.count(), 1);
+  EXPECT_EQ(changes[0][1].toModelIndex(), model.index(0, PrivilegeCount - 1));
+  EXPECT_EQ(model.data(model.index(0, 26), TRightsGridModel::StateImageRole).toInt(), 3);
+  // The spare row never asks for an image.
+  model.SetCode(0, model.SpareRow(), Code("NY"));
+  EXPECT_EQ(model.data(model.index(model.SpareRow(), 0), TRightsGridModel::StateImageRole).toInt(),
+            -1);
+  model.Clear();
+  EXPECT_EQ(model.rowCount(), 1);
+  EXPECT_EQ(model.FindRow("A"), -1);
+}
+
+// ------------------------------------------------------------------- view
+
+class GridView : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    grid.resize(636, 245);
+    for (int col = 1; col < grid.ColCount(); ++col)
+      grid.SetCells(col, 0, QString::fromLatin1(PrivilegeLegend[col - 1], 2));
+    grid.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grid));
+  }
+  // The grid with three computers: states "N " everywhere.
+  void AddThreeRows() {
+    for (const char* name : {"WS01", "SRV01", "DC01"}) {
+      const int row = grid.AppendRow(name);
+      for (int col = 1; col < grid.ColCount(); ++col) grid.SetCode(col, row, Code("N "));
+    }
+  }
+  QPoint Centre(int col, int row) const { return grid.CellRect(col, row).center(); }
+
+  TRightsGrid grid;
+  QAbstractItemModelTester tester{grid.Model(),
+                                  QAbstractItemModelTester::FailureReportingMode::Fatal};
+};
+
+TEST_F(GridView, GeometryOfAnEmptyGrid) {
+  EXPECT_EQ(grid.ColCount(), 28);
+  EXPECT_EQ(grid.RowCount(), 2);
+  EXPECT_EQ(grid.ColWidths(0), 100);
+  EXPECT_EQ(grid.verticalHeader()->width(), 100);
+  for (int col = 1; col < 28; ++col) EXPECT_EQ(grid.ColWidths(col), 21) << col;
+  EXPECT_EQ(grid.RowHeights(0), 18);
+  EXPECT_EQ(grid.horizontalHeader()->height(), 18);
+  EXPECT_EQ(grid.RowHeights(1), 18);
+  EXPECT_EQ(grid.Cells(0, 0), "");
+  EXPECT_EQ(grid.Cells(1, 0), "CT");
+  EXPECT_EQ(grid.Cells(27, 0), "LS");
+  // The selection starts on the spare row's first cell.
+  EXPECT_EQ(grid.Selection(), (TGridRect{1, 1, 1, 1}));
+}
+
+TEST_F(GridView, NewRowsTakeTheSpareRowsPlaceAndTheSelectionStays) {
+  EXPECT_EQ(grid.AppendRow("WS01"), 1);
+  EXPECT_EQ(grid.RowCount(), 3);
+  EXPECT_EQ(grid.Cells(0, 1), "WS01");
+  EXPECT_EQ(grid.Selection(), (TGridRect{1, 1, 1, 1}));
+  EXPECT_EQ(grid.FindRow("ws01"), 1);
+  EXPECT_EQ(grid.FindRow("nothing"), -1);
+}
+
+TEST_F(GridView, CellsDrawTheirStateImagesCentred) {
+  AddThreeRows();
+  grid.SetCode(2, 1, Code("NY"));
+  grid.SetCode(3, 1, Code("YN"));
+  grid.SetCode(4, 1, Code("EY"));
+  grid.SetCode(5, 1, Code("YY"));
+  grid.SetCode(6, 1, Code("N "));
+  grid.SetCode(2, 4, Code("NY"));   // the spare row: never an image
+  grid.SetSelection({1, 3, 1, 3});  // away from the cells looked at
+  const QImage shot = grid.viewport()->grab().toImage();
+  const QColor base = grid.palette().color(QPalette::Active, QPalette::Base);
+
+  // What a cell of the given image shows: the image 2 pixels from the left
+  // and as centred vertically as the cell allows, on the cell's colour.
+  auto expected = [&](int col, int row, int image) {
+    const QRect cell = grid.CellRect(col, row);
+    QImage picture(cell.size(), QImage::Format_ARGB32_Premultiplied);
+    picture.fill(base);
+    QPainter painter(&picture);
+    if (image >= 0)
+      painter.drawPixmap((cell.width() - 16) / 2, (cell.height() - 16) / 2,
+                         tavrin::StateImage(image));
+    painter.end();
+    return picture;
+  };
+  auto shown = [&](int col, int row) {
+    const QRect cell = grid.CellRect(col, row);
+    return shot.copy(QRect(cell.topLeft() * shot.devicePixelRatio(), cell.size()))
+        .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+  };
+  EXPECT_EQ(grid.CellRect(2, 1).size(), QSize(20, 17));  // 21 x 18 less the grid line
+  EXPECT_EQ(shown(2, 1), expected(2, 1, 0));
+  EXPECT_EQ(shown(3, 1), expected(3, 1, 1));
+  EXPECT_EQ(shown(4, 1), expected(4, 1, 2));
+  EXPECT_EQ(shown(5, 1), expected(5, 1, 3));
+  EXPECT_EQ(shown(6, 1), expected(6, 1, -1));
+  EXPECT_NE(shown(2, 4), expected(2, 4, 0));
+}
+
+TEST_F(GridView, MouseSelectsBlocksAndRaisesClickOnRelease) {
+  AddThreeRows();
+  QSignalSpy clicks(&grid, &TRightsGrid::Click);
+  QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, Centre(3, 2));
+  EXPECT_EQ(clicks.count(), 1);
+  EXPECT_EQ(grid.Selection(), (TGridRect{3, 2, 3, 2}));
+
+  QTest::mousePress(grid.viewport(), Qt::LeftButton, {}, Centre(2, 1));
+  QTest::mouseMove(grid.viewport(), Centre(4, 3));
+  EXPECT_EQ(clicks.count(), 1);
+  QTest::mouseRelease(grid.viewport(), Qt::LeftButton, {}, Centre(4, 3));
+  EXPECT_EQ(clicks.count(), 2);
+  EXPECT_EQ(grid.Selection(), (TGridRect{2, 1, 4, 3}));
+
+  // Below the last row and on the fixed cells nothing is selected.
+  const QPoint below(Centre(2, 4).x(), grid.viewport()->height() - 3);
+  QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, below);
+  QTest::mouseClick(grid.horizontalHeader()->viewport(), Qt::LeftButton, {},
+                    QPoint(Centre(5, 1).x(), 9));
+  EXPECT_EQ(grid.Selection(), (TGridRect{2, 1, 4, 3}));
+  EXPECT_EQ(clicks.count(), 2);
+}
+
+TEST_F(GridView, DoubleClickSelectsTheCellAndRaisesDblClick) {
+  AddThreeRows();
+  QSignalSpy doubles(&grid, &TRightsGrid::DblClick);
+  QTest::mouseDClick(grid.viewport(), Qt::LeftButton, {}, Centre(7, 2));
+  EXPECT_EQ(doubles.count(), 1);
+  EXPECT_EQ(grid.Selection(), (TGridRect{7, 2, 7, 2}));
+}
+
+TEST_F(GridView, KeysStageWithoutMovingAndArrowsRaiseClick) {
+  AddThreeRows();
+  grid.setFocus();
+  grid.SetSelection({2, 1, 4, 2});
+  QSignalSpy keys(&grid, &TRightsGrid::KeyDown);
+  QSignalSpy clicks(&grid, &TRightsGrid::Click);
+  for (Qt::Key key : {Qt::Key_Return, Qt::Key_Enter, Qt::Key_Insert, Qt::Key_Delete, Qt::Key_Space})
+    QTest::keyClick(&grid, key);
+  ASSERT_EQ(keys.count(), 5);
+  const int expected[] = {13, 13, 45, 46, 32};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(keys[i][0].toInt(), expected[i]);
+  EXPECT_EQ(grid.Selection(), (TGridRect{2, 1, 4, 2}));
+  EXPECT_EQ(clicks.count(), 0);
+
+  QTest::keyClick(&grid, Qt::Key_A);
+  EXPECT_EQ(keys.count(), 5);
+
+  grid.SetSelection({2, 1, 2, 1});
+  QTest::keyClick(&grid, Qt::Key_Right);
+  EXPECT_EQ(clicks.count(), 1);
+  EXPECT_EQ(grid.Selection(), (TGridRect{3, 1, 3, 1}));
+  QTest::keyClick(&grid, Qt::Key_Down, Qt::ShiftModifier);
+  EXPECT_EQ(clicks.count(), 2);
+  EXPECT_EQ(grid.Selection(), (TGridRect{3, 1, 3, 2}));
+  // A key that cannot move the current cell raises nothing.
+  grid.SetSelection({2, 1, 2, 1});
+  QTest::keyClick(&grid, Qt::Key_Up);
+  EXPECT_EQ(clicks.count(), 2);
+}
+
+TEST_F(GridView, RemovingRowsKeepsASelection) {
+  AddThreeRows();
+  grid.SetSelection({1, 2, 3, 3});
+  grid.RemoveRows(2, 3);
+  EXPECT_EQ(grid.RowCount(), 3);
+  EXPECT_EQ(grid.Cells(0, 1), "WS01");
+  EXPECT_EQ(grid.Cells(0, 2), "  ");
+  const TGridRect selection = grid.Selection();
+  EXPECT_GE(selection.Top, 1);
+  EXPECT_LE(selection.Bottom, grid.RowCount() - 1);
+}
+
+}  // namespace
