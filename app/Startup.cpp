@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "pickers/Velmar_Net.h"
 #include "rights/Velmar_LsaApi.h"
 #include "rights/Velmar_WinVer.h"
 #include "sid/Velmar_SidCenterCache.h"
@@ -21,6 +22,7 @@ const std::vector<Step>& Steps() {
   static const std::vector<Step> steps = {
       {&WinVerStart, &Nothing},        // the version record
       {&LsaApiStart, &LsaApiEnd},      // the LSA policy functions
+      {&NetApiStart, &NetApiEnd},      // the network management functions (NT family only)
       {&SidCacheStart, &SidCacheEnd},  // the SID lookup cache, empty
   };
   return steps;

@@ -24,6 +24,9 @@
 #include "app/ImageLists.h"
 #include "app/RightsGrid.h"
 #include "app/fmAbout.h"
+#include "computers/ComputerList.h"
+#include "pickers/Velmar_SidSourceComboBox.h"
+#include "pickers/Velmar_UsersComboBox.h"
 #include "rights/Velmar_RightsCenter.h"
 
 namespace {
@@ -163,9 +166,18 @@ TTavrinForm::TTavrinForm(QWidget* parent) : QMainWindow(parent) {
   Timer->setInterval(100);
   connect(Timer, &QTimer::timeout, this, &TTavrinForm::TimerTimer);
 
+  components_ = std::make_unique<TComponent>();
+  Computers = new TComputerList(components_.get());
+  Computers->SetName("Computers");
+
+  // The form is built: the pickers fill their lists.
+  CBxSidSource->Loaded();
+  CBxUsers->Loaded();
+
   FormCreate();
 }
 
+// A scan still running is stopped and waited for when Computers goes.
 TTavrinForm::~TTavrinForm() = default;
 
 void TTavrinForm::CreateActions() {
@@ -314,7 +326,7 @@ void TTavrinForm::CreateControls() {
   Label1->adjustSize();
   anchors->Add(Label1, QRect(QPoint(116, 40), Label1->size()));
 
-  CBxSidSource = new QComboBox(client);
+  CBxSidSource = new TvmSidSourceComboBox(client);
   CBxSidSource->setObjectName(QStringLiteral("CBxSidSource"));
   connect(CBxSidSource, &QComboBox::activated, this, &TTavrinForm::CBxSidSourceClick);
   anchors->Add(CBxSidSource, QRect(116, 56, 241, 28));
@@ -324,7 +336,8 @@ void TTavrinForm::CreateControls() {
   Label3->adjustSize();
   anchors->Add(Label3, QRect(QPoint(116, 92), Label3->size()));
 
-  CBxUsers = new QComboBox(client);
+  CBxUsers = new TvmUsersComboBox(client);
+  CBxUsers->SetFilter(TvmUserList::DefaultFilter());
   CBxUsers->setObjectName(QStringLiteral("CBxUsers"));
   connect(CBxUsers, &QComboBox::activated, this, &TTavrinForm::CBxUsersClick);
   Label3->setBuddy(CBxUsers);
@@ -535,7 +548,14 @@ void TTavrinForm::aCommitExecute() {}
 
 void TTavrinForm::aDiscardExecute() {}
 
-void TTavrinForm::CBxSidSourceClick() {}
+void TTavrinForm::CBxSidSourceClick() {
+  // The account picker lists the accounts of the chosen source.
+  const auto* source = CBxSidSource->Sources(CBxSidSource->currentIndex());
+  if (source == nullptr) return;
+  CBxUsers->SetDomain(source->Domain());
+  CBxUsers->SetServer(source->Server());
+  CBxUsers->UpdateList();
+}
 
 void TTavrinForm::CBxUsersClick() {}
 

@@ -6,6 +6,10 @@
 #include <QList>
 #include <QMainWindow>
 #include <array>
+#include <memory>
+
+#include "pickers/Velmar_SidSourceComboBox.h"
+#include "pickers/Velmar_UsersComboBox.h"
 
 class QAction;
 class QComboBox;
@@ -18,6 +22,8 @@ class QTimer;
 class QToolBar;
 class QToolButton;
 class TClickLabel;
+class TComponent;
+class TComputerList;
 class TRightsGrid;
 
 class TTavrinForm : public QMainWindow {
@@ -56,14 +62,18 @@ class TTavrinForm : public QMainWindow {
   TClickLabel* LbVelmar = nullptr;
   QLabel* ImgLogo = nullptr;
   QLabel* Label1 = nullptr;
-  QComboBox* CBxSidSource = nullptr;  // the source picker takes this place
+  TvmSidSourceComboBox* CBxSidSource = nullptr;
   QLabel* Label3 = nullptr;
-  QComboBox* CBxUsers = nullptr;  // the account picker takes this place
+  TvmUsersComboBox* CBxUsers = nullptr;
   QListWidget* LBxLegend = nullptr;
   QLabel* Label4 = nullptr;
   TRightsGrid* GrRights = nullptr;
   QStatusBar* StatusBar = nullptr;
   QTimer* Timer = nullptr;
+
+  // ----------------------------------------------------- core components
+  // The computers of the network, filled by a background scan.
+  TComputerList* Computers = nullptr;
 
   QMenuBar* MM_Main = nullptr;
   QMenu* MI_Computer = nullptr;
@@ -117,5 +127,7 @@ class TTavrinForm : public QMainWindow {
   void CellsChanged();
 
   std::array<QLabel*, StatusPanelCount> panels_{};
+  // Owns the window's core components (Computers); destroyed with the window.
+  std::unique_ptr<TComponent> components_;
   QHash<const QAction*, QString> hints_;
 };

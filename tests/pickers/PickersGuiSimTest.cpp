@@ -1,0 +1,185 @@
+// The two pickers as controls on the simulated network: when they fill,
+// what they show, the selected position across refills, and their images.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QWidget>
+
+#include "pickers/Velmar_SidResBitmap.h"
+#include "pickers/Velmar_SidSourceComboBox.h"
+#include "pickers/Velmar_UsersComboBox.h"
+#include "tests/support/SimFixture.h"
+
+namespace {
+
+namespace sim = tavrin::sim;
+using tavrin::test::SimTest;
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "pickers_gui_sim_test";
+  static char* argv[] = {name, nullptr};
+  static QApplication app(argc, argv);
+  return app;
+}
+
+class PickersGuiSim : public SimTest {
+ protected:
+  void SetUp() override {
+    App();
+    SimTest::SetUp();
+  }
+};
+
+TEST_F(PickersGuiSim, UsersPickerFillsOnlyWhenPlacedAndLoaded) {
+  QWidget form;
+  auto* box = new TvmUsersComboBox();
+  box->SetDomain("CORP");  // no parent window: nothing is filled
+  EXPECT_EQ(box->count(), 0);
+  EXPECT_EQ(sim::CountCalls("NetUserEnum"), 0u);
+  box->setParent(&form);  // still loading
+  box->SetServer("DC01");
+  EXPECT_EQ(box->count(), 0);
+  box->Loaded();
+  ASSERT_GT(box->count(), 0);
+  EXPECT_EQ(box->count(), box->List().Count());
+  for (int i = 0; i < box->count(); ++i)
+    EXPECT_EQ(box->itemText(i).toStdString(), box->UserInfo(i)->Name());
+  EXPECT_EQ(box->ItemHeight(), std::max(22, box->TextHeight()));
+
+  // Once loaded, every write fills again, the same value too.
+  const size_t before = sim::CountCalls("NetUserEnum");
+  box->SetServer("DC01");
+  EXPECT_GT(sim::CountCalls("NetUserEnum"), before);
+}
+
+TEST_F(PickersGuiSim, SelectionIsKeptByNumberAndTextsFollowShowFullName) {
+  QWidget form;
+  TvmUsersComboBox box(&form);
+  box.Loaded();
+  box.SetDomain("CORP");
+  box.SetServer("DC01");
+  ASSERT_GT(box.count(), 5);
+  // Nothing was selected before the first fill, so nothing is after it.
+  EXPECT_EQ(box.currentIndex(), -1);
+  EXPECT_EQ(box.SelectedSid(), nullptr);
+  box.setCurrentIndex(5);
+  const std::string name = box.UserInfo(5)->Name();
+  EXPECT_EQ(box.SelectedSid(), box.UserInfo(5)->Sid());
+
+  QSignalSpy clicks(&box, &QComboBox::activated);
+  box.SetShowFullName(true);
+  EXPECT_EQ(box.currentIndex(), 5);
+  EXPECT_EQ(box.itemText(5).toStdString(), box.UserInfo(5)->Domain() + "\\" + name);
+
+  // This computer's list is shorter: the same number, another account.
+  box.SetDomain("WS01");
+  box.SetServer("");
+  EXPECT_EQ(box.currentIndex(), 5);
+  EXPECT_EQ(clicks.count(), 0);
+
+  box.setCurrentIndex(-1);
+  EXPECT_EQ(box.SelectedSid(), nullptr);
+
+  // The filter keeps the users only; the position beyond them selects nothing.
+  box.setCurrentIndex(box.count() - 1);
+  box.SetFilter({stGroup});
+  EXPECT_EQ(box.currentIndex(), -1);
+  for (int i = 0; i < box.count(); ++i) EXPECT_EQ(box.UserInfo(i)->SidType(), stGroup);
+}
+
+TEST_F(PickersGuiSim, SourcePickerShowsThisComputerAndDomains) {
+  QWidget form, other;
+  auto& box = *new TvmSidSourceComboBox(&form);
+  EXPECT_EQ(box.count(), 0);
+  box.Loaded();
+  ASSERT_EQ(box.count(), 2);
+  EXPECT_EQ(box.itemText(0), "WS01");
+  EXPECT_EQ(box.itemText(1), "CORP");
+  EXPECT_EQ(box.Sources(1)->Server(), "DC01");
+  EXPECT_EQ(box.ItemHeight(), std::max(22, box.TextHeight()));
+
+  // A silent browser: the picker still comes up, with this computer.
+  sim::FailEnumeration("NetServerEnum", "", ERROR_NO_BROWSER_SERVERS_FOUND);
+  box.setParent(&other);  // a new parent window fills again
+  ASSERT_EQ(box.count(), 1);
+  EXPECT_EQ(box.itemText(0), "WS01");
+  EXPECT_EQ(box.Errors().size(), 1u);
+}
+
+TEST_F(PickersGuiSim, ImagesAreDrawnCentredWithTheirGroundLeftOut) {
+  for (const char* name : {"SID_USER",
+                           "SID_GROUP",
+                           "SID_WORLD",
+                           "SID_OWNER",
+                           "SID_DIALUP",
+                           "SID_NETWORK",
+                           "SID_BATCH",
+                           "SID_INTERACTIVE",
+                           "SID_SERVICE",
+                           "SID_ANONYMOUS",
+                           "SID_BUILTIN",
+                           "SID_AUTHENTICATED",
+                           "SID_SYSTEM",
+                           "SID_ADMIN",
+                           "SID_GUEST",
+                           "SID_DOMAIN_ADMINS",
+                           "SID_DOMAIN_USERS",
+                           "SID_DOMAIN_GUESTS",
+                           "SID_ADMINS",
+                           "SID_USERS",
+                           "SID_GUESTS",
+                           "SID_POWER_USERS",
+                           "SID_BACKUP",
+                           "SID_REPLICATOR",
+                           "SID_SOURCE_COMPUTER",
+                           "SID_SOURCE_DOMAIN"}) {
+    const QImage* image = PickerBitmap(name);
+    ASSERT_NE(image, nullptr) << name;
+    EXPECT_EQ(image->size(), QSize(20, 20)) << name;
+    EXPECT_EQ(qAlpha(image->pixel(0, 19)), 0) << name;  // the ground is see-through
+    int opaque = 0;
+    for (int y = 0; y < 20; ++y)
+      for (int x = 0; x < 20; ++x) opaque += qAlpha(image->pixel(x, y)) == 255;
+    EXPECT_GT(opaque, 40) << name;  // and there is a picture on it
+  }
+  EXPECT_EQ(GetSidBitmap(wkAdminsAlias, stAlias), PickerBitmap("SID_ADMINS"));
+  EXPECT_EQ(GetSidBitmap(wkOther, stUser), PickerBitmap("SID_USER"));
+  EXPECT_EQ(GetSidBitmap(wkLocal, stWellKnownGroup), nullptr);
+  EXPECT_EQ(GetSidBitmap(wkOther, stAlias), nullptr);
+
+  // The account picker draws the entry's image centred in the 24 x 22 cell.
+  QWidget form;
+  TvmUsersComboBox box(&form);
+  box.Loaded();
+  box.SetDomain("WS01");
+  int everyone = -1;
+  for (int i = 0; i < box.count(); ++i)
+    if (box.UserInfo(i)->WellKnown() == wkWorld) everyone = i;
+  ASSERT_GE(everyone, 0);
+  QImage canvas(300, 22, QImage::Format_ARGB32);
+  canvas.fill(QColor(1, 2, 3));
+  {
+    QPainter painter(&canvas);
+    box.DrawItemRequest(&painter, everyone, QRect(0, 0, 300, 22), QStyle::State_None);
+  }
+  const QImage* world = PickerBitmap("SID_WORLD");
+  int same = 0, ground = 0;
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 20; ++x) {
+      const QRgb drawn = canvas.pixel(2 + x, 1 + y);
+      if (qAlpha(world->pixel(x, y)) == 255)
+        same += drawn == world->pixel(x, y);
+      else
+        ground += drawn == qRgb(1, 2, 3);
+    }
+  int opaque = 0;
+  for (int y = 0; y < 20; ++y)
+    for (int x = 0; x < 20; ++x) opaque += qAlpha(world->pixel(x, y)) == 255;
+  EXPECT_EQ(same, opaque);
+  EXPECT_EQ(ground, 400 - opaque);
+}
+
+}  // namespace

@@ -1,0 +1,91 @@
+#include "tests/support/ScriptedServerEnum.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <set>
+
+#include "pickers/Velmar_Net.h"
+
+namespace tavrin::test {
+namespace {
+
+std::mutex gLock;
+std::vector<std::u16string> gNames;
+DWORD gLevel = 100;
+std::set<void*> gBlocks;
+FARPROC gPreviousEnum = nullptr;
+FARPROC gPreviousFree = nullptr;
+
+NET_API_STATUS WINAPI StandInServerEnum(LMCSTR, DWORD level, LPBYTE* bufptr, DWORD prefmaxlen,
+                                        LPDWORD entriesread, LPDWORD totalentries, DWORD, LMCSTR,
+                                        LPDWORD) {
+  std::lock_guard<std::mutex> guard(gLock);
+  *bufptr = nullptr;
+  *entriesread = 0;
+  *totalentries = static_cast<DWORD>(gNames.size());
+  if (level != gLevel) return ERROR_INVALID_LEVEL;
+  const size_t record = level == 100 ? sizeof(SERVER_INFO_100) : sizeof(SERVER_INFO_101);
+  // As many entries as fit the preferred length, at least one.
+  size_t count = 0, bytes = 0;
+  while (count < gNames.size()) {
+    const size_t more = record + (gNames[count].size() + 1) * sizeof(WCHAR);
+    if (count > 0 && prefmaxlen != MAX_PREFERRED_LENGTH && bytes + more > prefmaxlen) break;
+    bytes += more;
+    ++count;
+  }
+  if (count == 0) return NERR_Success;
+  auto* block = static_cast<BYTE*>(std::calloc(1, bytes));
+  auto* text = reinterpret_cast<WCHAR*>(block + record * count);
+  for (size_t i = 0; i < count; ++i) {
+    WCHAR* name = text;
+    for (char16_t c : gNames[i]) *text++ = static_cast<WCHAR>(c);
+    *text++ = 0;
+    if (level == 100)
+      reinterpret_cast<SERVER_INFO_100*>(block)[i].sv100_name = name;
+    else
+      reinterpret_cast<SERVER_INFO_101*>(block)[i].sv101_name = name;
+  }
+  gBlocks.insert(block);
+  *bufptr = block;
+  *entriesread = static_cast<DWORD>(count);
+  return count < gNames.size() ? ERROR_MORE_DATA : NERR_Success;
+}
+
+NET_API_STATUS WINAPI StandInBufferFree(LPVOID buffer) {
+  {
+    std::lock_guard<std::mutex> guard(gLock);
+    if (gBlocks.erase(buffer)) {
+      std::free(buffer);
+      return NERR_Success;
+    }
+  }
+  return reinterpret_cast<decltype(&::NetApiBufferFree)>(
+      reinterpret_cast<void (*)()>(gPreviousFree))(buffer);
+}
+
+}  // namespace
+
+ScriptedServerEnum::ScriptedServerEnum(std::vector<std::string> names, DWORD level) {
+  std::lock_guard<std::mutex> guard(gLock);
+  gNames.clear();
+  for (const std::string& name : names) gNames.push_back(VelmarNet::ToWide(name));
+  gLevel = level;
+  gPreviousEnum = NetApiReplaceEntry(
+      "NetServerEnum", reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&StandInServerEnum)));
+  gPreviousFree = NetApiReplaceEntry(
+      "NetApiBufferFree",
+      reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&StandInBufferFree)));
+}
+
+ScriptedServerEnum::~ScriptedServerEnum() {
+  NetApiReplaceEntry("NetServerEnum", gPreviousEnum);
+  NetApiReplaceEntry("NetApiBufferFree", gPreviousFree);
+}
+
+size_t ScriptedServerEnum::Outstanding() const {
+  std::lock_guard<std::mutex> guard(gLock);
+  return gBlocks.size();
+}
+
+}  // namespace tavrin::test
