@@ -27,7 +27,7 @@ extern "C" {
 BOOL WINAPI LookupAccountNameA(LPCSTR lpSystemName, LPCSTR lpAccountName, PSID Sid, LPDWORD cbSid,
                                LPSTR ReferencedDomainName, LPDWORD cchReferencedDomainName,
                                PSID_NAME_USE peUse) {
-  NetworkDelay();
+  NetworkDelay(lpSystemName);
   auto lock = LockModel();
   State& s = TheState();
   std::string target;
@@ -65,7 +65,7 @@ BOOL WINAPI LookupAccountNameA(LPCSTR lpSystemName, LPCSTR lpAccountName, PSID S
 BOOL WINAPI LookupAccountSidA(LPCSTR lpSystemName, PSID Sid, LPSTR Name, LPDWORD cchName,
                               LPSTR ReferencedDomainName, LPDWORD cchReferencedDomainName,
                               PSID_NAME_USE peUse) {
-  NetworkDelay();
+  NetworkDelay(lpSystemName);
   auto lock = LockModel();
   State& s = TheState();
   std::string target;

@@ -72,7 +72,7 @@ extern "C" {
 NTSTATUS NTAPI LsaOpenPolicy(PLSA_UNICODE_STRING SystemName,
                              PLSA_OBJECT_ATTRIBUTES ObjectAttributes, ACCESS_MASK DesiredAccess,
                              PLSA_HANDLE PolicyHandle) {
-  NetworkDelay();
+  if (SystemName != nullptr && SystemName->Length != 0) NetworkDelay();
   auto lock = LockModel();
   State& s = TheState();
   std::string target;

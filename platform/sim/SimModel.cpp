@@ -447,6 +447,14 @@ void NetworkDelay() {
   if (us > 0) std::this_thread::sleep_for(std::chrono::microseconds(us));
 }
 
+void NetworkDelay(const char* systemName) {
+  if (systemName != nullptr && systemName[0] != 0) NetworkDelay();
+}
+
+void NetworkDelay(const WCHAR* serverName) {
+  if (serverName != nullptr && serverName[0] != 0) NetworkDelay();
+}
+
 void LogCall(State& s, const char* function, std::string target, std::string argument) {
   ++s.callCounts[function];
   // The log keeps the first million calls; the counts keep counting.

@@ -151,6 +151,10 @@ State& TheState();
 std::unique_lock<std::mutex> LockModel();
 // Waits the per-call latency; call before taking the lock.
 void NetworkDelay();
+// The same for a call that names its target: a call to this computer (no
+// name, or an empty one) is answered locally, without the network's latency.
+void NetworkDelay(const char* systemName);
+void NetworkDelay(const WCHAR* serverName);
 void LogCall(State& s, const char* function, std::string target, std::string argument);
 
 // The computer a system name designates: null or empty is this computer.

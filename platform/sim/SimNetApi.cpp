@@ -151,7 +151,7 @@ template <typename ResumeT>
 NET_API_STATUS EnumerateNames(const char* function, LPCWSTR servername, DWORD level, LPBYTE* bufptr,
                               DWORD prefmaxlen, LPDWORD entriesread, LPDWORD totalentries,
                               ResumeT* resume, ListKind kind, DWORD filter) {
-  NetworkDelay();
+  NetworkDelay(servername);
   auto lock = LockModel();
   State& s = TheState();
   Target t = ServerArg(s, servername);

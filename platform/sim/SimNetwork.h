@@ -75,6 +75,8 @@ class NetworkBuilder {
   NetworkBuilder& PlatformId(uint32_t id);
   NetworkBuilder& CurrentUser(const std::string& domainBackslashName);
   NetworkBuilder& BrowserAnswers(bool answers);
+  // Latency applies to calls that name a computer; calls without a target
+  // name (this computer) answer at once.
   NetworkBuilder& Latency(std::chrono::microseconds perCall);
   NetworkBuilder& Domain(const std::string& name, bool listed = true);
   NetworkBuilder& Workgroup(const std::string& name, bool listed = true);
