@@ -138,31 +138,21 @@ std::string TvmSidCenter::SidString() {
   return sidString_;
 }
 
-std::string TvmSidCenter::Domain() {
-  if (!nameReady_) {
-    try {
-      EnsureExplicit();
-      ExplicitToSid();
-      LookupSid();
-    } catch (const std::exception&) {
-      return std::string();
-    }
+bool TvmSidCenter::EnsureNamePair() {
+  if (nameReady_) return true;
+  try {
+    EnsureExplicit();
+    ExplicitToSid();
+    LookupSid();
+  } catch (const std::exception&) {
+    return false;
   }
-  return domain_;
+  return true;
 }
 
-std::string TvmSidCenter::UserName() {
-  if (!nameReady_) {
-    try {
-      EnsureExplicit();
-      ExplicitToSid();
-      LookupSid();
-    } catch (const std::exception&) {
-      return std::string();
-    }
-  }
-  return userName_;
-}
+std::string TvmSidCenter::Domain() { return EnsureNamePair() ? domain_ : std::string(); }
+
+std::string TvmSidCenter::UserName() { return EnsureNamePair() ? userName_ : std::string(); }
 
 TvmWellKnownSid TvmSidCenter::WellKnown() {
   if (!wellKnownReady_) {

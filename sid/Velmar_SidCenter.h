@@ -162,6 +162,9 @@ class TvmSidCenter : public TComponent {
   TvmWellKnownSid Recognise() const;
   void LookupName();
   void LookupSid();
+  // Looks the name pair up from the SID unless it is ready; false when that
+  // failed (the failure is in Errors).
+  bool EnsureNamePair();
   LPCSTR SystemName() const;
 
   std::string server_;
