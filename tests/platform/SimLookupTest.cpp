@@ -1,4 +1,5 @@
-// Account lookups, the process token and the SID helpers of the simulation.
+// Account lookups of the simulation: the buffer protocols, the account text
+// forms and the failures.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -191,25 +192,6 @@ TEST_F(SimLookup, SidResolution) {
   std::vector<BYTE> bad = SidBytes("S-1-5-32-544");
   bad[0] = 2;
   EXPECT_EQ(LookupSid(nullptr, bad).error, ERROR_INVALID_SID);
-}
-
-TEST_F(SimLookup, ProcessTokenGivesTheRunningUser) {
-  const size_t before = sim::OpenTokenHandles();
-  HANDLE token = nullptr;
-  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
-  DWORD needed = 0;
-  EXPECT_FALSE(GetTokenInformation(token, TokenUser, nullptr, 0, &needed));
-  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
-  EXPECT_EQ(needed, sizeof(TOKEN_USER) + 28u);
-  std::vector<BYTE> buffer(needed);
-  ASSERT_TRUE(GetTokenInformation(token, TokenUser, buffer.data(), needed, &needed));
-  const PSID user = reinterpret_cast<const TOKEN_USER*>(buffer.data())->User.Sid;
-  EXPECT_TRUE(EqualSid(user, SidBytes("S-1-5-21-1000-2000-3000-1105").data()));
-  EXPECT_EQ(sim::OpenTokenHandles(), before + 1);
-  EXPECT_TRUE(CloseHandle(token));
-  EXPECT_EQ(sim::OpenTokenHandles(), before);
-  EXPECT_FALSE(CloseHandle(token));
-  EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);
 }
 
 }  // namespace
