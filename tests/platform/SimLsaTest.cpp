@@ -11,44 +11,23 @@
 
 namespace {
 
+using tavrin::test::EnumerateRights;
 using tavrin::test::LsaString;
-using tavrin::test::Narrow;
+using tavrin::test::Names;
 using tavrin::test::OpenPolicy;
 using tavrin::test::SidBytes;
 namespace sim = tavrin::sim;
-using Names = std::vector<std::string>;
 
 class SimLsa : public tavrin::test::SimTest {};
-
-// Reads a SID's rights through the LSA, releasing the block.
-NTSTATUS Enumerate(LSA_HANDLE policy, const std::string& sidText, Names& names) {
-  std::vector<BYTE> sid = SidBytes(sidText);
-  PLSA_UNICODE_STRING rights = nullptr;
-  ULONG count = 99;
-  names.clear();
-  const NTSTATUS status = LsaEnumerateAccountRights(policy, sid.data(), &rights, &count);
-  if (status != STATUS_SUCCESS) {
-    EXPECT_EQ(rights, nullptr) << "no array on failure";
-    return status;
-  }
-  for (ULONG i = 0; i < count; ++i) {
-    EXPECT_EQ(rights[i].MaximumLength, rights[i].Length + sizeof(WCHAR));
-    EXPECT_EQ(rights[i].Buffer[rights[i].Length / sizeof(WCHAR)], 0);
-    names.push_back(Narrow(rights[i]));
-  }
-  EXPECT_EQ(LsaFreeMemory(rights), STATUS_SUCCESS);
-  return status;
-}
 
 NTSTATUS Write(bool add, LSA_HANDLE policy, const std::string& sidText,
                const std::vector<std::u16string>& rights) {
   std::vector<BYTE> sid = SidBytes(sidText);
   std::vector<LSA_UNICODE_STRING> strings;
   for (const auto& r : rights) strings.push_back(LsaString(r));
-  return add ? LsaAddAccountRights(policy, sid.data(), strings.data(),
-                                   static_cast<ULONG>(strings.size()))
-             : LsaRemoveAccountRights(policy, sid.data(), FALSE, strings.data(),
-                                      static_cast<ULONG>(strings.size()));
+  const auto count = static_cast<ULONG>(strings.size());
+  return add ? LsaAddAccountRights(policy, sid.data(), strings.data(), count)
+             : LsaRemoveAccountRights(policy, sid.data(), FALSE, strings.data(), count);
 }
 
 TEST_F(SimLsa, OpenAndClose) {
@@ -64,7 +43,7 @@ TEST_F(SimLsa, OpenAndClose) {
   EXPECT_EQ(LsaClose(local), STATUS_INVALID_HANDLE);
 
   // The name is counted, not terminated: only Length characters are read.
-  std::u16string padded = u"SRV01XYZ";
+  const std::u16string padded = u"SRV01XYZ";
   LSA_UNICODE_STRING name = LsaString(padded);
   name.Length = 5 * sizeof(WCHAR);
   LSA_OBJECT_ATTRIBUTES attributes{};
@@ -73,41 +52,46 @@ TEST_F(SimLsa, OpenAndClose) {
   EXPECT_EQ(sim::Calls().back().target, "SRV01");
   LsaClose(remote);
 
-  LSA_HANDLE h = reinterpret_cast<LSA_HANDLE>(1);
-  EXPECT_EQ(OpenPolicy(u"GHOST", h), RPC_NT_SERVER_UNAVAILABLE);
-  EXPECT_EQ(h, nullptr);
-  EXPECT_EQ(OpenPolicy(u"\\\\NOWHERE", h), RPC_NT_SERVER_UNAVAILABLE);
   sim::SetPolicyDenied("SRV01", true);
-  EXPECT_EQ(OpenPolicy(u"SRV01", h), STATUS_ACCESS_DENIED);
+  const struct {
+    const char16_t* computer;
+    NTSTATUS status;
+  } failures[] = {{u"GHOST", RPC_NT_SERVER_UNAVAILABLE},
+                  {u"\\\\NOWHERE", RPC_NT_SERVER_UNAVAILABLE},
+                  {u"SRV01", STATUS_ACCESS_DENIED}};
+  for (const auto& f : failures) {
+    LSA_HANDLE h = reinterpret_cast<LSA_HANDLE>(1);
+    EXPECT_EQ(OpenPolicy(f.computer, h), f.status);
+    EXPECT_EQ(h, nullptr);
+  }
   EXPECT_EQ(sim::OpenPolicyHandles(), before);
 }
 
 TEST_F(SimLsa, EnumerateGivesOneBlockOrNotFound) {
-  LSA_HANDLE policy = nullptr;
+  LSA_HANDLE policy = nullptr, srv = nullptr;
   ASSERT_EQ(OpenPolicy(u"", policy), STATUS_SUCCESS);
+  ASSERT_EQ(OpenPolicy(u"SRV01", srv), STATUS_SUCCESS);
   const size_t buffers = sim::OutstandingLsaBuffers();
   Names names;
-  ASSERT_EQ(Enumerate(policy, "S-1-5-32-544", names), STATUS_SUCCESS);
+  ASSERT_EQ(EnumerateRights(policy, "S-1-5-32-544", names), STATUS_SUCCESS);
   EXPECT_EQ(names, (Names{"SeBackupPrivilege", "SeRestorePrivilege", "SeDebugPrivilege",
                           "SeRemoteInteractiveLogonRight", "SeInteractiveLogonRight"}));
   EXPECT_EQ(sim::OutstandingLsaBuffers(), buffers);
-  EXPECT_EQ(Enumerate(policy, "S-1-5-32-546", names), STATUS_OBJECT_NAME_NOT_FOUND);
-  EXPECT_EQ(Enumerate(reinterpret_cast<LSA_HANDLE>(0x1234), "S-1-1-0", names),
+  EXPECT_EQ(EnumerateRights(policy, "S-1-5-32-546", names), STATUS_OBJECT_NAME_NOT_FOUND);
+  EXPECT_EQ(EnumerateRights(reinterpret_cast<LSA_HANDLE>(0x1234), "S-1-1-0", names),
             STATUS_INVALID_HANDLE);
 
   // A computer that stops answering fails the calls on a handle opened before.
-  LSA_HANDLE srv = nullptr;
-  ASSERT_EQ(OpenPolicy(u"SRV01", srv), STATUS_SUCCESS);
   sim::SetAnswers("SRV01", false);
-  EXPECT_EQ(Enumerate(srv, "S-1-5-32-544", names), RPC_NT_SERVER_UNAVAILABLE);
+  EXPECT_EQ(EnumerateRights(srv, "S-1-5-32-544", names), RPC_NT_SERVER_UNAVAILABLE);
   sim::SetAnswers("SRV01", true);
-  ASSERT_EQ(Enumerate(srv, "S-1-5-32-544", names), STATUS_SUCCESS);
+  ASSERT_EQ(EnumerateRights(srv, "S-1-5-32-544", names), STATUS_SUCCESS);
   EXPECT_EQ(names, Names{"SeBackupPrivilege"});
 
   // An injected enumeration failure hits only its computer.
   sim::FailEnumeration("LsaEnumerateAccountRights", "SRV01", 0xC000009A);
-  EXPECT_EQ(Enumerate(srv, "S-1-5-32-544", names), STATUS_INSUFFICIENT_RESOURCES);
-  EXPECT_EQ(Enumerate(policy, "S-1-5-32-544", names), STATUS_SUCCESS);
+  EXPECT_EQ(EnumerateRights(srv, "S-1-5-32-544", names), STATUS_INSUFFICIENT_RESOURCES);
+  EXPECT_EQ(EnumerateRights(policy, "S-1-5-32-544", names), STATUS_SUCCESS);
   LsaClose(srv);
   LsaClose(policy);
 }
@@ -117,19 +101,15 @@ TEST_F(SimLsa, AddAndRemoveRights) {
   LSA_HANDLE policy = nullptr;
   ASSERT_EQ(OpenPolicy(u"WS01", policy), STATUS_SUCCESS);
   EXPECT_EQ(Write(true, policy, sid, {u"SeShutdownPrivilege", u"setcbprivilege"}), STATUS_SUCCESS);
-  EXPECT_EQ(sim::RightsOf("WS01", sid), (Names{"SeShutdownPrivilege", "SeTcbPrivilege"}));
   EXPECT_EQ(Write(true, policy, sid, {u"SeShutdownPrivilege"}), STATUS_SUCCESS) << "granting again";
-  EXPECT_EQ(sim::RightsOf("WS01", sid).size(), 2u);
-
   // An unknown name fails the whole call.
   EXPECT_EQ(Write(true, policy, sid, {u"SeDebugPrivilege", u"SeMadeUpPrivilege"}),
             STATUS_NO_SUCH_PRIVILEGE);
-  EXPECT_EQ(sim::RightsOf("WS01", sid).size(), 2u);
+  EXPECT_EQ(sim::RightsOf("WS01", sid), (Names{"SeShutdownPrivilege", "SeTcbPrivilege"}));
 
   EXPECT_EQ(Write(false, policy, sid, {u"SeTcbPrivilege"}), STATUS_SUCCESS);
   EXPECT_EQ(sim::RightsOf("WS01", sid), Names{"SeShutdownPrivilege"});
-  EXPECT_EQ(Write(false, policy, sid, {u"SeTcbPrivilege"}), STATUS_SUCCESS)
-      << "not held: nothing to do";
+  EXPECT_EQ(Write(false, policy, sid, {u"SeTcbPrivilege"}), STATUS_SUCCESS) << "not held";
 
   std::vector<BYTE> binary = SidBytes(sid);
   EXPECT_EQ(LsaRemoveAccountRights(policy, binary.data(), TRUE, nullptr, 0), STATUS_SUCCESS);
@@ -167,31 +147,15 @@ TEST_F(SimLsa, KthWriteFails) {
 }
 
 TEST(SimLsaStatus, ConversionTable) {
-  const struct {
-    uint32_t status;
-    ULONG error;
-  } cases[] = {
-      {0, 0},
-      {0xC0000022, 5},
-      {0xC0000034, 2},
-      {0xC0000060, 1313},
-      {0xC000000D, 87},
-      {0xC000009A, 1450},
-      {0xC0020017, 1722},
-      {0xC00000DF, 1355},
-      {0xC0000078, 1337},
-      {0xC0000073, 1332},
-      {0xC0000008, 6},
-      {0xC0000005, 998},
-      {0xC000018C, 1788},
-      {0xC0001234, 317},
-      {120, 317},
-      {0xE0001234, 0xE0001234},
-      {0x20000005, 0x20000005},
-  };
+  // clang-format off
+  const uint32_t cases[][2] = {
+      {0, 0}, {0xC0000022, 5}, {0xC0000034, 2}, {0xC0000060, 1313}, {0xC000000D, 87},
+      {0xC000009A, 1450}, {0xC0020017, 1722}, {0xC00000DF, 1355}, {0xC0000078, 1337},
+      {0xC0000073, 1332}, {0xC0000008, 6}, {0xC0000005, 998}, {0xC000018C, 1788},
+      {0xC0001234, 317}, {120, 317}, {0xE0001234, 0xE0001234}, {0x20000005, 0x20000005}};
+  // clang-format on
   for (const auto& c : cases)
-    EXPECT_EQ(LsaNtStatusToWinError(static_cast<NTSTATUS>(c.status)), c.error)
-        << std::hex << c.status;
+    EXPECT_EQ(LsaNtStatusToWinError(static_cast<NTSTATUS>(c[0])), c[1]) << std::hex << c[0];
 }
 
 }  // namespace

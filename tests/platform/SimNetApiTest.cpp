@@ -10,33 +10,42 @@
 
 namespace {
 
+using tavrin::test::Names;
 using tavrin::test::Narrow;
+using tavrin::test::ServerEnum;
 namespace sim = tavrin::sim;
-using Names = std::vector<std::string>;
+using Statuses = std::vector<NET_API_STATUS>;
 
 struct Pass {
   Names names;
-  std::vector<NET_API_STATUS> statuses;
+  Statuses statuses;
   std::vector<DWORD> counts;
   NET_API_STATUS last = 0;
 };
 
+enum class List { Users, LocalGroups, GlobalGroups };
+
 // Runs a batched level-0 enumeration the way the account picker does.
-template <typename Call>
-Pass Enumerate(Call call) {
+Pass Enumerate(List list, const char16_t* server, DWORD prefmaxlen) {
   Pass pass;
   DWORD_PTR resume = 0;
   for (int guard = 0; guard < 1000; ++guard) {
     LPBYTE buffer = nullptr;
-    DWORD read = 0, total = 0;
-    const NET_API_STATUS status = call(&buffer, &read, &total, &resume);
-    pass.statuses.push_back(status);
-    pass.last = status;
+    DWORD read = 0, total = 0, userResume = static_cast<DWORD>(resume);
+    const NET_API_STATUS status =
+        list == List::Users ? NetUserEnum(server, 0, FILTER_NORMAL_ACCOUNT, &buffer, prefmaxlen,
+                                          &read, &total, &userResume)
+        : list == List::LocalGroups
+            ? NetLocalGroupEnum(server, 0, &buffer, prefmaxlen, &read, &total, &resume)
+            : NetGroupEnum(server, 0, &buffer, prefmaxlen, &read, &total, &resume);
+    if (list == List::Users) resume = userResume;
+    pass.statuses.push_back(pass.last = status);
     if (status != NERR_Success && status != ERROR_MORE_DATA) {
       EXPECT_EQ(buffer, nullptr);
       break;
     }
     pass.counts.push_back(read);
+    // The three level-0 entries are one name pointer each.
     const auto* entries = reinterpret_cast<const USER_INFO_0*>(buffer);
     for (DWORD i = 0; i < read; ++i) pass.names.push_back(Narrow(entries[i].usri0_name));
     EXPECT_EQ(NetApiBufferFree(buffer), NERR_Success);
@@ -45,46 +54,22 @@ Pass Enumerate(Call call) {
   return pass;
 }
 
-Pass Users(const char16_t* server, DWORD prefmaxlen) {
-  return Enumerate([&](LPBYTE* buffer, LPDWORD read, LPDWORD total, DWORD_PTR* resume) {
-    DWORD r = static_cast<DWORD>(*resume);
-    NET_API_STATUS s =
-        NetUserEnum(server, 0, FILTER_NORMAL_ACCOUNT, buffer, prefmaxlen, read, total, &r);
-    *resume = r;
-    return s;
-  });
-}
-
-Pass LocalGroups(const char16_t* server, DWORD prefmaxlen) {
-  return Enumerate([&](LPBYTE* buffer, LPDWORD read, LPDWORD total, DWORD_PTR* resume) {
-    return NetLocalGroupEnum(server, 0, buffer, prefmaxlen, read, total, resume);
-  });
-}
-
-Pass GlobalGroups(const char16_t* server, DWORD prefmaxlen) {
-  return Enumerate([&](LPBYTE* buffer, LPDWORD read, LPDWORD total, DWORD_PTR* resume) {
-    return NetGroupEnum(server, 0, buffer, prefmaxlen, read, total, resume);
-  });
-}
-
 class SimNetApi : public tavrin::test::SimTest {};
 
 TEST_F(SimNetApi, UserEnumAtPreferredLengthOneGivesOneEntryPerCall) {
   const size_t buffers = sim::OutstandingNetBuffers();
-  Pass local = Users(nullptr, 1);
+  Pass local = Enumerate(List::Users, nullptr, 1);
   EXPECT_EQ(local.names, (Names{"Administrator", "Guest", "localadmin"}));
-  EXPECT_EQ(local.statuses,
-            (std::vector<NET_API_STATUS>{ERROR_MORE_DATA, ERROR_MORE_DATA, NERR_Success}));
+  EXPECT_EQ(local.statuses, (Statuses{ERROR_MORE_DATA, ERROR_MORE_DATA, NERR_Success}));
   EXPECT_EQ(local.counts, (std::vector<DWORD>{1, 1, 1}));
-
-  Pass domain = Users(u"\\\\DC01", 1);
-  EXPECT_EQ(domain.names.size(), 5u);
+  Pass domain = Enumerate(List::Users, u"\\\\DC01", 1);
+  ASSERT_EQ(domain.names.size(), 5u);
   EXPECT_EQ(domain.names[2], "alice");
-  EXPECT_EQ(domain.statuses.back(), NERR_Success);
+  EXPECT_EQ(domain.last, NERR_Success);
   EXPECT_EQ(sim::OutstandingNetBuffers(), buffers);
 
-  EXPECT_EQ(Users(u"\\\\GHOST", 1).last, ERROR_BAD_NETPATH);
-  EXPECT_EQ(Users(u"\\\\NOWHERE", 1).last, ERROR_BAD_NETPATH);
+  EXPECT_EQ(Enumerate(List::Users, u"\\\\GHOST", 1).last, ERROR_BAD_NETPATH);
+  EXPECT_EQ(Enumerate(List::Users, u"\\\\NOWHERE", 1).last, ERROR_BAD_NETPATH);
   LPBYTE buffer = nullptr;
   DWORD read = 0, total = 0, resume = 0;
   EXPECT_EQ(NetUserEnum(nullptr, 1, 0, &buffer, MAX_PREFERRED_LENGTH, &read, &total, &resume),
@@ -98,13 +83,11 @@ TEST_F(SimNetApi, GroupEnumerationsBatchAtPreferredLength) {
       "Administrators",   "Users",           "Guests",           "Power Users", "Account Operators",
       "Server Operators", "Print Operators", "Backup Operators", "Replicator"};
   for (int i = 0; i < 40; ++i) {
-    char name[16];
-    std::snprintf(name, sizeof name, "group%02d", i);
-    b.LocalGroup(name, 2000 + i);
-    expected.push_back(name);
+    expected.push_back((i < 10 ? "group0" : "group") + std::to_string(i));
+    b.LocalGroup(expected.back(), 2000 + i);
   }
   Reinstall(b.Build());
-  Pass pass = LocalGroups(nullptr, 256);
+  Pass pass = Enumerate(List::LocalGroups, nullptr, 256);
   EXPECT_EQ(pass.names, expected);
   ASSERT_GT(pass.counts.size(), 2u);
   for (size_t i = 0; i + 1 < pass.statuses.size(); ++i)
@@ -115,88 +98,56 @@ TEST_F(SimNetApi, GroupEnumerationsBatchAtPreferredLength) {
     return sizeof(LOCALGROUP_INFO_0) + (n.size() + 1) * sizeof(WCHAR);
   };
   size_t at = 0;
-  for (size_t b = 0; b < pass.counts.size(); ++b) {
+  for (size_t batch = 0; batch < pass.counts.size(); ++batch) {
     size_t bytes = 0;
-    for (size_t k = 0; k < pass.counts[b]; ++k) bytes += cost(pass.names[at + k]);
-    at += pass.counts[b];
-    EXPECT_LE(bytes, 256u) << "batch " << b;
-    if (at < pass.names.size()) {
-      EXPECT_GT(bytes + cost(pass.names[at]), 256u) << "batch " << b;
-    }
+    for (size_t k = 0; k < pass.counts[batch]; ++k) bytes += cost(pass.names[at + k]);
+    at += pass.counts[batch];
+    EXPECT_LE(bytes, 256u) << "batch " << batch;
+    if (at < pass.names.size()) EXPECT_GT(bytes + cost(pass.names[at]), 256u) << "batch " << batch;
   }
-
   // Everything at once with the maximum length.
-  Pass all = LocalGroups(nullptr, MAX_PREFERRED_LENGTH);
-  EXPECT_EQ(all.counts, std::vector<DWORD>{49});
+  EXPECT_EQ(Enumerate(List::LocalGroups, nullptr, MAX_PREFERRED_LENGTH).counts,
+            std::vector<DWORD>{49});
 }
 
 TEST_F(SimNetApi, GlobalGroups) {
-  EXPECT_EQ(GlobalGroups(nullptr, 256).names, Names{"None"}) << "a workstation lists \"None\"";
-  EXPECT_EQ(GlobalGroups(u"\\\\DC01", 256).names,
+  EXPECT_EQ(Enumerate(List::GlobalGroups, nullptr, 256).names, Names{"None"})
+      << "a workstation lists \"None\"";
+  EXPECT_EQ(Enumerate(List::GlobalGroups, u"\\\\DC01", 256).names,
             (Names{"Domain Admins", "Domain Users", "Domain Guests", "Operators"}));
-  EXPECT_EQ(LocalGroups(u"PC-HOME", 256).names.size(), 9u);
+  EXPECT_EQ(Enumerate(List::LocalGroups, u"PC-HOME", 256).names.size(), 9u);
 }
 
 TEST_F(SimNetApi, ServerEnumListsTheBrowser) {
-  LPBYTE buffer = nullptr;
-  DWORD read = 0, total = 0, resume = 0;
-  ASSERT_EQ(
-      NetServerEnum(nullptr, 101, &buffer, 4096, &read, &total, SV_TYPE_ALL, nullptr, &resume),
-      NERR_Success);
-  ASSERT_EQ(read, 4u);
-  EXPECT_EQ(total, 4u);
-  const auto* servers = reinterpret_cast<const SERVER_INFO_101*>(buffer);
-  Names names;
-  for (DWORD i = 0; i < read; ++i) names.push_back(Narrow(servers[i].sv101_name));
-  EXPECT_EQ(names, (Names{"DC01", "WS01", "SRV01", "GHOST"})) << "the primary domain's browse list";
-  EXPECT_EQ(servers[0].sv101_platform_id, PLATFORM_ID_NT);
-  EXPECT_TRUE(servers[0].sv101_type & SV_TYPE_DOMAIN_CTRL);
-  EXPECT_FALSE(servers[1].sv101_type & SV_TYPE_DOMAIN_CTRL);
-  NetApiBufferFree(buffer);
+  auto all = ServerEnum();
+  ASSERT_EQ(all.status, NERR_Success);
+  EXPECT_EQ(all.total, 4u);
+  EXPECT_EQ(all.names, (Names{"DC01", "WS01", "SRV01", "GHOST"})) << "the domain's browse list";
+  ASSERT_EQ(all.types.size(), 4u);
+  EXPECT_TRUE(all.types[0] & SV_TYPE_DOMAIN_CTRL);
+  EXPECT_FALSE(all.types[1] & SV_TYPE_DOMAIN_CTRL);
 
   // A short preferred length: 234, whole entries only, the total stays.
-  ASSERT_EQ(NetServerEnum(nullptr, 101, &buffer, 100, &read, &total, SV_TYPE_ALL, nullptr, &resume),
-            ERROR_MORE_DATA);
-  EXPECT_EQ(read, 1u);
-  EXPECT_EQ(total, 4u);
-  NetApiBufferFree(buffer);
+  auto part = ServerEnum(101, 100);
+  EXPECT_EQ(part.status, ERROR_MORE_DATA);
+  EXPECT_EQ(part.read, 1u);
+  EXPECT_EQ(part.total, 4u);
 
-  ASSERT_EQ(NetServerEnum(nullptr, 100, &buffer, 4096, &read, &total, SV_TYPE_DOMAIN_ENUM, nullptr,
-                          &resume),
-            NERR_Success);
-  const auto* domains = reinterpret_cast<const SERVER_INFO_100*>(buffer);
-  ASSERT_EQ(read, 2u);
-  EXPECT_EQ(Narrow(domains[0].sv100_name), "CORP");
-  EXPECT_EQ(Narrow(domains[1].sv100_name), "HOME");
-  NetApiBufferFree(buffer);
+  EXPECT_EQ(ServerEnum(100, 4096, nullptr, nullptr, 0, SV_TYPE_DOMAIN_ENUM).names,
+            (Names{"CORP", "HOME"}));
+  EXPECT_EQ(ServerEnum(100, 4096, u"home").names, Names{"PC-HOME"});
 
-  ASSERT_EQ(
-      NetServerEnum(nullptr, 100, &buffer, 4096, &read, &total, SV_TYPE_ALL, u"home", &resume),
-      NERR_Success);
-  EXPECT_EQ(read, 1u);
-  NetApiBufferFree(buffer);
-
-  resume = 5;
-  EXPECT_EQ(
-      NetServerEnum(nullptr, 101, &buffer, 4096, &read, &total, SV_TYPE_ALL, nullptr, &resume),
-      ERROR_INVALID_PARAMETER);
-  resume = 0;
-  EXPECT_EQ(
-      NetServerEnum(u"\\\\WS01", 101, &buffer, 4096, &read, &total, SV_TYPE_ALL, nullptr, &resume),
-      ERROR_INVALID_PARAMETER);
-  EXPECT_EQ(
-      NetServerEnum(nullptr, 102, &buffer, 4096, &read, &total, SV_TYPE_ALL, nullptr, &resume),
-      ERROR_INVALID_LEVEL);
+  EXPECT_EQ(ServerEnum(101, 4096, nullptr, nullptr, 5).status, ERROR_INVALID_PARAMETER)
+      << "a resume handle";
+  EXPECT_EQ(ServerEnum(101, 4096, nullptr, u"\\\\WS01").status, ERROR_INVALID_PARAMETER);
+  EXPECT_EQ(ServerEnum(102).status, ERROR_INVALID_LEVEL);
   sim::SetBrowserAnswers(false);
-  EXPECT_EQ(
-      NetServerEnum(nullptr, 101, &buffer, 4096, &read, &total, SV_TYPE_ALL, nullptr, &resume),
-      ERROR_NO_BROWSER_SERVERS_FOUND);
+  EXPECT_EQ(ServerEnum().status, ERROR_NO_BROWSER_SERVERS_FOUND);
   sim::ClearFaults();
   sim::FailEnumeration("NetServerEnum", "", 1450);
-  EXPECT_EQ(
-      NetServerEnum(nullptr, 101, &buffer, 4096, &read, &total, SV_TYPE_ALL, nullptr, &resume),
-      1450u);
-  EXPECT_EQ(buffer, nullptr);
+  auto failed = ServerEnum();
+  EXPECT_EQ(failed.status, 1450u);
+  EXPECT_TRUE(failed.nullOnFailure);
 }
 
 TEST_F(SimNetApi, ControllerSearchAndReachability) {
@@ -209,59 +160,45 @@ TEST_F(SimNetApi, ControllerSearchAndReachability) {
   sim::SetAnswers("DC01", false);
   EXPECT_EQ(NetGetAnyDCName(nullptr, u"CORP", &buffer), NERR_DCNotFound);
 
-  EXPECT_EQ(NetServerGetInfo(nullptr, 100, &buffer), NERR_Success);
-  NetApiBufferFree(buffer);
   ASSERT_EQ(NetServerGetInfo(const_cast<LMSTR>(u"\\\\srv01"), 100, &buffer), NERR_Success);
   EXPECT_EQ(Narrow(reinterpret_cast<SERVER_INFO_100*>(buffer)->sv100_name), "SRV01");
   NetApiBufferFree(buffer);
-  EXPECT_EQ(NetServerGetInfo(const_cast<LMSTR>(u"GHOST"), 100, &buffer), ERROR_BAD_NETPATH);
-  EXPECT_EQ(buffer, nullptr);
-  EXPECT_EQ(NetServerGetInfo(const_cast<LMSTR>(u"DC01"), 100, &buffer), ERROR_BAD_NETPATH);
-  EXPECT_EQ(NetServerGetInfo(const_cast<LMSTR>(u"NOWHERE"), 100, &buffer), ERROR_BAD_NETPATH);
+  for (const char16_t* silent : {u"GHOST", u"DC01", u"NOWHERE"}) {
+    EXPECT_EQ(NetServerGetInfo(const_cast<LMSTR>(silent), 100, &buffer), ERROR_BAD_NETPATH);
+    EXPECT_EQ(buffer, nullptr);
+  }
   EXPECT_EQ(NetApiBufferFree(nullptr), NERR_Success);
 }
 
 TEST_F(SimNetApi, EnumerationFaultsHitTheirComputer) {
   sim::FailEnumeration("NetUserEnum", "DC01", ERROR_ACCESS_DENIED);
-  EXPECT_EQ(Users(u"\\\\DC01", 1).last, ERROR_ACCESS_DENIED);
-  EXPECT_EQ(Users(nullptr, 1).last, NERR_Success);
+  EXPECT_EQ(Enumerate(List::Users, u"\\\\DC01", 1).last, ERROR_ACCESS_DENIED);
+  EXPECT_EQ(Enumerate(List::Users, nullptr, 1).last, NERR_Success);
   sim::FailEnumeration("NetGroupEnum", "WS01", 2221);
-  EXPECT_EQ(GlobalGroups(nullptr, 256).last, 2221u) << "null names this computer";
+  EXPECT_EQ(Enumerate(List::GlobalGroups, nullptr, 256).last, 2221u) << "null: this computer";
   sim::ClearFaults();
-  EXPECT_EQ(Users(u"\\\\DC01", 1).last, NERR_Success);
+  EXPECT_EQ(Enumerate(List::Users, u"\\\\DC01", 1).last, NERR_Success);
 }
 
 TEST_F(SimNetApi, CallLogRecordsTargetsAndArguments) {
   sim::ClearCalls();
   LPBYTE buffer = nullptr;
   DWORD read = 0, total = 0, resume = 0;
-  NetUserEnum(u"\\\\dc01", 0, FILTER_NORMAL_ACCOUNT, &buffer, MAX_PREFERRED_LENGTH, &read, &total,
-              &resume);
+  NetUserEnum(u"\\\\dc01", 0, 2, &buffer, MAX_PREFERRED_LENGTH, &read, &total, &resume);
   NetApiBufferFree(buffer);
-  NetServerEnum(nullptr, 101, &buffer, 4096, &read, &total, SV_TYPE_ALL, nullptr, &resume);
-  NetApiBufferFree(buffer);
-  DWORD sidSize = 0, domainSize = 0;
-  SID_NAME_USE use;
-  LookupAccountNameA("\\\\SRV01", "Administrator", nullptr, &sidSize, nullptr, &domainSize, &use);
+  ServerEnum();
+  tavrin::test::NameSizeQuery("\\\\SRV01", "Administrator");
   LSA_HANDLE policy = nullptr;
   tavrin::test::OpenPolicy(u"srv01", policy);
   LsaClose(policy);
 
-  const std::vector<sim::Call> calls = sim::Calls();
-  ASSERT_EQ(calls.size(), 7u);
-  EXPECT_EQ(calls[0].function, "NetUserEnum");
-  EXPECT_EQ(calls[0].target, "DC01");
-  EXPECT_EQ(calls[0].argument, "0");
-  EXPECT_EQ(calls[1].function, "NetApiBufferFree");
-  EXPECT_EQ(calls[2].function, "NetServerEnum");
-  EXPECT_EQ(calls[2].target, "");
-  EXPECT_EQ(calls[2].argument, "101 0xFFFFFFFF");
-  EXPECT_EQ(calls[4].function, "LookupAccountNameA");
-  EXPECT_EQ(calls[4].target, "SRV01");
-  EXPECT_EQ(calls[4].argument, "Administrator");
-  EXPECT_EQ(calls[5].function, "LsaOpenPolicy");
-  EXPECT_EQ(calls[5].target, "SRV01");
-  EXPECT_EQ(calls[5].argument, "0x810");
+  Names calls;
+  for (const sim::Call& c : sim::Calls())
+    calls.push_back(c.function + "|" + c.target + "|" + c.argument);
+  EXPECT_EQ(calls,
+            (Names{"NetUserEnum|DC01|0", "NetApiBufferFree||", "NetServerEnum||101 0xFFFFFFFF",
+                   "NetApiBufferFree||", "LookupAccountNameA|SRV01|Administrator",
+                   "LsaOpenPolicy|SRV01|0x810", "LsaClose|SRV01|"}));
   EXPECT_EQ(sim::CountCalls("NetApiBufferFree"), 2u);
   sim::ClearCalls();
   EXPECT_TRUE(sim::Calls().empty());

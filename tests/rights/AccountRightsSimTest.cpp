@@ -3,7 +3,6 @@
 // ends up in force in the computers' policies.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -12,31 +11,17 @@
 #include "rights/Velmar_LsaApi.h"
 #include "rights/Velmar_RightsCenter.h"
 #include "sid/Velmar_SidCenter.h"
+#include "tests/platform/SimTestHelpers.h"
 #include "tests/support/SimFixture.h"
 
 namespace {
 
 namespace sim = tavrin::sim;
-using Names = std::vector<std::string>;
-
-// A binary SID from its text form ("S-1-5-32-544").
-std::vector<BYTE> SidBytes(const std::string& text) {
-  std::vector<std::string> parts;
-  std::stringstream stream(text);
-  for (std::string part; std::getline(stream, part, '-');) parts.push_back(part);
-  std::vector<BYTE> sid(8, 0);
-  sid[0] = 1;
-  sid[1] = static_cast<BYTE>(parts.size() - 3);
-  sid[7] = static_cast<BYTE>(std::stoul(parts[2]));
-  for (size_t i = 3; i < parts.size(); ++i) {
-    uint32_t sub = static_cast<uint32_t>(std::stoul(parts[i]));
-    for (int b = 0; b < 4; ++b) sid.push_back(static_cast<BYTE>(sub >> (8 * b)));
-  }
-  return sid;
-}
+using tavrin::test::Names;
 
 const std::string kAdmins = "S-1-5-32-544";
 const std::string kUsers = "S-1-5-32-545";
+constexpr DWORD kNothingRaised = 0xFFFFFFFF;
 
 // The LSA calls of the log, as "function target argument".
 Names LsaCalls() {
@@ -51,9 +36,9 @@ size_t Writes() {
   return sim::CountCalls("LsaAddAccountRights") + sim::CountCalls("LsaRemoveAccountRights");
 }
 
-// A network whose computers' policies are replaced for one SID.
-sim::NetworkSpec WithRights(sim::NetworkSpec network, const std::string& computer,
-                            const std::string& sid, Names rights) {
+// The small network with one SID's rights on one computer replaced.
+sim::NetworkSpec WithRights(const std::string& computer, const std::string& sid, Names rights) {
+  sim::NetworkSpec network = tavrin::test::SmallNetwork();
   for (sim::ComputerSpec& c : network.computers)
     if (c.name == computer) c.rights[sid] = std::move(rights);
   return network;
@@ -67,7 +52,6 @@ class AccountRights : public tavrin::test::SimTest {
   }
   void TearDown() override {
     delete form_;
-    form_ = nullptr;
     SimTest::TearDown();
   }
   // The main window's pair: a SID center and a rights center bound to it.
@@ -78,10 +62,24 @@ class AccountRights : public tavrin::test::SimTest {
     arc_ = new TvmAccountRigthsCenter(form_);
     arc_->SetSidCenter(sc_);
   }
-  void Point(const std::string& sid, const std::string& server) {
-    std::vector<BYTE> bytes = SidBytes(sid);
+  void Reinstall(const sim::NetworkSpec& network) {
+    SimTest::Reinstall(network);
+    Build();
+  }
+  // Gives the SID center the SID (a new block each time); then the server.
+  void Point(const std::string& sid, const char* server = nullptr) {
+    std::vector<BYTE> bytes = tavrin::test::SidBytes(sid);
     sc_->SetSid(bytes.data());
-    arc_->SetServer(server);
+    if (server) arc_->SetServer(server);
+  }
+  // The code of the EWin32Error a commit raises.
+  DWORD CommitError() {
+    try {
+      arc_->Commit();
+    } catch (const EWin32Error& e) {
+      return e.ErrorCode();
+    }
+    return kNothingRaised;
   }
 
   TComponent* form_ = nullptr;
@@ -90,41 +88,40 @@ class AccountRights : public tavrin::test::SimTest {
 };
 
 TEST_F(AccountRights, ReadSplitsCatalogueAndOtherNamesInLsaOrder) {
-  Reinstall(WithRights(tavrin::test::SmallNetwork(), "SRV01", kAdmins,
+  Reinstall(WithRights("SRV01", kAdmins,
                        {"SeTrustedCredManAccessPrivilege", "SeBackupPrivilege",
                         "SeRemoteInteractiveLogonRight", "SeServiceLogonRight"}));
-  Build();
   Point(kAdmins, "SRV01");
   sim::ClearCalls();
-
   EXPECT_EQ(arc_->CurrentPrivileges(), (TvmPrivileges{spBackup, spServiceLogon}));
   EXPECT_EQ(arc_->LastStatus(), 0);
   EXPECT_EQ(arc_->CurrentAdditional(),
             (Names{"SeTrustedCredManAccessPrivilege", "SeRemoteInteractiveLogonRight"}));
   EXPECT_EQ(LsaCalls(), (Names{"LsaOpenPolicy SRV01 0x810",
                                "LsaEnumerateAccountRights SRV01 S-1-5-32-544", "LsaFreeMemory  "}));
-  EXPECT_EQ(sim::OutstandingLsaBuffers(), 0u);  // the array went back to the LSA
+  EXPECT_EQ(sim::OutstandingLsaBuffers(), 0u);
 
-  // Repeated reads cost no LSA call; the snapshot is the caller's to spoil.
-  const size_t calls = LsaCalls().size();
+  // Repeated reads cost no LSA call, even for the same SID given again; the
+  // snapshot is the caller's to spoil; the policy stays open.
+  sim::ClearCalls();
   arc_->CurrentAdditional().push_back("SeJunk");
   EXPECT_EQ(arc_->CurrentAdditional().size(), 2u);
+  Point(kAdmins);
   EXPECT_EQ(arc_->CurrentPrivileges(), (TvmPrivileges{spBackup, spServiceLogon}));
   arc_->SetNewPrivileges({spBackup, spServiceLogon});
   arc_->SetNewAdditional(arc_->CurrentAdditional());
   EXPECT_TRUE(arc_->Committed());
-  // The same SID given again (a new block) is the same account.
-  std::vector<BYTE> again = SidBytes(kAdmins);
-  sc_->SetSid(again.data());
-  arc_->CurrentPrivileges();
-  EXPECT_EQ(LsaCalls().size(), calls);
-  // The policy stays open between reads on the same computer.
+  EXPECT_TRUE(LsaCalls().empty());
   EXPECT_EQ(sim::OpenPolicyHandles(), 1u);
 
-  // Another account on another computer.
+  // Another account on another computer; then back to the first account
+  // there: what was read on SRV01 is not shown for WS01.
   Point(kUsers, "WS01");
   EXPECT_EQ(arc_->CurrentPrivileges(), (TvmPrivileges{spChangeNotify, spNetworkLogon}));
   EXPECT_TRUE(arc_->CurrentAdditional().empty());
+  Point(kAdmins);
+  EXPECT_EQ(arc_->CurrentPrivileges(),
+            (TvmPrivileges{spBackup, spRestore, spDebug, spInteractiveLogon}));
 }
 
 TEST_F(AccountRights, AccountWithoutRights) {
@@ -133,52 +130,34 @@ TEST_F(AccountRights, AccountWithoutRights) {
   EXPECT_TRUE(arc_->CurrentPrivileges().Empty());
   EXPECT_EQ(arc_->LastStatus(), 0);
   EXPECT_TRUE(arc_->CurrentAdditional().empty());
-  EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), 1u);
-  arc_->CurrentPrivileges();  // fresh: no second enumeration
-  EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), 1u);
-  EXPECT_EQ(sim::CountCalls("LsaFreeMemory"), 0u);  // no array came back
+  arc_->CurrentPrivileges();
+  EXPECT_EQ(LsaCalls(), (Names{"LsaOpenPolicy PC-HOME 0x810",
+                               "LsaEnumerateAccountRights PC-HOME S-1-5-32-544"}))
+      << "read once, and no array to free";
 }
 
-TEST_F(AccountRights, FailedEnumerationKeepsThePolicyOpenAndIsNotRemembered) {
-  sim::FailEnumeration("LsaEnumerateAccountRights", "PC-HOME", 0xC000009A);
-  Point(kAdmins, "PC-HOME");
+TEST_F(AccountRights, FailedEnumerationIsNotRememberedNorWrittenFrom) {
+  sim::FailEnumeration("LsaEnumerateAccountRights", "SRV01", 0xC000009A);
+  Point(kAdmins, "SRV01");  // holds SeBackupPrivilege
   EXPECT_TRUE(arc_->CurrentPrivileges().Empty());
   EXPECT_EQ(arc_->LastStatus(), STATUS_INSUFFICIENT_RESOURCES);
   EXPECT_EQ(sim::OpenPolicyHandles(), 1u);
-
-  // The next read on the same computer uses the open policy; the account
-  // holds nothing there, which is a success and says so.
-  sim::ClearFaults();
-  sim::ClearCalls();
-  std::vector<BYTE> admins = SidBytes(kAdmins);
-  sc_->SetSid(admins.data());
-  EXPECT_TRUE(arc_->CurrentPrivileges().Empty());
-  EXPECT_EQ(arc_->LastStatus(), 0);
-  EXPECT_EQ(sim::CountCalls("LsaOpenPolicy"), 0u);
-  EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), 1u);
-}
-
-// A commit never writes from rights it could not read: with an empty
-// desired state it would otherwise find nothing to revoke and succeed.
-TEST_F(AccountRights, CommitAfterAFailedReadWritesNothing) {
-  sim::FailEnumeration("LsaEnumerateAccountRights", "SRV01", 0xC000009A);
-  Point(kAdmins, "SRV01");  // holds SeBackupPrivilege
-  arc_->CurrentPrivileges();
+  // A commit never writes from rights it could not read: with an empty
+  // desired state it would otherwise find nothing to revoke and succeed.
   arc_->SetNewPrivileges({});
   arc_->SetNewAdditional({});
   EXPECT_FALSE(arc_->Committed());
-  try {
-    arc_->Commit();
-    FAIL() << "the commit did not fail";
-  } catch (const EWin32Error& e) {
-    EXPECT_EQ(e.ErrorCode(), ERROR_NO_SYSTEM_RESOURCES);
-  }
+  EXPECT_EQ(CommitError(), ERROR_NO_SYSTEM_RESOURCES);
   EXPECT_EQ(arc_->LastStatus(), STATUS_INSUFFICIENT_RESOURCES);
   EXPECT_EQ(Writes(), 0u);
   EXPECT_EQ(sim::OpenPolicyHandles(), 0u);
   EXPECT_EQ(sim::RightsOf("SRV01", kAdmins), Names{"SeBackupPrivilege"});
-  // Once the LSA answers, the same commit goes through.
+
+  // Once the LSA answers, the next read succeeds and the commit goes through.
   sim::ClearFaults();
+  sim::ClearCalls();
+  EXPECT_EQ(arc_->CurrentPrivileges(), TvmPrivileges{spBackup});
+  EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), 1u);
   arc_->Commit();
   EXPECT_TRUE(sim::RightsOf("SRV01", kAdmins).empty());
   EXPECT_TRUE(arc_->Committed());
@@ -188,7 +167,6 @@ TEST_F(AccountRights, CommitAfterAFailedReadWritesNothing) {
 TEST_F(AccountRights, SidCenterFailureIsAFailedRead) {
   Point(kAdmins, "WS01");
   EXPECT_FALSE(arc_->CurrentPrivileges().Empty());
-  ASSERT_EQ(arc_->LastStatus(), 0);
   sc_->SetUserName("nosuchuser");  // GetSid raises the silent abort
   sim::ClearCalls();
   TvmPrivileges read{spDebug};
@@ -196,43 +174,39 @@ TEST_F(AccountRights, SidCenterFailureIsAFailedRead) {
   EXPECT_TRUE(read.Empty());
   EXPECT_TRUE(arc_->CurrentAdditional().empty());
   EXPECT_NE(arc_->LastStatus(), 0);
-  EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), 0u);
   arc_->SetNewPrivileges({});
   EXPECT_FALSE(arc_->Committed());
   EXPECT_THROW(arc_->Commit(), Exception);
-  EXPECT_EQ(Writes(), 0u);
+  EXPECT_EQ(Writes() + sim::CountCalls("LsaEnumerateAccountRights"), 0u);
   // Back to the account read before: read again, not an emptied cache.
-  std::vector<BYTE> admins = SidBytes(kAdmins);
-  sc_->SetSid(admins.data());
+  Point(kAdmins);
   EXPECT_TRUE(arc_->CurrentPrivileges().Contains(spRestore));
   EXPECT_EQ(arc_->LastStatus(), 0);
 }
 
 TEST_F(AccountRights, FailedOpenGivesTheStatusAndTriesAgain) {
-  struct Case {
+  sim::SetPolicyDenied("SRV01", true);
+  const struct {
     const char* computer;
     NTSTATUS status;
   } cases[] = {{"SRV01", STATUS_ACCESS_DENIED}, {"GHOST", RPC_NT_SERVER_UNAVAILABLE}};
-  sim::SetPolicyDenied("SRV01", true);
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.computer);
-    Point(kAdmins, c.computer);
+  for (const auto& [computer, status] : cases) {
+    SCOPED_TRACE(computer);
+    Point(kAdmins, computer);
     sim::ClearCalls();
-    TvmPrivileges read;
+    TvmPrivileges read{spDebug};
     EXPECT_NO_THROW(read = arc_->CurrentPrivileges());
     EXPECT_TRUE(read.Empty());
-    EXPECT_EQ(arc_->LastStatus(), c.status);
+    EXPECT_EQ(arc_->LastStatus(), status);
     EXPECT_TRUE(arc_->CurrentAdditional().empty());
     EXPECT_EQ(sim::OpenPolicyHandles(), 0u);
-    EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), 0u);
-    // Nothing was kept: the next read opens again.
+    // Nothing was kept: each read opens again; a commit writes nothing.
     arc_->CurrentPrivileges();
     EXPECT_EQ(sim::CountCalls("LsaOpenPolicy"), 3u) << "CurrentAdditional read too";
-    // A commit cannot write there either; nothing is written.
     arc_->SetNewPrivileges({spDebug});
     EXPECT_FALSE(arc_->Committed());
-    EXPECT_THROW(arc_->Commit(), EWin32Error);
-    EXPECT_EQ(Writes(), 0u);
+    EXPECT_EQ(CommitError(), LsaNtStatusToWinError(status));
+    EXPECT_EQ(Writes() + sim::CountCalls("LsaEnumerateAccountRights"), 0u);
   }
   // Once the policy opens again, the same center reads it.
   sim::SetPolicyDenied("SRV01", false);
@@ -251,31 +225,18 @@ TEST_F(AccountRights, MissingLsaOpenPolicyAnswers120) {
   EXPECT_TRUE(arc_->CurrentPrivileges().Empty());
   EXPECT_EQ(arc_->LastStatus(), 120);
   // The only LSA function called is the status conversion, for 120.
-  ASSERT_EQ(LsaCalls().size(), 1u);
-  EXPECT_EQ(sim::Calls().back().function, "LsaNtStatusToWinError");
-
+  EXPECT_EQ(LsaCalls(), Names{"LsaNtStatusToWinError  0x00000078"});
   arc_->SetNewPrivileges({spDebug});
-  try {
-    arc_->Commit();
-    FAIL() << "the commit did not fail";
-  } catch (const EWin32Error& e) {
-    EXPECT_EQ(e.ErrorCode(), LsaNtStatusToWinError(120));
-  }
+  EXPECT_EQ(CommitError(), LsaNtStatusToWinError(120));
   // With the conversion missing too, the code is still 120.
   sim::HideExport("advapi32.dll", "LsaNtStatusToWinError");
   tavrin::RunStartSteps();
   Point(kAdmins, "WS01");
-  try {
-    arc_->Commit();
-    FAIL() << "the commit did not fail";
-  } catch (const EWin32Error& e) {
-    EXPECT_EQ(e.ErrorCode(), 120u);
-  }
+  EXPECT_EQ(CommitError(), 120u);
 }
 
 TEST_F(AccountRights, BindingLooksUpEveryNameAndEndsWithNothing) {
-  for (const char* name : LsaApi::FunctionNames) EXPECT_TRUE(LsaApi::Resolved(name)) << name;
-  // The lookups follow the table's order.
+  // The lookups follow the table's order, and every one succeeds.
   sim::ClearCalls();
   tavrin::RunStartSteps();
   Names looked;
@@ -283,6 +244,7 @@ TEST_F(AccountRights, BindingLooksUpEveryNameAndEndsWithNothing) {
     if (call.function == "GetProcAddress" && call.argument.rfind("Lsa", 0) == 0)
       looked.push_back(call.argument);
   EXPECT_EQ(looked, Names(std::begin(LsaApi::FunctionNames), std::end(LsaApi::FunctionNames)));
+  for (const char* name : LsaApi::FunctionNames) EXPECT_TRUE(LsaApi::Resolved(name)) << name;
 
   // After the end step every entry answers 120 and calls nothing.
   tavrin::RunEndSteps();
@@ -308,35 +270,20 @@ TEST_F(AccountRights, WritingServerClosesThePolicy) {
   EXPECT_EQ(sim::OpenPolicyHandles(), 1u);
   sim::ClearCalls();
   arc_->SetServer("WS01");
-  EXPECT_EQ(sim::CountCalls("LsaClose"), 1u);
+  EXPECT_EQ(LsaCalls(), Names{"LsaClose WS01 "});
   EXPECT_EQ(sim::OpenPolicyHandles(), 0u);
   EXPECT_EQ(arc_->CurrentPrivileges(),
             (TvmPrivileges{spBackup, spRestore, spDebug, spInteractiveLogon}));
-  EXPECT_EQ(sim::CountCalls("LsaOpenPolicy"), 1u);
-  EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), 1u);
+  EXPECT_EQ(sim::CountCalls("LsaOpenPolicy") + sim::CountCalls("LsaEnumerateAccountRights"), 2u);
   // Destroying the center closes its policy.
   delete arc_;
   EXPECT_EQ(sim::OpenPolicyHandles(), 0u);
 }
 
-// What was read on one computer is never shown for another, even when the
-// SID center comes back to the account read there.
-TEST_F(AccountRights, ReadsOfOneComputerAreNotShownForAnother) {
-  Point(kAdmins, "WS01");
-  EXPECT_TRUE(arc_->CurrentPrivileges().Contains(spRestore));
-  Point(kUsers, "DC01");
-  std::vector<BYTE> admins = SidBytes(kAdmins);
-  sc_->SetSid(admins.data());
-  sim::ClearCalls();
-  EXPECT_EQ(arc_->CurrentPrivileges(), (TvmPrivileges{spBackup, spDebug, spInteractiveLogon}));
-  EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), 1u);
-}
-
 TEST_F(AccountRights, CommitWritesOneRightPerCallInCatalogueOrder) {
-  Reinstall(WithRights(tavrin::test::SmallNetwork(), "SRV01", kAdmins,
+  Reinstall(WithRights("SRV01", kAdmins,
                        {"SeDebugPrivilege", "SeTrustedCredManAccessPrivilege", "SeBackupPrivilege",
                         "SeRemoteInteractiveLogonRight"}));
-  Build();
   Point(kAdmins, "SRV01");
   // As the main window does it: read, stage, keep the other names.
   EXPECT_EQ(arc_->CurrentPrivileges(), (TvmPrivileges{spBackup, spDebug}));
@@ -345,22 +292,19 @@ TEST_F(AccountRights, CommitWritesOneRightPerCallInCatalogueOrder) {
   EXPECT_FALSE(arc_->Committed());
   sim::ClearCalls();
   arc_->Commit();
-
+  // One name per call, never AllRights ("*"); the other names as they were.
   EXPECT_EQ(LsaCalls(), (Names{"LsaRemoveAccountRights SRV01 S-1-5-32-544 SeBackupPrivilege",
                                "LsaAddAccountRights SRV01 S-1-5-32-544 SeRestorePrivilege",
                                "LsaClose SRV01 "}));
-  EXPECT_EQ(sim::OpenPolicyHandles(), 0u);
-  // Only the two rights changed: AllRights was never set, and the names
-  // outside the catalogue are as they were.
   EXPECT_EQ(sim::RightsOf("SRV01", kAdmins),
             (Names{"SeDebugPrivilege", "SeTrustedCredManAccessPrivilege",
                    "SeRemoteInteractiveLogonRight", "SeRestorePrivilege"}));
   EXPECT_EQ(arc_->LastStatus(), 0);
-  // Committed reads the computer afresh and finds the new state in force.
+  // Committed reads the computer afresh and finds the new state in force;
+  // a desired state already in force costs no write.
   sim::ClearCalls();
   EXPECT_TRUE(arc_->Committed());
   EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), 1u);
-  // A desired state already in force costs no write.
   arc_->Commit();
   EXPECT_EQ(Writes(), 0u);
 
@@ -398,8 +342,7 @@ TEST_F(AccountRights, NewAdditionalMovesCatalogueNamesAndIgnoresCase) {
   sim::ClearCalls();
   EXPECT_TRUE(arc_->Committed());
   arc_->Commit();
-  EXPECT_EQ(Writes(), 0u);
-  EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), 0u);
+  EXPECT_TRUE(LsaCalls().empty());
 }
 
 TEST_F(AccountRights, CommitFailingAtTheThirdCallKeepsTheFirstTwo) {
@@ -408,40 +351,34 @@ TEST_F(AccountRights, CommitFailingAtTheThirdCallKeepsTheFirstTwo) {
   arc_->SetNewAdditional(arc_->CurrentAdditional());
   sim::FailWrite(3, STATUS_ACCESS_DENIED);
   sim::ClearCalls();
-  try {
-    arc_->Commit();
-    FAIL() << "the commit did not fail";
-  } catch (const EWin32Error& e) {
-    EXPECT_EQ(e.ErrorCode(), ERROR_ACCESS_DENIED);
-  }
+  EXPECT_EQ(CommitError(), ERROR_ACCESS_DENIED);
   EXPECT_EQ(arc_->LastStatus(), STATUS_ACCESS_DENIED);
   EXPECT_EQ(Writes(), 3u);  // no call after the failing one
   EXPECT_EQ(sim::OpenPolicyHandles(), 0u);
   // Lock memory and security were granted, revoking backup failed, and
-  // shutdown and debug were not reached.
+  // shutdown and debug were not reached. The next read shows just that.
   EXPECT_EQ(sim::RightsOf("SRV01", kAdmins),
             (Names{"SeBackupPrivilege", "SeLockMemoryPrivilege", "SeSecurityPrivilege"}));
-  // The next read shows what is really in force.
   sim::ClearCalls();
   EXPECT_FALSE(arc_->Committed());
   EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), 1u);
   EXPECT_EQ(arc_->CurrentPrivileges(), (TvmPrivileges{spBackup, spLockMemory, spSecurity}));
 }
 
-TEST_F(AccountRights, WithoutSidCenter) {
+TEST_F(AccountRights, SidCenterRemovalLeavesACenterWithoutOne) {
   // A failed enumeration leaves a status and an open policy behind.
   sim::FailEnumeration("LsaEnumerateAccountRights", "", 0xC000009A);
   Point(kAdmins, "WS01");
   arc_->CurrentPrivileges();
   sim::ClearFaults();
-  const NTSTATUS before = arc_->LastStatus();
-  ASSERT_EQ(before, STATUS_INSUFFICIENT_RESOURCES);
+  ASSERT_EQ(arc_->LastStatus(), STATUS_INSUFFICIENT_RESOURCES);
 
   sim::ClearCalls();
-  arc_->SetSidCenter(nullptr);
+  delete sc_;
+  EXPECT_EQ(arc_->SidCenter(), nullptr);
   EXPECT_TRUE(arc_->CurrentPrivileges().Empty());
   EXPECT_TRUE(arc_->CurrentAdditional().empty());
-  EXPECT_EQ(arc_->LastStatus(), before);  // untouched
+  EXPECT_EQ(arc_->LastStatus(), STATUS_INSUFFICIENT_RESOURCES);  // untouched
   EXPECT_TRUE(LsaCalls().empty());
   EXPECT_TRUE(arc_->Committed());
   arc_->SetNewAdditional({"SeFooRight"});
@@ -453,17 +390,6 @@ TEST_F(AccountRights, WithoutSidCenter) {
   EXPECT_EQ(sim::OpenPolicyHandles(), 1u);
   arc_->Commit();
   EXPECT_EQ(LsaCalls(), (Names{"LsaClose WS01 "}));
-  EXPECT_EQ(sim::OpenPolicyHandles(), 0u);
-}
-
-TEST_F(AccountRights, SidCenterRemovalClearsTheReference) {
-  Point(kAdmins, "WS01");
-  EXPECT_FALSE(arc_->CurrentPrivileges().Empty());
-  delete sc_;
-  EXPECT_EQ(arc_->SidCenter(), nullptr);
-  sim::ClearCalls();
-  EXPECT_TRUE(arc_->CurrentPrivileges().Empty());
-  EXPECT_TRUE(LsaCalls().empty());
 
   // A SID center with no owner in common is followed too.
   auto* other = new TvmSidCenter(nullptr);

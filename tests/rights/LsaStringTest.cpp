@@ -23,34 +23,25 @@ void ExpectOneBlock(const LSA_UNICODE_STRING* value) {
             static_cast<std::ptrdiff_t>(sizeof(LSA_UNICODE_STRING)));
 }
 
+// A new holder's block is the header and a zero; "SeDebugPrivilege"'s is the
+// header, 32 bytes of text and a zero.
 TEST(LsaString, TextToValue) {
   TvmLsaUnicodeStringCenter holder;
   EXPECT_EQ(holder.Text(), "");
-  PLSA_UNICODE_STRING empty = holder.Value();
-  ExpectOneBlock(empty);
-  EXPECT_EQ(empty->Length, 0);
-  EXPECT_EQ(empty->MaximumLength, 0);
-  EXPECT_EQ(empty->Buffer[0], 0);
-  EXPECT_EQ(holder.Value(), empty);  // built once
-
-  holder.SetText("SeDebugPrivilege");
-  PLSA_UNICODE_STRING debug = holder.Value();
-  ExpectOneBlock(debug);
-  EXPECT_EQ(debug->Length, 32);
-  EXPECT_EQ(debug->MaximumLength, 32);
-  const std::vector<WCHAR> expected = Units("SeDebugPrivilege");
-  EXPECT_EQ(std::memcmp(debug->Buffer, expected.data(), 32), 0);
-  EXPECT_EQ(debug->Buffer[16], 0);  // the terminator, not counted
-  EXPECT_EQ(holder.Value(), debug);
-  EXPECT_EQ(holder.Text(), "SeDebugPrivilege");
-
-  // A new text drops the block; the next read builds one for the new text.
-  holder.SetText("ab");
-  PLSA_UNICODE_STRING ab = holder.Value();
-  EXPECT_EQ(ab->Length, 4);
-  EXPECT_EQ(ab->Buffer[0], u'a');
-  EXPECT_EQ(ab->Buffer[1], u'b');
-  EXPECT_EQ(ab->Buffer[2], 0);
+  for (const char* text : {"", "SeDebugPrivilege", "ab"}) {
+    SCOPED_TRACE(text);
+    if (*text) holder.SetText(text);  // a new text drops the block
+    PLSA_UNICODE_STRING value = holder.Value();
+    ExpectOneBlock(value);
+    const std::vector<WCHAR> expected = Units(text);
+    const auto bytes = static_cast<USHORT>(expected.size() * sizeof(WCHAR));
+    EXPECT_EQ(value->Length, bytes);
+    EXPECT_EQ(value->MaximumLength, bytes);
+    EXPECT_EQ(std::vector<WCHAR>(value->Buffer, value->Buffer + expected.size()), expected);
+    EXPECT_EQ(value->Buffer[expected.size()], 0);  // the terminator, not counted
+    EXPECT_EQ(holder.Value(), value);              // built once
+    EXPECT_EQ(holder.Text(), text);
+  }
 }
 
 TEST(LsaString, ForeignValueToText) {
@@ -64,10 +55,9 @@ TEST(LsaString, ForeignValueToText) {
     foreign.Buffer = nullptr;
   }
   EXPECT_EQ(holder.Text(), "abc");
-  PLSA_UNICODE_STRING copy = holder.Value();
-  ExpectOneBlock(copy);
-  EXPECT_EQ(copy->Length, 6);
-  EXPECT_EQ(copy->MaximumLength, 10);
+  ExpectOneBlock(holder.Value());
+  EXPECT_EQ(holder.Value()->Length, 6);
+  EXPECT_EQ(holder.Value()->MaximumLength, 10);
 
   // Without a string: empty text, no value.
   holder.SetValue(nullptr);
@@ -86,13 +76,11 @@ TEST(LsaString, MalformedForeignStringsAreCopiedWithinTheirBuffers) {
     USHORT length, maximum;
     USHORT copiedLength;
     const char* text;
-  } cases[] = {
-      {12, 6, 6, "abc"},  // Length past MaximumLength: clamped to it
-      {7, 10, 6, "abc"},  // odd Length: the half character is dropped
-      {9, 7, 6, "abc"},   // both
-      {1, 1, 0, ""},      // not even one character
-      {0, 0, 0, ""},
-  };
+  } cases[] = {{12, 6, 6, "abc"},  // Length past MaximumLength: clamped to it
+               {7, 10, 6, "abc"},  // odd Length: the half character is dropped
+               {9, 7, 6, "abc"},   // both
+               {1, 1, 0, ""},      // not even one character
+               {0, 0, 0, ""}};
   for (const Case& c : cases) {
     // The source buffer holds exactly MaximumLength bytes (heap, so that a
     // sanitiser sees any read past it).

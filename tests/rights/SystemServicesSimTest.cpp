@@ -9,32 +9,28 @@
 
 namespace {
 
-using tavrin::test::SimTest;
-
-class SystemServicesSim : public SimTest {};
+class SystemServicesSim : public tavrin::test::SimTest {};
 
 TEST_F(SystemServicesSim, FamilyCheckFollowsThePlatformIdentifier) {
-  const struct {
-    uint32_t id;
-    bool nt;
-  } cases[] = {{0, false}, {1, false}, {2, true}};
-  for (const auto& c : cases) {
-    tavrin::sim::SetPlatformId(c.id);
+  for (uint32_t id : {0u, 1u, 2u}) {
+    tavrin::sim::SetPlatformId(id);
     WinVerStart();
-    EXPECT_EQ(WinVersion().dwPlatformId, c.id);
-    EXPECT_EQ(IsWinNT(), c.nt) << "platform identifier " << c.id;
+    EXPECT_EQ(WinVersion().dwPlatformId, id);
+    EXPECT_EQ(IsWinNT(), id == 2) << "platform identifier " << id;
   }
 }
 
 TEST_F(SystemServicesSim, MessagesUseTheWindowsTexts) {
-  EXPECT_EQ(EWin32Error(5).Message(), "Win32 Error.  Code: 5.\nAccess is denied");
-  EXPECT_EQ(
-      EWin32Error(1332).Message(),
-      "Win32 Error.  Code: 1332.\nNo mapping between account names and security IDs was done");
-  EXPECT_EQ(EWin32Error(1722).Message(),
-            "Win32 Error.  Code: 1722.\nThe RPC server is unavailable");
-  // A network code has no system text with these flags.
-  EXPECT_EQ(EWin32Error(2453).Message(), "Win32 Error.  Code: 2453.\n");
+  const struct {
+    DWORD code;
+    const char* text;  // the system text without its full stop
+  } cases[] = {{5, "Access is denied"},
+               {1332, "No mapping between account names and security IDs was done"},
+               {1722, "The RPC server is unavailable"},
+               {2453, ""}};  // a network code has no system text with these flags
+  for (const auto& c : cases)
+    EXPECT_EQ(EWin32Error(c.code).Message(),
+              "Win32 Error.  Code: " + std::to_string(c.code) + ".\n" + c.text);
 }
 
 }  // namespace
