@@ -103,7 +103,9 @@ TEST_F(SimNetApi, GroupEnumerationsBatchAtPreferredLength) {
     for (size_t k = 0; k < pass.counts[batch]; ++k) bytes += cost(pass.names[at + k]);
     at += pass.counts[batch];
     EXPECT_LE(bytes, 256u) << "batch " << batch;
-    if (at < pass.names.size()) EXPECT_GT(bytes + cost(pass.names[at]), 256u) << "batch " << batch;
+    if (at < pass.names.size()) {
+      EXPECT_GT(bytes + cost(pass.names[at]), 256u) << "batch " << batch;
+    }
   }
   // Everything at once with the maximum length.
   EXPECT_EQ(Enumerate(List::LocalGroups, nullptr, MAX_PREFERRED_LENGTH).counts,
