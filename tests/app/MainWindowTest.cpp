@@ -218,26 +218,37 @@ TEST_F(MainWindow, HelpHomePagesAndAbout) {
 
 // ------------------------------------------------------------ staging cells
 
-TEST_F(MainWindow, DoubleClickOnASingleCellAndItsStatus) {
+TEST_F(MainWindow, StatusOfASingleCell) {
   Show();
-  AddRow("WS01", {"N ", "Y "});
-  Mouse(1, 1, true);
-  EXPECT_EQ(Cell(1, 1), "NY");
-  EXPECT_EQ(Panels(), QStringList({"Grant", "No right", " Create token"}));
-  Mouse(1, 1, true);
-  EXPECT_EQ(Cell(1, 1), "N ");
-  EXPECT_EQ(Panels(), QStringList({"", "No right", " Create token"}));
+  AddRow("WS01", {"N ", "Y ", "NY", "YN", "E ", "EY", "EN", "YE", "EE"});
+  const struct {
+    const char* change;
+    const char* state;
+  } cases[] = {{"", "No right"},          {"", "Right is set"},
+               {"Grant", "No right"},     {"Revoke", "Right is set"},
+               {"", "Unable read"},       {"Grant", "Unable read"},
+               {"Revoke", "Unable read"}, {"Can't change", "Right is set"},
+               {"", "Unable read"}};
+  for (int col = 1; col <= 9; ++col) {
+    Mouse(col, 1);
+    EXPECT_EQ(form->StatusText(0), cases[col - 1].change) << col;
+    EXPECT_EQ(form->StatusText(1), cases[col - 1].state) << col;
+  }
+  EXPECT_EQ(form->StatusText(2), " Load driver");
+  // A single cell of the spare row empties panels 0 and 1.
+  Mouse(1, 2);
+  EXPECT_EQ(Panels(), QStringList({"", "", " Create token"}));
 
+  // A double click stages and tells; Insert then marks a grant, "YY" stages
+  // nothing, and the status stays until the next click.
   Mouse(2, 1, true);
   EXPECT_EQ(Cell(2, 1), "YN");
   EXPECT_EQ(Panels(), QStringList({"Revoke", "Right is set", " Assign primary token"}));
-  // Insert marks a grant: "YY" stages nothing; the status stays until the
-  // next click.
   QTest::keyClick(&Grid(), Qt::Key_Insert);
   EXPECT_EQ(Cell(2, 1), "YY");
   EXPECT_EQ(form->StatusText(0), "Revoke");
   Mouse(2, 1);
-  EXPECT_EQ(Panels(), QStringList({"", "Right is set", " Assign primary token"}));
+  EXPECT_EQ(form->StatusText(0), "");
 }
 
 TEST_F(MainWindow, DoubleClickOverABlockFollowsTheTable) {

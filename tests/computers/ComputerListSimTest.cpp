@@ -147,7 +147,9 @@ TEST_F(ComputerListSim, FailuresCarryTheSystemText) {
   }
 }
 
-TEST_F(ComputerListSim, ScanAndClearAreRefusedWhileScanning) {
+TEST_F(ComputerListSim, RefusalsWhileScanningAndStop) {
+  list.Stop();  // nothing runs: nothing happens
+  EXPECT_EQ(list.State(), lsIdle);
   sim::SetLatency(150ms);
   list.Scan();
   EXPECT_EQ(list.State(), lsScanning);
@@ -156,12 +158,9 @@ TEST_F(ComputerListSim, ScanAndClearAreRefusedWhileScanning) {
   sim::SetLatency(0us);
   EXPECT_EQ(WaitForEnd(list), lsDone);
   EXPECT_GT(list.Count(), 0);  // the running scan was not disturbed
-}
 
-TEST_F(ComputerListSim, StopEndsTheScanInStopped) {
   sim::SetLatency(100ms);
-  list.Stop();  // nothing runs: nothing happens
-  EXPECT_EQ(list.State(), lsIdle);
+  sim::ClearCalls();
   list.Scan();
   list.Stop();
   EXPECT_EQ(list.State(), lsStopping);

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <deque>
 #include <set>
 
@@ -129,9 +128,6 @@ struct Step {
 class ScriptedEnumeration {
  public:
   explicit ScriptedEnumeration(std::deque<Step> steps) : steps_(std::move(steps)) {}
-  ~ScriptedEnumeration() {
-    for (void* block : blocks_) std::free(block);
-  }
   // Buffers handed out; the enumeration gives each to NetApiBufferFree.
   size_t Buffers() const { return blocks_.size(); }
 
@@ -143,19 +139,9 @@ class ScriptedEnumeration {
     *read = static_cast<DWORD>(step.names.size());
     *total = 99;
     if (!step.names.empty()) {
-      // Records first, then the strings, as the platform lays them out.
-      size_t size = step.names.size() * sizeof(USER_INFO_0);
-      for (const auto& n : step.names) size += (n.size() + 1) * sizeof(WCHAR);
-      void* block = std::malloc(size);
-      blocks_.push_back(block);
-      auto* records = static_cast<USER_INFO_0*>(block);
-      auto* text = reinterpret_cast<WCHAR*>(records + step.names.size());
-      for (size_t i = 0; i < step.names.size(); ++i) {
-        records[i].usri0_name = text;
-        for (char16_t c : step.names[i]) *text++ = c;
-        *text++ = 0;
-      }
-      *buffer = static_cast<LPBYTE>(block);
+      auto& records = blocks_.emplace_back();
+      for (const auto& name : step.names) records.push_back({strings_.emplace_back(name).data()});
+      *buffer = reinterpret_cast<LPBYTE>(records.data());
     }
     if (step.advance) ++resume;
     return step.status;
@@ -166,7 +152,8 @@ class ScriptedEnumeration {
 
  private:
   std::deque<Step> steps_;
-  std::vector<void*> blocks_;
+  std::deque<std::vector<USER_INFO_0>> blocks_;
+  std::deque<std::u16string> strings_;
 };
 
 TEST_F(NetBindingSim, BatchesFollowTheStatuses) {
