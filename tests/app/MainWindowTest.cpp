@@ -1,20 +1,17 @@
-// The main window: its state right after creation, its layout when
-// resized, the help and about commands, and staging cells on the grid with
-// the status texts and the enabling of Commit and Discard.
+// The main window: its state right after creation, its layout when resized,
+// the help and about commands, and staging cells on the grid with the
+// status texts and the enabling of Commit and Discard.
 #include <gtest/gtest.h>
 
 #include <QAction>
-#include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
-#include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
-#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -47,7 +44,7 @@ class MainWindow : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
   }
   TRightsGrid& Grid() { return *form->GrRights; }
-  // Rows of computers with the given codes in columns 1, 2, 3, ...; the
+  // A row of a computer with the given codes in columns 1, 2, 3, ...; the
   // columns not given hold "N ".
   void AddRow(const char* name, std::initializer_list<const char*> codes) {
     const int row = Grid().AppendRow(name);
@@ -59,93 +56,56 @@ class MainWindow : public ::testing::Test {
   }
   QString Cell(int col, int row) { return Grid().Cells(col, row); }
   QStringList Panels() { return {form->StatusText(0), form->StatusText(1), form->StatusText(2)}; }
-  void DoubleClick(int col, int row) {
-    QTest::mouseDClick(Grid().viewport(), Qt::LeftButton, {}, Grid().CellRect(col, row).center());
+  void Mouse(int col, int row, bool twice = false) {
+    const QPoint at = Grid().CellRect(col, row).center();
+    if (twice)
+      QTest::mouseDClick(Grid().viewport(), Qt::LeftButton, {}, at);
+    else
+      QTest::mouseClick(Grid().viewport(), Qt::LeftButton, {}, at);
   }
-  void Click(int col, int row) {
-    QTest::mouseClick(Grid().viewport(), Qt::LeftButton, {}, Grid().CellRect(col, row).center());
+  void Key(Qt::Key key, const TGridRect& block) {
+    Grid().setFocus();
+    Grid().SetSelection(block);
+    QTest::keyClick(&Grid(), key);
+  }
+  bool CommitAndDiscard() {
+    EXPECT_EQ(form->aCommit->isEnabled(), form->aDiscard->isEnabled());
+    return form->aCommit->isEnabled();
   }
 
   std::vector<QUrl> opened;
   std::unique_ptr<TTavrinForm> form;
 };
 
-TEST_F(MainWindow, GridRightAfterCreation) {
+TEST_F(MainWindow, StateRightAfterCreation) {
   EXPECT_EQ(Grid().ColCount(), 28);
   EXPECT_EQ(Grid().RowCount(), 2);
-  const char* codes[] = {"CT", "PT", "LM", "IQ", "MA", "PS", "SY", "TO", "LD",
-                         "SP", "ST", "PR", "IP", "PG", "PM", "BK", "RE", "SH",
-                         "DG", "AU", "SE", "CN", "RS", "IL", "NL", "BJ", "LS"};
-  EXPECT_EQ(Cell(0, 0), "");
   EXPECT_EQ(Grid().ColWidths(0), 100);
+  EXPECT_EQ(Cell(1, 0), "CT");
+  EXPECT_EQ(Cell(27, 0), "LS");
   for (int col = 1; col <= 27; ++col) {
-    EXPECT_EQ(Cell(col, 0), codes[col - 1]) << col;
+    EXPECT_EQ(Cell(col, 0), QString::fromLatin1(PrivilegeLegend[col - 1], 2)) << col;
     EXPECT_EQ(Grid().ColWidths(col), 21) << col;
   }
-  EXPECT_EQ(QCoreApplication::applicationName(), "Tavrin");
-  EXPECT_EQ(form->windowTitle(), "Tavrin");
-}
-
-TEST_F(MainWindow, ActionsMenusAndToolBar) {
-  const struct {
-    QAction* action;
-    const char* caption;
-    const char* hint;
-    bool enabled;
-  } actions[] = {
-      {form->aAdd, "&Add computer...", "Add computer name \r\nto the list of computers", true},
-      {form->aRemove, "&Remove computer", "Remove selected computer \r\nfrom the list", true},
-      {form->aUpdate, "&Update list of computers",
-       "Rescan the network and update \r\nthe list of computers", true},
-      {form->aRefresh, "&Refresh", "Refresh policy information", true},
-      {form->aCommit, "&Commit all changes", "Save all policy modifications", false},
-      {form->aDiscard, "&Discard all changes", "Discard all policy modifications", false},
-      {form->aContents, "&Contents", "", true},
-      {form->aHome, "&Homepage", "Visit the Tavrin homepage", true},
-      {form->aAbout, "&About", "About the Tavrin", true},
-  };
+  // Commit and Discard disabled, the others enabled.
   ASSERT_EQ(form->Actions.size(), 9);
-  for (const auto& a : actions) {
-    EXPECT_EQ(a.action->text(), a.caption);
-    EXPECT_EQ(form->Hint(a.action), a.hint) << a.caption;
-    EXPECT_EQ(a.action->isEnabled(), a.enabled) << a.caption;
-    EXPECT_TRUE(a.action->shortcut().isEmpty()) << a.caption;
-    EXPECT_FALSE(a.action->icon().isNull()) << a.caption;
-  }
+  for (QAction* a : form->Actions)
+    EXPECT_EQ(a->isEnabled(), a != form->aCommit && a != form->aDiscard) << a->text().toStdString();
 
-  auto menu = [](QMenu* m) {
-    QStringList items;
-    for (QAction* a : m->actions()) items << (a->isSeparator() ? "-" : a->text());
-    return items;
-  };
-  const QList<QAction*> top = form->MM_Main->actions();
-  ASSERT_EQ(top.size(), 3);
-  EXPECT_EQ(top[0]->text(), "&Computer");
-  EXPECT_EQ(top[1]->text(), "&Policy");
-  EXPECT_EQ(top[2]->text(), "&Help");
-  EXPECT_EQ(menu(form->MI_Computer),
-            QStringList({"&Add computer...", "&Remove computer", "&Update list of computers"}));
-  EXPECT_EQ(menu(form->MI_Policy),
-            QStringList({"&Discard all changes", "&Commit all changes", "&Refresh"}));
-  EXPECT_EQ(menu(form->MI_Help), QStringList({"&Contents", "-", "&Homepage", "&About"}));
-
-  // Buttons in order, with separators 8 pixels wide after the third and the sixth.
-  QStringList bar;
+  // The menus and the tool bar hold the actions in order (nullptr: a separator).
+  QList<QAction*> menus, bar;
+  for (QMenu* menu : {form->MI_Computer, form->MI_Policy, form->MI_Help})
+    for (QAction* a : menu->actions()) menus << (a->isSeparator() ? nullptr : a);
   for (QAction* a : form->ToolBar1->actions()) {
-    QWidget* w = form->ToolBar1->widgetForAction(a);
-    if (auto* button = qobject_cast<QToolButton*>(w)) {
-      bar << button->objectName();
-      EXPECT_EQ(button->toolButtonStyle(), Qt::ToolButtonIconOnly);
-    } else {
-      bar << QString("sep%1").arg(w->width());
-    }
+    auto* button = qobject_cast<QToolButton*>(form->ToolBar1->widgetForAction(a));
+    bar << (button ? button->defaultAction() : nullptr);
   }
-  EXPECT_EQ(bar, QStringList({"BnAdd", "BnRemove", "BnUpdate", "sep8", "BnRefresh", "BnSave",
-                              "BnDiscard", "sep8", "BnContents", "BnHome", "BnAbout"}));
-  EXPECT_EQ(form->BnSave->defaultAction(), form->aCommit);
-  EXPECT_EQ(form->ToolBar1->height(), 30);
-  EXPECT_LT(form->ToolBar1->width(), 400);  // fitted to its buttons, not the window
-
+  EXPECT_EQ(menus, (QList<QAction*>{form->aAdd, form->aRemove, form->aUpdate, form->aDiscard,
+                                    form->aCommit, form->aRefresh, form->aContents, nullptr,
+                                    form->aHome, form->aAbout}));
+  EXPECT_EQ(bar, (QList<QAction*>{form->aAdd, form->aRemove, form->aUpdate, nullptr, form->aRefresh,
+                                  form->aCommit, form->aDiscard, nullptr, form->aContents,
+                                  form->aHome, form->aAbout}));
   // The buttons' tool tips are the hints; Contents has none.
   Show();
   auto tipOf = [this](QToolButton* button) {
@@ -155,65 +115,31 @@ TEST_F(MainWindow, ActionsMenusAndToolBar) {
     return QToolTip::text();
   };
   EXPECT_EQ(tipOf(form->BnAdd), "Add computer name \r\nto the list of computers");
-  EXPECT_EQ(tipOf(form->BnSave), "Save all policy modifications");
-  EXPECT_EQ(tipOf(form->BnContents), "none");  // not even the caption
+  EXPECT_EQ(tipOf(form->BnSave), form->Hint(form->aCommit));
+  EXPECT_EQ(tipOf(form->BnContents), "none");
 }
 
-TEST_F(MainWindow, DisabledActionsDoNothing) {
-  bool boxShown = false;
-  auto closeBoxSoon = [&] {
-    QTimer::singleShot(0, [&] {
-      if (QWidget* box = QApplication::activeModalWidget()) {
-        boxShown = true;
-        box->close();
-      }
-    });
-  };
-  closeBoxSoon();
-  form->aAbout->setEnabled(false);
-  form->aAbout->trigger();
-  QCoreApplication::processEvents();
-  EXPECT_FALSE(boxShown);
-  closeBoxSoon();
-  form->aAbout->setEnabled(true);
-  form->aAbout->trigger();
-  EXPECT_TRUE(boxShown);
-}
-
-TEST_F(MainWindow, SizeLimitsAndAnchors) {
-  EXPECT_EQ(form->size(), QSize(661, 480));
-  EXPECT_EQ(form->minimumSize(), QSize(660, 350));
+TEST_F(MainWindow, SizeLimitsAnchorsAndTabOrder) {
   Show();
   form->resize(100, 100);
   EXPECT_EQ(form->size(), QSize(660, 350));
-
+  // Grid and legend keep 9 pixels to the right edge; when the window grows
+  // the grid grows both ways, the legend and the "Powered by" line go with
+  // the right edge and the logo stays.
   form->resize(661, 480);
   QCoreApplication::processEvents();
-  const QRect grid = form->GrRights->geometry();
-  const QRect legend = form->LBxLegend->geometry();
-  const QRect powered = form->Label2->geometry();
-  const QRect logo = form->ImgLogo->geometry();
-  const int clientWidth = form->centralWidget()->width();
-  EXPECT_EQ(grid.topLeft(), QPoint(8, 160));
-  EXPECT_EQ(legend.topLeft(), QPoint(368, 40));
-  EXPECT_EQ(clientWidth - (grid.right() + 1), 9);
-  EXPECT_EQ(clientWidth - (legend.right() + 1), 9);
-  EXPECT_EQ(form->GrRights->geometry().height() + 160 + 10, form->centralWidget()->height());
-
+  const QRect grid = form->GrRights->geometry(), legend = form->LBxLegend->geometry();
+  const QRect powered = form->Label2->geometry(), logo = form->ImgLogo->geometry();
+  EXPECT_EQ(form->centralWidget()->width() - (grid.right() + 1), 9);
+  EXPECT_EQ(form->centralWidget()->width() - (legend.right() + 1), 9);
+  EXPECT_EQ(grid.bottom() + 1 + 10, form->centralWidget()->height());
   form->resize(900, 700);
   QCoreApplication::processEvents();
-  EXPECT_EQ(form->GrRights->geometry().topLeft(), grid.topLeft());
-  EXPECT_EQ(form->GrRights->width(), grid.width() + 239);
-  EXPECT_EQ(form->GrRights->height(), grid.height() + 220);
-  EXPECT_EQ(form->LBxLegend->width(), legend.width() + 239);
-  EXPECT_EQ(form->LBxLegend->height(), legend.height());
+  EXPECT_EQ(form->GrRights->geometry(), grid.adjusted(0, 0, 239, 220));
+  EXPECT_EQ(form->LBxLegend->geometry(), legend.adjusted(0, 0, 239, 0));
   EXPECT_EQ(form->Label2->geometry(), powered.translated(239, 0));
   EXPECT_EQ(form->ImgLogo->geometry(), logo);
-  EXPECT_EQ(form->StatusBar->height(), 19);
-  EXPECT_EQ(form->StatusBar->geometry().bottom(), form->height() - 1);
-}
 
-TEST_F(MainWindow, TabOrderAndLabels) {
   QWidget* order[] = {form->CBxUsers, form->LBxLegend, form->GrRights, form->CBxSidSource};
   for (int i = 0; i + 1 < 4; ++i) {
     QWidget* next = order[i]->nextInFocusChain();
@@ -221,13 +147,7 @@ TEST_F(MainWindow, TabOrderAndLabels) {
       next = next->nextInFocusChain();
     EXPECT_EQ(next, order[i + 1]) << i;
   }
-  EXPECT_EQ(form->Label3->buddy(), form->CBxUsers);
   EXPECT_EQ(form->Label4->buddy(), form->GrRights);
-  EXPECT_EQ(form->Label1->buddy(), nullptr);
-  EXPECT_EQ(form->Label2->text(), "Powered by");
-  EXPECT_EQ(form->LbVelmar->text(), "Velmar");
-  EXPECT_TRUE(form->LbVelmar->font().underline());
-  EXPECT_EQ(form->LbVelmar->cursor().shape(), Qt::PointingHandCursor);
 }
 
 TEST_F(MainWindow, LegendFillsColumnsTopToBottom) {
@@ -235,29 +155,24 @@ TEST_F(MainWindow, LegendFillsColumnsTopToBottom) {
   QListWidget& legend = *form->LBxLegend;
   ASSERT_EQ(legend.count(), 29);
   EXPECT_EQ(legend.item(0)->text(), "CT - Create token");
-  EXPECT_EQ(legend.item(26)->text(), "LS - Logon as a service");
   EXPECT_EQ(legend.item(27)->text(), "");
   EXPECT_EQ(legend.item(28)->text(), " ");
 
   // Items go down the first column, then on in the next one to the right,
   // one column being as wide as the box's inside.
-  const int column = legend.viewport()->width();
-  const QRect first = legend.visualItemRect(legend.item(0));
+  auto rect = [&](int i) { return legend.visualItemRect(legend.item(i)); };
+  const QRect first = rect(0);
   EXPECT_EQ(first.height(), 11);
-  EXPECT_EQ(legend.visualItemRect(legend.item(1)).top(), first.top() + 11);
+  EXPECT_EQ(rect(1).top(), first.top() + 11);
   int perColumn = 1;
-  while (legend.visualItemRect(legend.item(perColumn)).left() == first.left()) ++perColumn;
+  while (rect(perColumn).left() == first.left()) ++perColumn;
   EXPECT_GE(perColumn, 5);
   EXPECT_LE(perColumn * 11, legend.viewport()->height());
-  const QRect next = legend.visualItemRect(legend.item(perColumn));
-  EXPECT_EQ(next.left(), first.left() + column);
-  EXPECT_EQ(next.top(), first.top());
+  EXPECT_EQ(rect(perColumn).topLeft(), first.topLeft() + QPoint(legend.viewport()->width(), 0));
   // Widening the box widens the column with it.
   form->resize(form->width() + 100, form->height());
   QCoreApplication::processEvents();
-  EXPECT_EQ(legend.visualItemRect(legend.item(perColumn)).left() -
-                legend.visualItemRect(legend.item(0)).left(),
-            legend.viewport()->width());
+  EXPECT_EQ(rect(perColumn).left() - rect(0).left(), legend.viewport()->width());
 }
 
 TEST_F(MainWindow, HelpHomePagesAndAbout) {
@@ -285,48 +200,55 @@ TEST_F(MainWindow, HelpHomePagesAndAbout) {
   // The about box: modal, sized, and gone once closed with Ok.
   QPointer<TAboutForm> seen;
   QString caption;
-  QSize size;
   QTimer::singleShot(0, [&] {
     seen = qobject_cast<TAboutForm*>(QApplication::activeModalWidget());
     if (!seen) return;
     caption = seen->windowTitle();
-    size = seen->size();
     QTest::mouseClick(seen->LbVelmar, Qt::LeftButton);
     seen->BnOk->click();
   });
   form->aAbout->trigger();
   ASSERT_FALSE(caption.isEmpty()) << "no about box";
   EXPECT_EQ(caption, "About Tavrin");
-  EXPECT_EQ(size, QSize(384, 245));
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(seen.isNull());
   ASSERT_EQ(opened.size(), 5u);
-  EXPECT_EQ(opened[4], QUrl::fromLocalFile(dir + "/manual/velmar.html"));
+  EXPECT_EQ(opened[4], opened[2]);
 }
 
 // ------------------------------------------------------------ staging cells
 
-TEST_F(MainWindow, DoubleClickOnReadableCells) {
+TEST_F(MainWindow, StatusOfASingleCell) {
   Show();
-  AddRow("WS01", {"N ", "Y "});
-  DoubleClick(1, 1);
-  EXPECT_EQ(Cell(1, 1), "NY");
-  EXPECT_EQ(Panels(), QStringList({"Grant", "No right", " Create token"}));
-  DoubleClick(1, 1);
-  EXPECT_EQ(Cell(1, 1), "N ");
-  EXPECT_EQ(Panels(), QStringList({"", "No right", " Create token"}));
+  AddRow("WS01", {"N ", "Y ", "NY", "YN", "E ", "EY", "EN", "YE", "EE"});
+  const struct {
+    const char* change;
+    const char* state;
+  } cases[] = {{"", "No right"},          {"", "Right is set"},
+               {"Grant", "No right"},     {"Revoke", "Right is set"},
+               {"", "Unable read"},       {"Grant", "Unable read"},
+               {"Revoke", "Unable read"}, {"Can't change", "Right is set"},
+               {"", "Unable read"}};
+  for (int col = 1; col <= 9; ++col) {
+    Mouse(col, 1);
+    EXPECT_EQ(form->StatusText(0), cases[col - 1].change) << col;
+    EXPECT_EQ(form->StatusText(1), cases[col - 1].state) << col;
+  }
+  EXPECT_EQ(form->StatusText(2), " Load driver");
+  // A single cell of the spare row empties panels 0 and 1.
+  Mouse(1, 2);
+  EXPECT_EQ(Panels(), QStringList({"", "", " Create token"}));
 
-  DoubleClick(2, 1);
+  // A double click stages and tells; Insert then marks a grant, "YY" stages
+  // nothing, and the status stays until the next click.
+  Mouse(2, 1, true);
   EXPECT_EQ(Cell(2, 1), "YN");
   EXPECT_EQ(Panels(), QStringList({"Revoke", "Right is set", " Assign primary token"}));
-  // Insert marks a grant: "YY" stages nothing; the status stays until the
-  // next click.
   QTest::keyClick(&Grid(), Qt::Key_Insert);
   EXPECT_EQ(Cell(2, 1), "YY");
   EXPECT_EQ(form->StatusText(0), "Revoke");
-  Click(2, 1);
+  Mouse(2, 1);
   EXPECT_EQ(form->StatusText(0), "");
-  EXPECT_EQ(form->StatusText(1), "Right is set");
 }
 
 TEST_F(MainWindow, DoubleClickOverABlockFollowsTheTable) {
@@ -335,8 +257,10 @@ TEST_F(MainWindow, DoubleClickOverABlockFollowsTheTable) {
   Grid().SetSelection({1, 1, 12, 2});  // the spare row included
   emit Grid().DblClick();
   const char* after[] = {"NY", "NY", "N ", "N ", "YN", "YN", "YN", "Y ", "EY", "EY", "EN", "E "};
-  for (int col = 1; col <= 12; ++col) EXPECT_EQ(Cell(col, 1), after[col - 1]) << col;
-  for (int col = 1; col <= 12; ++col) EXPECT_EQ(Cell(col, 2), "") << "spare row, column " << col;
+  for (int col = 1; col <= 12; ++col) {
+    EXPECT_EQ(Cell(col, 1), after[col - 1]) << col;
+    EXPECT_EQ(Cell(col, 2), "") << "spare row, column " << col;
+  }
   // Several cells: panels 0 and 1 empty, panel 2 the names of the columns.
   EXPECT_EQ(form->StatusText(0), "");
   EXPECT_EQ(form->StatusText(1), "");
@@ -349,8 +273,6 @@ TEST_F(MainWindow, KeysMarkEveryCellOfTheBlockButTheSpareRow) {
   Show();
   AddRow("A", {"N ", "Y ", "E "});
   AddRow("B", {"Y ", "YN", "NY"});
-  Grid().setFocus();
-  Grid().SetSelection({1, 1, 3, 3});
   const struct {
     Qt::Key key;
     char mark;
@@ -360,11 +282,12 @@ TEST_F(MainWindow, KeysMarkEveryCellOfTheBlockButTheSpareRow) {
               {Qt::Key_Insert, 'Y'},
               {Qt::Key_Enter, 'Y'}};
   for (const auto& k : keys) {
-    QTest::keyClick(&Grid(), k.key);
-    for (int row = 1; row <= 2; ++row)
-      for (int col = 1; col <= 3; ++col)
+    Key(k.key, {1, 1, 3, 3});
+    for (int col = 1; col <= 3; ++col) {
+      for (int row = 1; row <= 2; ++row)
         EXPECT_EQ(Cell(col, row)[1], QLatin1Char(k.mark)) << k.key << " at " << col << "," << row;
-    for (int col = 1; col <= 3; ++col) EXPECT_EQ(Cell(col, 3), "");
+      EXPECT_EQ(Cell(col, 3), "");
+    }
     EXPECT_EQ(Cell(4, 1), "N ");
   }
   EXPECT_EQ(Cell(1, 1), "NY");
@@ -376,28 +299,20 @@ TEST_F(MainWindow, UnreadableCellsAndTheirStatus) {
   Show();
   AddRow("GHOST", {"E ", "EY", "EN", "YE", "EE"});
   const struct {
-    int col;
     const char* change;
     const char* state;
-  } cases[] = {{1, "", "Unable read"},
-               {2, "Grant", "Unable read"},
-               {3, "Revoke", "Unable read"},
-               {4, "Can't change", "Right is set"},
-               {5, "", "Unable read"}};
-  for (const auto& c : cases) {
-    Click(c.col, 1);
-    EXPECT_EQ(form->StatusText(0), c.change) << c.col;
-    EXPECT_EQ(form->StatusText(1), c.state) << c.col;
+  } cases[] = {{"", "Unable read"},
+               {"Grant", "Unable read"},
+               {"Revoke", "Unable read"},
+               {"Can't change", "Right is set"},
+               {"", "Unable read"}};
+  for (int col = 1; col <= 5; ++col) {
+    Mouse(col, 1);
+    EXPECT_EQ(form->StatusText(0), cases[col - 1].change) << col;
+    EXPECT_EQ(form->StatusText(1), cases[col - 1].state) << col;
   }
-  // Every one of them draws the unreadable image.
-  for (int col = 1; col <= 5; ++col)
-    EXPECT_EQ(Grid()
-                  .Model()
-                  ->data(Grid().Model()->index(0, col - 1), TRightsGridModel::StateImageRole)
-                  .toInt(),
-              2);
   // A single cell of the spare row empties panels 0 and 1.
-  Click(1, 2);
+  Mouse(1, 2);
   EXPECT_EQ(Panels(), QStringList({"", "", " Create token"}));
 }
 
@@ -405,54 +320,45 @@ TEST_F(MainWindow, LeavingAndReenteringTheGrid) {
   Show();
   AddRow("WS01", {"NY"});
   Grid().setFocus(Qt::TabFocusReason);
-  Click(1, 1);
-  EXPECT_EQ(Panels(), QStringList({"Grant", "No right", " Create token"}));
+  Mouse(1, 1);
+  const QStringList texts = {"Grant", "No right", " Create token"};
+  EXPECT_EQ(Panels(), texts);
   form->LBxLegend->setFocus(Qt::TabFocusReason);
   EXPECT_EQ(Panels(), QStringList({"", "", ""}));
   Grid().setFocus(Qt::BacktabFocusReason);
-  EXPECT_EQ(Panels(), QStringList({"Grant", "No right", " Create token"}));
+  EXPECT_EQ(Panels(), texts);
   // A window that merely loses activation keeps the texts.
   QWidget other;
   other.show();
   other.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&other));
-  EXPECT_EQ(form->StatusText(0), "Grant");
+  EXPECT_EQ(Panels(), texts);
 }
 
-TEST_F(MainWindow, AnyChangeEnablesCommitAndDiscard) {
+TEST_F(MainWindow, AnyChangeEnablesCommitAndDiscardForGood) {
+  // Nothing changes: a blank mark on cells without a mark, keys and a double
+  // click on the spare row.
   Show();
   AddRow("WS01", {"N ", "Y "});
-  Grid().setFocus();
-  // Nothing changes: a blank mark on a cell without a mark, keys on the spare row.
-  Grid().SetSelection({1, 1, 2, 1});
-  QTest::keyClick(&Grid(), Qt::Key_Space);
-  Grid().SetSelection({1, 2, 5, 2});
-  QTest::keyClick(&Grid(), Qt::Key_Insert);
+  Key(Qt::Key_Space, {1, 1, 2, 1});
+  Key(Qt::Key_Insert, {1, 2, 5, 2});
   emit Grid().DblClick();
-  EXPECT_FALSE(form->aCommit->isEnabled());
-  EXPECT_FALSE(form->aDiscard->isEnabled());
-
-  DoubleClick(2, 1);
-  EXPECT_TRUE(form->aCommit->isEnabled());
-  EXPECT_TRUE(form->aDiscard->isEnabled());
-  // Back to the first state: both stay enabled.
-  DoubleClick(2, 1);
+  EXPECT_FALSE(CommitAndDiscard());
+  // A double click enables both, and going back to the first state keeps them.
+  Mouse(2, 1, true);
+  EXPECT_TRUE(CommitAndDiscard());
+  Mouse(2, 1, true);
   EXPECT_EQ(Cell(2, 1), "Y ");
-  EXPECT_TRUE(form->aCommit->isEnabled());
-  EXPECT_TRUE(form->aDiscard->isEnabled());
-  for (QAction* action : form->Actions)
-    EXPECT_TRUE(action->isEnabled()) << action->objectName().toStdString();
-}
+  EXPECT_TRUE(CommitAndDiscard());
+  for (QAction* action : form->Actions) EXPECT_TRUE(action->isEnabled());
 
-TEST_F(MainWindow, KeysAloneEnableCommitAndDiscard) {
+  // On a new window a key alone enables them.
+  form = std::make_unique<TTavrinForm>();
   Show();
   AddRow("WS01", {"N "});
-  Grid().setFocus();
-  Grid().SetSelection({1, 1, 1, 1});
-  QTest::keyClick(&Grid(), Qt::Key_Delete);
+  Key(Qt::Key_Delete, {1, 1, 1, 1});
   EXPECT_EQ(Cell(1, 1), "NN");
-  EXPECT_TRUE(form->aCommit->isEnabled());
-  EXPECT_TRUE(form->aDiscard->isEnabled());
+  EXPECT_TRUE(CommitAndDiscard());
 }
 
 }  // namespace

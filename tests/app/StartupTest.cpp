@@ -14,29 +14,28 @@
 
 namespace {
 
-using tavrin::test::SimTest;
-
 // What was on the screen while the program ran.
 struct Seen {
-  bool messageBox = false;
-  QMessageBox::Icon icon = QMessageBox::NoIcon;
+  QMessageBox* box = nullptr;  // valid only inside the look
   QString title, text;
   QStringList buttons;
+  QMessageBox::Icon icon = QMessageBox::NoIcon;
   bool mainWindow = false;
   int topLevelWindows = 0;
 };
 
-// Looks at the screen once the program waits for the user, then answers:
-// OK on a message box, closing the main window.
-void AnswerWhenShown(Seen& seen) {
+// Runs the program; once it waits for the user, looks at the screen and
+// answers OK on a message box or closes the main window.
+Seen RunProgram(int& exitCode) {
+  Seen seen;
   QTimer::singleShot(0, [&seen] {
     for (QWidget* w : QApplication::topLevelWidgets()) {
       if (!w->isVisible()) continue;
       ++seen.topLevelWindows;
-      if (qobject_cast<TTavrinForm*>(w)) seen.mainWindow = true;
+      seen.mainWindow |= qobject_cast<TTavrinForm*>(w) != nullptr;
     }
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-      seen.messageBox = true;
+      seen.box = box;
       seen.icon = box->icon();
       seen.title = box->windowTitle();
       seen.text = box->text();
@@ -47,22 +46,20 @@ void AnswerWhenShown(Seen& seen) {
     for (QWidget* w : QApplication::topLevelWidgets())
       if (auto* form = qobject_cast<TTavrinForm*>(w)) form->close();
   });
-}
-
-int RunProgram() {
   char name[] = "tavrin";
   char* argv[] = {name, nullptr};
-  return tavrin::TavrinMain(1, argv);
+  exitCode = tavrin::TavrinMain(1, argv);
+  return seen;
 }
 
-class Startup : public SimTest, public ::testing::WithParamInterface<uint32_t> {};
+class Startup : public tavrin::test::SimTest, public ::testing::WithParamInterface<uint32_t> {};
 
 TEST_P(Startup, OutsideNtOnlyTheWarningThenExitZero) {
   tavrin::sim::SetPlatformId(GetParam());
-  Seen seen;
-  AnswerWhenShown(seen);
-  EXPECT_EQ(RunProgram(), 0);
-  ASSERT_TRUE(seen.messageBox) << "platform " << GetParam();
+  int exitCode = -1;
+  const Seen seen = RunProgram(exitCode);
+  EXPECT_EQ(exitCode, 0);
+  ASSERT_NE(seen.box, nullptr) << "platform " << GetParam();
   EXPECT_EQ(seen.icon, QMessageBox::Warning);
   EXPECT_EQ(seen.title, "Warning");
   EXPECT_EQ(seen.text,
@@ -74,14 +71,14 @@ TEST_P(Startup, OutsideNtOnlyTheWarningThenExitZero) {
 
 INSTANTIATE_TEST_SUITE_P(PlatformIds, Startup, ::testing::Values(0u, 1u));
 
-class StartupOnNt : public SimTest {};
+using StartupOnNt = tavrin::test::SimTest;
 
 TEST_F(StartupOnNt, TheMainWindowRunsUntilClosed) {
-  Seen seen;
-  AnswerWhenShown(seen);
-  EXPECT_EQ(RunProgram(), 0);
+  int exitCode = -1;
+  const Seen seen = RunProgram(exitCode);
+  EXPECT_EQ(exitCode, 0);
   EXPECT_TRUE(seen.mainWindow);
-  EXPECT_FALSE(seen.messageBox);
+  EXPECT_EQ(seen.box, nullptr);
 }
 
 }  // namespace

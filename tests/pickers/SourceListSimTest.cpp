@@ -8,8 +8,6 @@
 namespace {
 
 namespace sim = tavrin::sim;
-using tavrin::test::SimTest;
-using Velmar_SidSourceComboBox::TvmSidSource;
 using Velmar_SidSourceComboBox::TvmSidSourceList;
 
 struct Item {
@@ -17,79 +15,67 @@ struct Item {
   int kind;
   bool operator==(const Item&) const = default;
 };
+using Items = std::vector<Item>;
+const Item kThisComputer{"", "WS01", "WS01", 0};
+const Item kCorp{"DC01", "CORP", "CORP", 1};
 
-std::vector<Item> ItemsOf(const TvmSidSourceList& list) {
-  std::vector<Item> items;
+// Fills a new list; gives its items, and its errors in `errors`.
+Items Fill(std::vector<std::string>* errors = nullptr) {
+  TvmSidSourceList list;
+  list.Fill();
+  Items items;
   for (int i = 0; i < list.Count(); ++i) {
-    const TvmSidSource* s = list.Sources(i);
+    const auto* s = list.Sources(i);
     items.push_back({s->Server(), s->Domain(), s->Caption(), s->Kind()});
   }
+  EXPECT_EQ(list.Sources(list.Count()), nullptr);
+  if (errors) *errors = list.Errors();
   return items;
 }
 
-class SourceListSim : public SimTest {};
+using SourceListSim = tavrin::test::SimTest;
 
 TEST_F(SourceListSim, ThisComputerThenDomainsWithAController) {
-  TvmSidSourceList list;
-  list.Fill();
   // The workgroup HOME has no controller and is left out; the controller's
   // name comes without its two backslashes.
-  EXPECT_EQ(ItemsOf(list),
-            (std::vector<Item>{{"", "WS01", "WS01", 0}, {"DC01", "CORP", "CORP", 1}}));
-  EXPECT_TRUE(list.Errors().empty());
+  std::vector<std::string> errors;
+  EXPECT_EQ(Fill(&errors), (Items{kThisComputer, kCorp}));
+  EXPECT_TRUE(errors.empty());
   EXPECT_EQ(sim::CountCalls("NetGetAnyDCName"), 2u);  // one per listed domain
   EXPECT_EQ(sim::OutstandingNetBuffers(), 0u);
-  EXPECT_EQ(list.Sources(2), nullptr);
-}
 
-TEST_F(SourceListSim, DomainsKeepTheBrowsersOrderAndRepeats) {
-  sim::NetworkBuilder builder;
-  builder.ThisComputer("WS01")
-      .Domain("ZETA")
-      .Workgroup("HOME")
-      .Domain("ALPHA")
-      .Domain("SILENT")
-      .Computer("DCZ", sim::Role::DomainController, "ZETA")
-      .MachineSid("S-1-5-21-1-1-1")
-      .Computer("DCA", sim::Role::DomainController, "ALPHA")
-      .MachineSid("S-1-5-21-2-2-2")
-      .Computer("DCS", sim::Role::DomainController, "SILENT")
-      .MachineSid("S-1-5-21-3-3-3")
-      .Answers(false)
-      .Computer("WS01", sim::Role::Workstation, "HOME")
-      .MachineSid("S-1-5-21-4-4-4");
-  Reinstall(builder.Build());
-  TvmSidSourceList list;
-  list.Fill();
-  // A domain whose controller does not answer is left out without a word.
-  EXPECT_EQ(ItemsOf(list), (std::vector<Item>{{"", "WS01", "WS01", 0},
-                                              {"DCZ", "ZETA", "ZETA", 1},
-                                              {"DCA", "ALPHA", "ALPHA", 1}}));
-  EXPECT_TRUE(list.Errors().empty());
-}
-
-TEST_F(SourceListSim, ADomainListedTwiceIsListedTwice) {
-  // No simulated network lists a name twice; a stand-in browser does.
+  // A domain the browser lists twice (no simulated network can) is listed twice.
   tavrin::test::ScriptedServerEnum browser({"CORP", "HOME", "CORP"}, 100);
-  TvmSidSourceList list;
-  list.Fill();
-  EXPECT_EQ(ItemsOf(list), (std::vector<Item>{{"", "WS01", "WS01", 0},
-                                              {"DC01", "CORP", "CORP", 1},
-                                              {"DC01", "CORP", "CORP", 1}}));
+  EXPECT_EQ(Fill(), (Items{kThisComputer, kCorp, kCorp}));
   EXPECT_EQ(browser.Outstanding(), 0u);
   EXPECT_EQ(sim::OutstandingNetBuffers(), 0u);
+}
+
+TEST_F(SourceListSim, DomainsKeepTheBrowsersOrder) {
+  sim::NetworkBuilder builder;
+  builder.ThisComputer("WS01").Domain("ZETA").Workgroup("HOME").Domain("ALPHA").Domain("SILENT");
+  builder.Computer("DCZ", sim::Role::DomainController, "ZETA").MachineSid("S-1-5-21-1-1-1");
+  builder.Computer("DCA", sim::Role::DomainController, "ALPHA").MachineSid("S-1-5-21-2-2-2");
+  builder.Computer("DCS", sim::Role::DomainController, "SILENT")
+      .MachineSid("S-1-5-21-3-3-3")
+      .Answers(false);
+  builder.Computer("WS01", sim::Role::Workstation, "HOME").MachineSid("S-1-5-21-4-4-4");
+  Reinstall(builder.Build());
+  // A domain whose controller does not answer is left out without a word.
+  std::vector<std::string> errors;
+  EXPECT_EQ(Fill(&errors),
+            (Items{kThisComputer, {"DCZ", "ZETA", "ZETA", 1}, {"DCA", "ALPHA", "ALPHA", 1}}));
+  EXPECT_TRUE(errors.empty());
 }
 
 TEST_F(SourceListSim, SilentBrowserKeepsThisComputer) {
   for (const NET_API_STATUS status : {ERROR_NO_BROWSER_SERVERS_FOUND, ERROR_ACCESS_DENIED}) {
     sim::FailEnumeration("NetServerEnum", "", status);
-    TvmSidSourceList list;
-    list.Fill();
-    EXPECT_EQ(ItemsOf(list), (std::vector<Item>{{"", "WS01", "WS01", 0}}));
-    ASSERT_EQ(list.Errors().size(), 1u);
-    EXPECT_EQ(list.Errors()[0].rfind("Win32 Error.  Code: " + std::to_string(status) + ".\n", 0),
-              0u)
-        << list.Errors()[0];
+    std::vector<std::string> errors;
+    EXPECT_EQ(Fill(&errors), (Items{kThisComputer}));
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0].rfind("Win32 Error.  Code: " + std::to_string(status) + ".\n", 0), 0u)
+        << errors[0];
     sim::ClearFaults();
   }
 }
