@@ -150,7 +150,7 @@ TEST_F(ComputerListSim, FailuresCarryTheSystemText) {
 TEST_F(ComputerListSim, RefusalsWhileScanningAndStop) {
   list.Stop();  // nothing runs: nothing happens
   EXPECT_EQ(list.State(), lsIdle);
-  sim::SetLatency(150ms);
+  sim::SetLatency(1s);
   list.Scan();
   EXPECT_EQ(list.State(), lsScanning);
   EXPECT_EQ(Refusal([&] { list.Scan(); }), "Invalid state");
@@ -159,7 +159,7 @@ TEST_F(ComputerListSim, RefusalsWhileScanningAndStop) {
   EXPECT_EQ(WaitForEnd(list), lsDone);
   EXPECT_GT(list.Count(), 0);  // the running scan was not disturbed
 
-  sim::SetLatency(100ms);
+  sim::SetLatency(500ms);
   sim::ClearCalls();
   list.Scan();
   list.Stop();

@@ -84,10 +84,12 @@ TEST_F(AccountListSim, ThisComputerWithEmptyServer) {
   EXPECT_LT(PositionOf("localadmin"), PositionOf("Printers"));
   EXPECT_EQ(PositionOf("alice"), -1);  // a domain user, not this computer's
   // The enumerations and the SID look-ups went to this computer (null name).
-  for (const sim::Call& call : sim::Calls())
+  for (const sim::Call& call : sim::Calls()) {
     if (call.function == "NetUserEnum" || call.function == "NetLocalGroupEnum" ||
-        call.function == "NetGroupEnum" || call.function == "LookupAccountSidA")
+        call.function == "NetGroupEnum" || call.function == "LookupAccountSidA") {
       EXPECT_EQ(call.target, "") << call.function;
+    }
+  }
   // The workstation's group "None" is its users group, listed once.
   ASSERT_GE(PositionOf("None"), 0);
   EXPECT_EQ(Entry("None")->WellKnown(), wkUsersGroup);

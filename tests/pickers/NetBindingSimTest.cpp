@@ -216,7 +216,9 @@ TEST_F(NetBindingSim, BatchesFollowTheStatuses) {
     EXPECT_EQ(status, c.status) << c.what;
     EXPECT_EQ(names, c.names) << c.what;
     EXPECT_EQ(script.lengths.size(), size_t(c.calls)) << c.what;
-    if (!c.lengths.empty()) EXPECT_EQ(script.lengths, c.lengths) << c.what;
+    if (!c.lengths.empty()) {
+      EXPECT_EQ(script.lengths, c.lengths) << c.what;
+    }
     // Every buffer returned went to NetApiBufferFree once.
     EXPECT_EQ(sim::CountCalls("NetApiBufferFree"), script.Buffers()) << c.what;
   }
