@@ -47,18 +47,20 @@ int main(int argc, char** argv) {
     return 2;
   }
   TTavrinForm form;
-  form.CBxSidSource->addItem(QStringLiteral("WS01 (this computer)"));
-  form.CBxUsers->addItem(QStringLiteral("BUILTIN\\Administrators"));
+  // The pickers are filled from the built-in network; show the local
+  // Administrators alias, as an administrator usually starts.
+  const int admins = form.CBxUsers->findText(QStringLiteral("Administrators"));
+  if (admins >= 0) form.CBxUsers->setCurrentIndex(admins);
   const std::vector<const char*> admin = {"PS", "SY", "TO", "LD", "SP", "ST", "PR",
                                           "IP", "PG", "BK", "RE", "SH", "DG", "SE",
                                           "CN", "RS", "IL", "NL", "BJ", "IQ"};
   const DemoRow rows[] = {
-      {"DC01", admin, {{"LS", 'Y'}, {"DG", 'N'}}},
-      {"WS01", admin, {{"LM", 'Y'}, {"TO", 'N'}, {"DG", 'N'}}},
-      {"SRV01", {"BK", "RE", "IL", "NL", "CN"}, {{"SH", 'Y'}, {"RS", 'Y'}, {"SE", 'E'}}},
-      {"PC-HOME", {"IL", "NL", "CN", "SH"}, {}},
-      {"GHOST", {}, {{"BK", 'Y'}}, true},
-      {"WS02", {"IL", "NL", "CN", "SH", "BK"}, {{"BK", 'N'}, {"MA", 'Y'}}},
+      {"OKT-DC01", admin, {{"LS", 'Y'}, {"DG", 'N'}}},
+      {"OKT-WS01", admin, {{"LM", 'Y'}, {"TO", 'N'}, {"DG", 'N'}}},
+      {"OKT-FS01", {"BK", "RE", "IL", "NL", "CN"}, {{"SH", 'Y'}, {"RS", 'Y'}, {"SE", 'E'}}},
+      {"OKT-WS03", {"IL", "NL", "CN", "SH"}, {}},
+      {"OKT-WS04", {}, {{"BK", 'Y'}}, true},
+      {"OKT-WS02", {"IL", "NL", "CN", "SH", "BK"}, {{"BK", 'N'}, {"MA", 'Y'}}},
   };
   for (const DemoRow& row : rows) Stage(*form.GrRights, row);
   form.aCommit->setEnabled(true);
