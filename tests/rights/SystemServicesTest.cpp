@@ -75,4 +75,23 @@ TEST(SystemServices, StartStepsReadTheVersion) {
   tavrin::RunEndSteps();  // a second end does nothing
 }
 
+// The system's own lookup, without the SID center's cache behind it.
+TEST(SystemServices, LookupOfTheBuiltinAdministrators) {
+  DWORD sidSize = 0, domainSize = 0;
+  SID_NAME_USE use = SidTypeUnknown;
+  EXPECT_FALSE(LookupAccountNameA(nullptr, "BUILTIN\\Administrators", nullptr, &sidSize, nullptr,
+                                  &domainSize, &use));
+  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+  ASSERT_EQ(sidSize, 16u);
+  ASSERT_GE(domainSize, 8u);  // "BUILTIN" and its terminating zero
+  std::vector<BYTE> sid(sidSize);
+  std::vector<char> domain(domainSize);
+  ASSERT_TRUE(LookupAccountNameA(nullptr, "BUILTIN\\Administrators", sid.data(), &sidSize,
+                                 domain.data(), &domainSize, &use));
+  EXPECT_STREQ(domain.data(), "BUILTIN");
+  EXPECT_EQ(use, SidTypeAlias);
+  const BYTE admins[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
+  EXPECT_EQ(std::memcmp(sid.data(), admins, sizeof admins), 0);
+}
+
 }  // namespace
