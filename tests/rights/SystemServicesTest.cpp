@@ -92,6 +92,12 @@ TEST(SystemServices, LookupOfTheBuiltinAdministrators) {
   EXPECT_EQ(use, SidTypeAlias);
   const BYTE admins[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
   EXPECT_EQ(std::memcmp(sid.data(), admins, sizeof admins), 0);
+  // A copy of the SID the system gave.
+  DWORD copyLength = 0;
+  PSID copy = CloneSid(sid.data(), copyLength);
+  EXPECT_EQ(copyLength, sidSize);
+  EXPECT_TRUE(EqualSid(copy, sid.data()));
+  FreeSidBlock(copy);
 }
 
 }  // namespace
