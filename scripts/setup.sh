@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools libgl-dev
   nlohmann-json3-dev googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  g++-mingw-w64-x86-64-posix wine64
+  g++-mingw-w64-x86-64-posix wine wine64
   xvfb xauth imagemagick fonts-dejavu-core
 )
 
