@@ -172,7 +172,7 @@ int TRightsGrid::RowHeights(int row) const {
 QString TRightsGrid::Cells(int col, int row) const {
   if (row == 0) return col > 0 ? model_->HeaderText(col - 1) : QString();
   if (col == 0) return model_->Name(row - 1);
-  return model_->Code(col - 1, row - 1).Text();
+  return QString::fromLatin1(model_->Code(col - 1, row - 1).Text());
 }
 
 void TRightsGrid::SetCells(int col, int row, const QString& text) {
@@ -181,7 +181,7 @@ void TRightsGrid::SetCells(int col, int row, const QString& text) {
   } else if (col == 0) {
     model_->SetName(row - 1, text);
   } else {
-    model_->SetCode(col - 1, row - 1, TCellCode::FromText(text));
+    model_->SetCode(col - 1, row - 1, TCellCode::FromText(text.toLatin1().toStdString()));
   }
 }
 

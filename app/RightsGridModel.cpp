@@ -2,45 +2,6 @@
 
 #include <algorithm>
 
-TCellCode TCellCode::FromText(QStringView text) {
-  TCellCode code;
-  code.length = static_cast<uint8_t>(std::min<qsizetype>(text.size(), 2));
-  for (int i = 0; i < code.length; ++i) code.chars[i] = text[i].toLatin1();
-  return code;
-}
-
-QString TCellCode::Text() const { return QString::fromLatin1(chars.data(), length); }
-
-int StateImageIndex(const TCellCode& code) {
-  if (code.length < 2) return -1;
-  const char state = code.chars[0];
-  const char mark = code.chars[1];
-  if (state == 'N' && mark == 'Y') return 0;
-  if (state == 'Y' && mark == 'N') return 1;
-  if (state == 'E' || mark == 'E') return 2;
-  if (state == 'Y') return 3;
-  return -1;
-}
-
-char MarkAfterDoubleClick(char state, char mark) {
-  switch (state) {
-    case 'N':
-      return (mark == 'Y' || mark == 'N') ? ' ' : 'Y';
-    case 'Y':
-      return mark == 'N' ? ' ' : 'N';
-    default:
-      if (mark == 'Y') return 'N';
-      if (mark == 'N') return ' ';
-      return 'Y';
-  }
-}
-
-TCellCode WithMark(const TCellCode& code, char mark) {
-  TCellCode result = code.length < 2 ? TCellCode::Blanks() : code;
-  result.chars[1] = mark;
-  return result;
-}
-
 TRightsGridModel::TRightsGridModel(QObject* parent) : QAbstractTableModel(parent) {
   rows_.emplace_back();
 }
@@ -58,7 +19,7 @@ QVariant TRightsGridModel::data(const QModelIndex& index, int role) const {
   const TCellCode& code = rows_[index.row()].codes[index.column()];
   switch (role) {
     case Qt::DisplayRole:
-      return code.Text();
+      return QString::fromLatin1(code.Text());
     case StateImageRole:
       return IsSpareRow(index.row()) ? -1 : StateImageIndex(code);
     default:
@@ -125,7 +86,11 @@ void TRightsGridModel::SetCode(int column, int row, const TCellCode& code) {
   emit dataChanged(changed, changed, {Qt::DisplayRole, StateImageRole});
 }
 
-void TRightsGridModel::SetRowCodes(int row, const std::array<TCellCode, PrivilegeCount>& codes) {
+TRowCodes TRightsGridModel::RowCodes(int row) const {
+  return row >= 0 && row < rowCount() ? rows_[row].codes : TRowCodes{};
+}
+
+void TRightsGridModel::SetRowCodes(int row, const TRowCodes& codes) {
   if (row < 0 || row >= rowCount() || rows_[row].codes == codes) return;
   rows_[row].codes = codes;
   emit dataChanged(index(row, 0), index(row, PrivilegeCount - 1),

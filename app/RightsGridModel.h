@@ -10,40 +10,8 @@
 #include <functional>
 #include <vector>
 
+#include "passes/CellCode.h"
 #include "rights/Velmar_RightsCenter.h"
-
-// The code of one right cell: the current state ('Y', 'N', 'E') followed by
-// the staged mark (' ', 'Y', 'N', 'E'). A cell that was never written holds
-// an empty code; a code is never longer than two characters.
-struct TCellCode {
-  std::array<char, 2> chars{};
-  uint8_t length = 0;
-
-  static constexpr TCellCode Of(char state, char mark) { return TCellCode{{state, mark}, 2}; }
-  static TCellCode Blanks() { return Of(' ', ' '); }
-  // The first two characters of a text (Latin-1); shorter texts stay shorter.
-  static TCellCode FromText(QStringView text);
-  QString Text() const;
-  // The current state and the staged mark; 0 where the code is too short.
-  char State() const { return length > 0 ? chars[0] : 0; }
-  char Mark() const { return length > 1 ? chars[1] : 0; }
-  friend bool operator==(const TCellCode&, const TCellCode&) = default;
-};
-
-// The index into the state images for a code: 0 grant staged ("NY"),
-// 1 revocation staged ("YN"), 2 unreadable or failed ('E' in either place),
-// 3 right held (first 'Y'); -1 for every other code, codes shorter than two
-// characters included.
-int StateImageIndex(const TCellCode& code);
-
-// The staged mark a double-click leaves on a cell. On a readable cell it
-// flips between no change and the opposite of the current state; on any
-// other cell it cycles blank, grant, revoke.
-char MarkAfterDoubleClick(char state, char mark);
-
-// The code with its staged mark replaced. A code shorter than two characters
-// becomes two blanks first, so that the result always has both characters.
-TCellCode WithMark(const TCellCode& code, char mark);
 
 // A block of cells, inclusive on all sides.
 struct TGridRect {
@@ -87,8 +55,9 @@ class TRightsGridModel : public QAbstractTableModel {
 
   TCellCode Code(int column, int row) const;
   void SetCode(int column, int row, const TCellCode& code);
-  // Writes the 27 codes of a row with one change notice.
-  void SetRowCodes(int row, const std::array<TCellCode, PrivilegeCount>& codes);
+  // The 27 codes of a row, and their write with one change notice.
+  TRowCodes RowCodes(int row) const;
+  void SetRowCodes(int row, const TRowCodes& codes);
 
   // The first computer row whose name equals `name` ignoring letter case, or
   // -1. The spare row is never found.

@@ -52,7 +52,7 @@ class MainWindow : public ::testing::Test {
       Grid().SetCode(col, row, TCellCode::Of('N', ' '));
     int col = 1;
     for (const char* code : codes)
-      Grid().SetCode(col++, row, TCellCode::FromText(QString::fromLatin1(code)));
+      Grid().SetCode(col++, row, TCellCode::FromText(code));
   }
   QString Cell(int col, int row) { return Grid().Cells(col, row); }
   QStringList Panels() { return {form->StatusText(0), form->StatusText(1), form->StatusText(2)}; }

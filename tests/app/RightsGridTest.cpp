@@ -13,7 +13,7 @@
 
 namespace {
 
-TCellCode Code(const char* text) { return TCellCode::FromText(QString::fromLatin1(text)); }
+TCellCode Code(const char* text) { return TCellCode::FromText(text); }
 
 // ------------------------------------------------------------ code tables
 

@@ -1,0 +1,78 @@
+// The work on one computer's row, without any window: reading the chosen
+// account's rights from a computer, and committing a row's staged marks to
+// it. Each function drives the SID center and the rights center it is
+// given, so that one pair can serve every row in turn, or each worker of a
+// pass can have its own.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "passes/CellCode.h"
+#include "platform/win32api.h"
+
+class TvmSidCenter;
+class TvmAccountRigthsCenter;
+
+// The account whose rights a pass reads and writes: an independent copy of
+// a SID, or none.
+class TAccountSid {
+ public:
+  TAccountSid() = default;
+  // Copies `sid` (none for a null pointer). A malformed SID gives none.
+  explicit TAccountSid(PSID sid);
+  PSID get() const { return bytes_.empty() ? nullptr : const_cast<BYTE*>(bytes_.data()); }
+  explicit operator bool() const { return !bytes_.empty(); }
+
+ private:
+  std::vector<BYTE> bytes_;
+};
+
+// What a read of one computer found.
+struct TRowRead {
+  bool failed = true;
+  TvmPrivileges rights;   // the catalogue rights held, when the read went through
+  DWORD error = 0;        // the system error code of a failed read, where there is one
+  std::string errorText;  // why it failed, for reports
+};
+
+// Reads the rights of `account` on computer `name`: checks that the
+// computer answers (NetServerGetInfo, level 100), gives the account to `sc`,
+// points `arc` (bound to `sc`) at the computer and reads. Never raises.
+// Without an account, or when the SID center refuses it, the read fails:
+// a row must never claim that an account it could not name lacks every
+// right.
+TRowRead ReadRights(TvmSidCenter& sc, TvmAccountRigthsCenter& arc, const std::string& name,
+                    const TAccountSid& account);
+
+// What a commit did to one computer.
+enum class TCommitOutcome : uint8_t {
+  Skipped,    // unreadable (fresh read failed, or a cell shows 'E'): nothing written
+  InForce,    // the rights asked for were already in force: nothing written
+  Written,    // the difference was written and the computer holds it now
+  Failed,     // no account, the SID center refused it, or a write failed
+  Cancelled,  // stopped before anything was written
+};
+
+struct TRowCommit {
+  TCommitOutcome outcome = TCommitOutcome::Skipped;
+  TvmPrivileges rights;   // what the computer holds afterwards (InForce, Written)
+  std::string errorText;  // why it failed or was skipped
+  // The codes the row shows afterwards.
+  TRowCodes codes;
+};
+
+// Commits the row's staged marks to computer `name` for `account`: reads
+// the computer afresh, applies the grants and revocations to what it holds
+// now, keeps the account's rights outside the catalogue, and lets `arc`
+// write the difference, one right per call. `beforeWrite` is called just
+// before the first write; answering false cancels the row with nothing
+// written. Never raises.
+TRowCommit CommitRights(TvmSidCenter& sc, TvmAccountRigthsCenter& arc, const std::string& name,
+                        const TAccountSid& account, const TRowCodes& codes,
+                        const std::function<bool()>& beforeWrite = {});
+
+// The system's text for a code, "error N" where the system has none.
+std::string ErrorDescription(DWORD code);

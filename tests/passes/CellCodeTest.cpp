@@ -1,0 +1,90 @@
+// The cell-code rules: what a read writes into a row, how a commit turns
+// marks into rights, and what a committed or failed row shows.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "passes/CellCode.h"
+
+namespace {
+
+// A row from 27 two-character codes given as one text ("N Y YN..."); cells
+// not given are "N ".
+TRowCodes Row(const std::string& text) {
+  TRowCodes row;
+  row.fill(TCellCode::Of('N', ' '));
+  for (size_t i = 0; i * 2 < text.size() && i < row.size(); ++i)
+    row[i] = TCellCode::FromText(text.substr(i * 2, 2));
+  return row;
+}
+
+std::string Text(const TRowCodes& row) {
+  std::string text;
+  for (const TCellCode& code : row) text += code.Text();
+  return text;
+}
+
+TEST(CellCode, ReadWritesStatesAndKeepsMarks) {
+  TRowCodes row = Row("NYYN");
+  row[2] = TCellCode::FromText("Y");  // too short: becomes blanks first
+  row[3] = TCellCode();
+  const TvmPrivileges held{spCreateToken, spLockMemory, spServiceLogon};
+  const std::string read = Text(ApplyRead(row, false, held));
+  EXPECT_EQ(read.substr(0, 8), "YYNNY N ");
+  EXPECT_EQ(read.substr(52), "Y ");
+  const std::string failed = Text(ApplyRead(row, true, held));
+  EXPECT_EQ(failed.substr(0, 8), "EYENE E ");
+  EXPECT_EQ(failed.substr(52), "E ");
+}
+
+TEST(CellCode, MarksBecomeTheRightsAsked) {
+  // Grants and revocations on the first and the last right, "YY"/"NN" and
+  // "E" marks that change nothing, applied to what the computer holds now.
+  TRowCodes row = Row("NYYNYYNNNE");
+  row[26] = TCellCode::Of('Y', 'N');
+  TvmPrivileges rights{spAssignPrimaryToken, spIncreaseQuota, spMachineAccount, spServiceLogon};
+  ASSERT_TRUE(ApplyMarks(row, rights));
+  EXPECT_EQ(rights, (TvmPrivileges{spCreateToken, spLockMemory, spMachineAccount}));
+
+  // One unreadable cell keeps the row out of the commit, rights untouched.
+  row[13] = TCellCode::Of('E', ' ');
+  TvmPrivileges untouched{spBackup};
+  EXPECT_FALSE(ApplyMarks(row, untouched));
+  EXPECT_EQ(untouched, TvmPrivileges{spBackup});
+}
+
+TEST(CellCode, CommittedAndFailedRows) {
+  std::string committed = "Y ";
+  for (int i = 1; i < 26; ++i) committed += "N ";
+  EXPECT_EQ(Text(CommittedRow({spCreateToken, spServiceLogon})), committed + "Y ");
+  TRowCodes row = Row("NYYNN YYE EE");
+  row[26] = TCellCode::FromText("N");
+  const std::string failed = Text(FailedRow(row));
+  EXPECT_EQ(failed.substr(0, 14), "NEYEN YEE EEN ");
+  EXPECT_EQ(failed.substr(52), "N");
+
+  EXPECT_FALSE(HasChanges(Row("YYNNE Y N E")));
+  EXPECT_TRUE(HasChanges(Row("YYNY")));
+  EXPECT_TRUE(HasChanges(Row("YYNNE YN")));
+}
+
+TEST(CellCode, ImagesAndDoubleClicks) {
+  struct Case {
+    const char* code;
+    int image;
+    char afterDoubleClick;
+  };
+  const Case cases[] = {{"NY", 0, ' '},  {"YN", 1, ' '}, {"EY", 2, 'N'}, {"NE", 2, 'Y'},
+                        {"YE", 2, 'N'},  {"Y ", 3, 'N'}, {"YY", 3, 'N'}, {"N ", -1, 'Y'},
+                        {"NN", -1, ' '}, {"E ", 2, 'Y'}, {"EN", 2, ' '}};
+  for (const Case& c : cases) {
+    const TCellCode code = TCellCode::FromText(c.code);
+    EXPECT_EQ(StateImageIndex(code), c.image) << c.code;
+    EXPECT_EQ(MarkAfterDoubleClick(code.State(), code.Mark()), c.afterDoubleClick) << c.code;
+  }
+  EXPECT_EQ(StateImageIndex(TCellCode::FromText("Y")), -1);
+  EXPECT_EQ(WithMark(TCellCode::FromText("N"), 'Y').Text(), " Y");
+  EXPECT_EQ(WithMark(TCellCode::FromText("YE"), ' ').Text(), "Y ");
+}
+
+}  // namespace
