@@ -3,9 +3,11 @@
 #include <qdrawutil.h>
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QHelpEvent>
+#include <QInputDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QMenu>
@@ -25,9 +27,11 @@
 #include "app/RightsGrid.h"
 #include "app/fmAbout.h"
 #include "computers/ComputerList.h"
+#include "passes/RowWork.h"
 #include "pickers/Velmar_SidSourceComboBox.h"
 #include "pickers/Velmar_UsersComboBox.h"
 #include "rights/Velmar_RightsCenter.h"
+#include "sid/Velmar_SidCenter.h"
 
 namespace {
 
@@ -167,6 +171,14 @@ TTavrinForm::TTavrinForm(QWidget* parent) : QMainWindow(parent) {
   connect(Timer, &QTimer::timeout, this, &TTavrinForm::TimerTimer);
 
   components_ = std::make_unique<TComponent>();
+  SC = new TvmSidCenter(components_.get());
+  SC->SetName("SC");
+  SC->SetWellKnown(wkAdminsAlias);
+  SC->SetSource(ssWellKnown);
+  ARC = new TvmAccountRigthsCenter(components_.get());
+  ARC->SetName("ARC");
+  ARC->SetSidCenter(SC);
+  ARC->SetNewPrivileges({spServiceLogon});
   Computers = new TComputerList(components_.get());
   Computers->SetName("Computers");
 
@@ -218,6 +230,9 @@ void TTavrinForm::CreateActions() {
     action->setObjectName(QLatin1String(design.name));
     action->setProperty("category", QLatin1String(design.category));
     action->setEnabled(design.enabled);
+    if (design.member != &TTavrinForm::aContents && design.member != &TTavrinForm::aHome &&
+        design.member != &TTavrinForm::aAbout)
+      wanted_.insert(action, design.enabled);
     action->setIconVisibleInMenu(true);
     hints_.insert(action, QString::fromLatin1(design.hint));
     connect(action, &QAction::triggered, this, design.handler);
@@ -399,6 +414,11 @@ void TTavrinForm::CreateStatusBar() {
     }
     panels_[i] = panel;
   }
+  PassProgress = new QLabel(StatusBar);
+  PassProgress->setObjectName(QStringLiteral("PassProgress"));
+  PassProgress->setIndent(2);
+  PassProgress->hide();
+  StatusBar->addPermanentWidget(PassProgress);
 }
 
 QString TTavrinForm::StatusText(int panel) const {
@@ -431,8 +451,53 @@ void TTavrinForm::FormCreate() {
 }
 
 void TTavrinForm::CellsChanged() {
-  aCommit->setEnabled(true);
-  aDiscard->setEnabled(true);
+  SetActionEnabled(aCommit, true);
+  SetActionEnabled(aDiscard, true);
+}
+
+// ------------------------------------------------------------------ passes
+
+void TTavrinForm::SetActionEnabled(QAction* action, bool enabled) {
+  if (wanted_.contains(action)) wanted_[action] = enabled;
+  action->setEnabled(enabled && !PassRunning());
+}
+
+void TTavrinForm::BeginPass(int total) {
+  passTotal_ = std::max(total, 1);
+  for (auto it = wanted_.cbegin(); it != wanted_.cend(); ++it) it.key()->setEnabled(false);
+  CBxSidSource->setEnabled(false);
+  CBxUsers->setEnabled(false);
+  StepPass(0);
+  PassProgress->show();
+}
+
+void TTavrinForm::StepPass(int done) {
+  PassProgress->setText(QStringLiteral("Computer %1 of %2").arg(done + 1).arg(passTotal_));
+}
+
+void TTavrinForm::EndPass() {
+  passTotal_ = 0;
+  PassProgress->hide();
+  PassProgress->clear();
+  for (auto it = wanted_.cbegin(); it != wanted_.cend(); ++it) it.key()->setEnabled(it.value());
+  CBxSidSource->setEnabled(true);
+  CBxUsers->setEnabled(true);
+  // A close asked for during the pass happens now that nothing runs.
+  if (closeAsked_) QTimer::singleShot(0, this, &QWidget::close);
+}
+
+bool TTavrinForm::ProcessEvents() {
+  QCoreApplication::processEvents();
+  return !closeAsked_;
+}
+
+void TTavrinForm::closeEvent(QCloseEvent* event) {
+  if (PassRunning()) {
+    closeAsked_ = true;
+    event->ignore();
+    return;
+  }
+  QMainWindow::closeEvent(event);
 }
 
 // ------------------------------------------------------------ grid events
@@ -530,23 +595,50 @@ void TTavrinForm::aAboutExecute() {
   about->exec();
 }
 
-// ------------------------------------------------- reading, committing, computers
-// The commands below read the computers into the grid, commit and discard
-// the staged marks, and edit the list of computers. They are filled in
-// together with the components they drive: the computer list, the rights
-// center and the pickers.
+// ------------------------------------------------------------------ reading
 
-void TTavrinForm::aAddExecute() {}
+void TTavrinForm::GetRights(const QString& Name) {
+  SetStatusText(2, QStringLiteral("Get rights from \"%1\"...").arg(Name));
+  if (!ProcessEvents()) return;
+  int row = GrRights->FindRow(Name);
+  if (row < 0) row = GrRights->AppendRow(Name);
+  GrRights->SetCells(0, row, Name);
+  const TRowRead read =
+      ReadRights(*SC, *ARC, Name.toLocal8Bit().toStdString(), TAccountSid(CBxUsers->SelectedSid()));
+  TRightsGridModel* model = GrRights->Model();
+  model->SetRowCodes(row - 1, ApplyRead(model->RowCodes(row - 1), read.failed, read.rights));
+  SetStatusText(2, QString());
+  ProcessEvents();
+}
 
-void TTavrinForm::aRemoveExecute() {}
+void TTavrinForm::TimerTimer() {
+  if (TComputerList::Running(Computers->State())) return;
+  Timer->stop();
+  // The names are taken once: the pass reads what this scan found.
+  QStringList names;
+  const int count = Computers->Count();
+  for (int i = 0; i < count; ++i) names << QString::fromLocal8Bit(Computers->Names(i));
+  if (!names.isEmpty()) {
+    BeginPass(static_cast<int>(names.size()));
+    for (int i = 0; i < names.size() && !closeAsked_; ++i) {
+      StepPass(i);
+      GetRights(names[i]);
+    }
+    EndPass();
+  }
+  unsetCursor();
+}
 
-void TTavrinForm::aUpdateExecute() {}
-
-void TTavrinForm::aRefreshExecute() {}
-
-void TTavrinForm::aCommitExecute() {}
-
-void TTavrinForm::aDiscardExecute() {}
+void TTavrinForm::aRefreshExecute() {
+  const int last = GrRights->RowCount() - 2;
+  if (last < 1) return;
+  BeginPass(last);
+  for (int row = 1; row <= last && !closeAsked_; ++row) {
+    StepPass(row - 1);
+    GetRights(GrRights->Cells(0, row));
+  }
+  EndPass();
+}
 
 void TTavrinForm::CBxSidSourceClick() {
   // The account picker lists the accounts of the chosen source.
@@ -557,9 +649,95 @@ void TTavrinForm::CBxSidSourceClick() {
   CBxUsers->UpdateList();
 }
 
-void TTavrinForm::CBxUsersClick() {}
+void TTavrinForm::CBxUsersClick() {
+  SetActionEnabled(aRefresh, CBxUsers->SelectedSid() != nullptr);
+  SetActionEnabled(aCommit, false);
+  // Runs only while Discard is enabled: the marks go with the account.
+  aDiscard->trigger();
+}
 
-void TTavrinForm::TimerTimer() {}
+// --------------------------------------------------- committing, discarding
+
+void TTavrinForm::aCommitExecute() {
+  SetActionEnabled(aCommit, false);
+  SetActionEnabled(aDiscard, false);
+  const int last = GrRights->RowCount() - 2;
+  TRightsGridModel* model = GrRights->Model();
+  if (last >= 1) {
+    const TAccountSid account(CBxUsers->SelectedSid());
+    BeginPass(last);
+    for (int row = 1; row <= last && !closeAsked_; ++row) {
+      StepPass(row - 1);
+      const QString name = GrRights->Cells(0, row);
+      SetStatusText(2, QStringLiteral("Searching changes for: %1...").arg(name));
+      if (!ProcessEvents()) break;
+      const TRowCommit commit =
+          CommitRights(*SC, *ARC, name.toLocal8Bit().toStdString(), account,
+                       model->RowCodes(row - 1), [this, &name] {
+                         SetStatusText(2, QStringLiteral("Commiting changes on: %1...").arg(name));
+                         return ProcessEvents();
+                       });
+      switch (commit.outcome) {
+        case TCommitOutcome::InForce:
+        case TCommitOutcome::Written:
+          model->SetRowCodes(row - 1, commit.codes);
+          break;
+        case TCommitOutcome::Failed:
+          // The marks staged now, some perhaps while the row was written.
+          model->SetRowCodes(row - 1, FailedRow(model->RowCodes(row - 1)));
+          break;
+        case TCommitOutcome::Skipped:
+        case TCommitOutcome::Cancelled:
+          break;
+      }
+    }
+    EndPass();
+  }
+  SetStatusText(2, QString());
+}
+
+void TTavrinForm::aDiscardExecute() {
+  SetActionEnabled(aCommit, false);
+  SetActionEnabled(aDiscard, false);
+  const int last = GrRights->RowCount() - 2;
+  if (last < 1) return;
+  GrRights->ChangeBlock({1, 1, GrRights->ColCount() - 1, last},
+                        [](const TCellCode& code) { return WithMark(code, ' '); });
+}
+
+// --------------------------------------------------------------- computers
+
+void TTavrinForm::aUpdateExecute() {
+  if (TComputerList::Running(Computers->State())) return;
+  try {
+    Computers->Scan();
+  } catch (const std::exception& e) {
+    SetStatusText(2, QString::fromLocal8Bit(e.what()));
+    return;
+  }
+  Timer->start();
+  SetStatusText(2, QStringLiteral("Updating list of computers..."));
+  setCursor(Qt::WaitCursor);
+}
+
+void TTavrinForm::aAddExecute() {
+  bool ok = false;
+  const QString name =
+      QInputDialog::getText(this, QStringLiteral("Query"), QStringLiteral("Enter computer name"),
+                            QLineEdit::Normal, QString(), &ok);
+  if (!ok || name.isEmpty()) return;
+  BeginPass(1);
+  GetRights(name);
+  EndPass();
+}
+
+void TTavrinForm::aRemoveExecute() {
+  const TGridRect selection = GrRights->Selection();
+  int bottom = selection.Bottom;
+  if (GrRights->IsSpareRow(bottom)) --bottom;
+  if (bottom < selection.Top) return;
+  GrRights->RemoveRows(selection.Top, bottom);
+}
 
 // ------------------------------------------------------------------ tool tips
 

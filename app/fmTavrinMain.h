@@ -25,6 +25,8 @@ class TClickLabel;
 class TComponent;
 class TComputerList;
 class TRightsGrid;
+class TvmAccountRigthsCenter;
+class TvmSidCenter;
 
 class TTavrinForm : public QMainWindow {
   Q_OBJECT
@@ -71,7 +73,14 @@ class TTavrinForm : public QMainWindow {
   QStatusBar* StatusBar = nullptr;
   QTimer* Timer = nullptr;
 
+  // The progress of a pass over the computers ("Computer 3 of 14"), shown
+  // at the right of the status bar while a pass runs.
+  QLabel* PassProgress = nullptr;
+
   // ----------------------------------------------------- core components
+  // The account whose rights the grid shows, and its rights on one computer.
+  TvmSidCenter* SC = nullptr;
+  TvmAccountRigthsCenter* ARC = nullptr;
   // The computers of the network, filled by a background scan.
   TComputerList* Computers = nullptr;
 
@@ -113,8 +122,19 @@ class TTavrinForm : public QMainWindow {
   void CBxUsersClick();
   void TimerTimer();
 
+  // Reads the chosen account's rights on one computer into its row (a new
+  // row for a name no row holds).
+  void GetRights(const QString& Name);
+
+  // While a pass over the computers (reads, a commit) lets events through,
+  // the commands that would change its rows or re-point the components it
+  // uses are disabled; staging cells stays possible.
+  bool PassRunning() const { return passTotal_ > 0; }
+
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
+  // Closing during a pass ends the pass at its next safe point, then closes.
+  void closeEvent(QCloseEvent* event) override;
 
  private:
   void CreateActions();
@@ -125,9 +145,22 @@ class TTavrinForm : public QMainWindow {
   void FormCreate();
   // Any change of a cell's code enables Commit and Discard.
   void CellsChanged();
+  // Sets whether a command may run; while a pass runs, the commands it
+  // blocks stay disabled and take this state when it ends.
+  void SetActionEnabled(QAction* action, bool enabled);
+  void BeginPass(int total);
+  void StepPass(int done);
+  void EndPass();
+  // Lets the window process pending events; answers whether the pass may
+  // go on (no close was asked for).
+  bool ProcessEvents();
 
   std::array<QLabel*, StatusPanelCount> panels_{};
   // Owns the window's core components (Computers); destroyed with the window.
   std::unique_ptr<TComponent> components_;
   QHash<const QAction*, QString> hints_;
+  // What the commands a pass blocks will be once it ends.
+  QHash<QAction*, bool> wanted_;
+  int passTotal_ = 0;
+  bool closeAsked_ = false;
 };
