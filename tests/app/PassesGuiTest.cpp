@@ -1,0 +1,335 @@
+// The main window on simulated networks, end to end: the start-up scan and
+// its reads, Commit, Discard, Refresh, the account choice, Add and Remove,
+// and what a pass blocks while it lets events through.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QInputDialog>
+#include <QLabel>
+#include <QTest>
+#include <QThread>
+#include <QTimer>
+#include <algorithm>
+#include <functional>
+#include <memory>
+
+#include "app/RightsGrid.h"
+#include "app/fmTavrinMain.h"
+#include "computers/ComputerList.h"
+#include "passes/RowWork.h"
+#include "platform/sim/SimNetwork.h"
+#include "rights/Velmar_RightsCenter.h"
+#include "sid/Velmar_SidCenter.h"
+#include "tests/support/SimFixture.h"
+
+namespace {
+
+namespace sim = tavrin::sim;
+using Names = std::vector<std::string>;
+const std::string kAdmins = "S-1-5-32-544";
+
+bool WaitFor(const std::function<bool()>& done) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!done()) {
+    if (clock.elapsed() > 20000) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(1);
+  }
+  return true;
+}
+
+std::string SidText(PSID sid) {
+  TvmSidCenter center;
+  center.SetSid(sid);
+  return center.SidString();
+}
+
+Names Writes() {
+  Names writes;
+  for (const sim::Call& call : sim::Calls())
+    if (call.function == "LsaAddAccountRights" || call.function == "LsaRemoveAccountRights")
+      writes.push_back(call.function.substr(3, 3) + " " + call.target + " " +
+                       call.argument.substr(call.argument.find(' ') + 1));
+  std::sort(writes.begin(), writes.end());
+  return writes;
+}
+
+std::string AllUnreadable() {
+  std::string codes;
+  for (int i = 0; i < PrivilegeCount; ++i) codes += "E ";
+  return codes;
+}
+
+class Passes : public tavrin::test::SimTest {
+ protected:
+  void TearDown() override {
+    form.reset();
+    SimTest::TearDown();
+  }
+  // Creates the window and waits for the start-up scan and its reads.
+  void Start() {
+    form = std::make_unique<TTavrinForm>();
+    ASSERT_TRUE(WaitIdle());
+  }
+  bool WaitIdle() {
+    return WaitFor([this] { return !form->Timer->isActive() && !form->PassRunning(); });
+  }
+  TRightsGrid& Grid() { return *form->GrRights; }
+  int Row(const char* name) { return Grid().FindRow(QString::fromUtf8(name)); }
+  // The 27 codes of a row as one text.
+  std::string Codes(int row) {
+    std::string text;
+    for (int col = 1; col < Grid().ColCount(); ++col) text += Grid().Code(col, row).Text();
+    return text;
+  }
+  // What the row must show for `sid` on `computer` per the simulation, with
+  // the given marks (blank where not given).
+  std::string Expected(const std::string& computer, const std::string& sid,
+                       const std::string& marks = "") {
+    const Names held = sim::RightsOf(computer, sid);
+    std::string text;
+    for (int i = 0; i < PrivilegeCount; ++i) {
+      text += std::count(held.begin(), held.end(), PolicyNames[i]) ? 'Y' : 'N';
+      text += i < static_cast<int>(marks.size()) ? marks[i] : ' ';
+    }
+    return text;
+  }
+  void SelectAccount(const std::string& sid) {
+    for (int i = 0; i < form->CBxUsers->count(); ++i) {
+      form->CBxUsers->setCurrentIndex(i);
+      if (SidText(form->CBxUsers->SelectedSid()) == sid) return form->CBxUsersClick();
+    }
+    FAIL() << "no account " << sid;
+  }
+  void Mark(const char* computer, TvmPrivilege right, char mark) {
+    const int row = Row(computer);
+    Grid().SetCode(right + 1, row, WithMark(Grid().Code(right + 1, row), mark));
+  }
+  // Stages a mark the way the administrator does, so that Commit is enabled.
+  void Stage(const char* computer, TvmPrivilege right, Qt::Key key) {
+    Grid().setFocus();
+    Grid().SetSelection({right + 1, Row(computer), right + 1, Row(computer)});
+    QTest::keyClick(&Grid(), key);
+  }
+  std::unique_ptr<TTavrinForm> form;
+};
+
+TEST_F(Passes, StartUpScanReadsEveryComputerFound) {
+  sim::NetworkSpec network = tavrin::test::SmallNetwork();
+  for (sim::ComputerSpec& c : network.computers)
+    if (c.name == "SRV01") c.policyDenied = true;
+  Reinstall(network);
+  Start();
+  const std::string sid = SidText(form->CBxUsers->SelectedSid());
+  ASSERT_FALSE(sid.empty());
+  ASSERT_EQ(Grid().RowCount(), form->Computers->Count() + 2);
+  for (int i = 0; i < form->Computers->Count(); ++i) {
+    const std::string name = form->Computers->Names(i);
+    EXPECT_EQ(Grid().Cells(0, i + 1).toStdString(), name);
+    if (name == "GHOST" || name == "SRV01")
+      EXPECT_EQ(Codes(i + 1), AllUnreadable()) << name;
+    else
+      EXPECT_EQ(Codes(i + 1), Expected(name, sid)) << name;
+  }
+  EXPECT_GE(Row("GHOST"), 1);
+  EXPECT_EQ(form->cursor().shape(), Qt::ArrowCursor);
+  EXPECT_TRUE(form->StatusText(2).isEmpty());
+
+  // A scan that finds nothing reads nothing and keeps its status text.
+  form.reset();
+  sim::SetBrowserAnswers(false);
+  sim::ClearCalls();
+  Start();
+  EXPECT_EQ(Grid().RowCount(), 2);
+  EXPECT_EQ(sim::CountCalls("LsaOpenPolicy"), 0u);
+  EXPECT_EQ(form->StatusText(2), QStringLiteral("Updating list of computers..."));
+}
+
+TEST_F(Passes, CommitWritesTheStagedDifferences) {
+  Start();
+  SelectAccount(kAdmins);
+  form->aRefresh->trigger();
+  // A right granted elsewhere since the read is respected.
+  {
+    TvmSidCenter sc;
+    TvmAccountRigthsCenter arc;
+    arc.SetSidCenter(&sc);
+    TRowCodes grant;
+    grant.fill(TCellCode::Of('N', ' '));
+    grant[spAudit] = TCellCode::Of('N', 'Y');
+    ASSERT_EQ(
+        CommitRights(sc, arc, "DC01", TAccountSid(form->CBxUsers->SelectedSid()), grant).outcome,
+        TCommitOutcome::Written);
+  }
+  Stage("DC01", spCreateToken, Qt::Key_Insert);  // grant the first right
+  Mark("DC01", spDebug, 'N');
+  Mark("DC01", spBackup, 'Y');  // "YY": nothing to write
+  Mark("WS01", spServiceLogon, 'Y');
+  Mark("WS01", spRestore, 'N');
+  Mark("SRV01", spShutdown, 'Y');
+  Mark("SRV01", spLockMemory, 'Y');
+  Mark("GHOST", spTCB, 'Y');  // unreadable: kept for later
+  ASSERT_TRUE(form->aCommit->isEnabled());
+  sim::ClearCalls();
+  sim::FailWrite(5);  // SRV01's first write (rows DC01, WS01, SRV01 in scan order)
+  const int srv = Row("SRV01");
+  ASSERT_LT(Row("WS01"), srv);
+  ASSERT_LT(Row("DC01"), srv);
+  form->aCommit->trigger();
+
+  // One write per changed right; none for "YY"; none after the failing one.
+  EXPECT_EQ(Writes(), (Names{"Add DC01 SeCreateTokenPrivilege", "Add SRV01 SeLockMemoryPrivilege",
+                             "Add WS01 SeServiceLogonRight", "Rem DC01 SeDebugPrivilege",
+                             "Rem WS01 SeRestorePrivilege"}));
+  EXPECT_EQ(Codes(Row("DC01")), Expected("DC01", kAdmins));
+  EXPECT_NE(Codes(Row("DC01")).find("Y "), std::string::npos);
+  EXPECT_EQ(Codes(Row("WS01")), Expected("WS01", kAdmins));
+  const Names ws01 = sim::RightsOf("WS01", kAdmins);  // the right outside the catalogue stays
+  EXPECT_EQ(std::count(ws01.begin(), ws01.end(), "SeRemoteInteractiveLogonRight"), 1);
+  // The failed row: its marks become 'E', its states stay as last read.
+  EXPECT_EQ(Grid().Code(spLockMemory + 1, srv).Text(), "NE");
+  EXPECT_EQ(Grid().Code(spShutdown + 1, srv).Text(), "NE");
+  EXPECT_EQ(Grid().Code(spBackup + 1, srv).Text(), "Y ");
+  EXPECT_EQ(Grid().Code(spTCB + 1, Row("GHOST")).Text(), "EY");
+  EXPECT_FALSE(form->aCommit->isEnabled());
+  EXPECT_FALSE(form->aDiscard->isEnabled());
+  EXPECT_TRUE(form->StatusText(2).isEmpty());
+
+  // Once readable, the kept mark is written by the next commit.
+  sim::SetAnswers("GHOST", true);
+  sim::ClearCalls();
+  form->aRefresh->trigger();
+  EXPECT_EQ(Grid().Code(spTCB + 1, Row("GHOST")).Text(), "NY");
+  Stage("DC01", spDebug, Qt::Key_Delete);
+  form->aCommit->trigger();
+  EXPECT_EQ(Writes(), (Names{"Add GHOST SeTcbPrivilege"}));
+  EXPECT_EQ(Grid().Code(spTCB + 1, Row("GHOST")).Text(), "Y ");
+}
+
+TEST_F(Passes, DiscardRefreshAndAccountChoice) {
+  Start();
+  SelectAccount(kAdmins);
+  Stage("DC01", spCreateToken, Qt::Key_Insert);
+  Mark("WS01", spDebug, 'N');
+  sim::ClearCalls();
+  // Refresh keeps the marks and renews the states.
+  form->aRefresh->trigger();
+  EXPECT_EQ(Grid().Code(spCreateToken + 1, Row("DC01")).Text(), "NY");
+  EXPECT_EQ(Grid().Code(spDebug + 1, Row("WS01")).Text(), "YN");
+  EXPECT_TRUE(Writes().empty());
+  // Discard blanks every mark and touches no computer.
+  sim::ClearCalls();
+  form->aDiscard->trigger();
+  EXPECT_TRUE(sim::Calls().empty());
+  EXPECT_EQ(Codes(Row("DC01")), Expected("DC01", kAdmins));
+  EXPECT_EQ(Codes(Row("WS01")), Expected("WS01", kAdmins));
+  EXPECT_FALSE(form->aCommit->isEnabled());
+
+  // Choosing another account drops the marks only while Discard is enabled.
+  Mark("DC01", spAudit, 'Y');
+  SelectAccount("S-1-5-32-545");
+  EXPECT_EQ(Grid().Code(spAudit + 1, Row("DC01")).Text(), "NY");
+  Stage("DC01", spBackup, Qt::Key_Delete);
+  SelectAccount(kAdmins);
+  EXPECT_EQ(Codes(Row("DC01")), Expected("DC01", kAdmins));
+  EXPECT_FALSE(form->aDiscard->isEnabled());
+}
+
+TEST_F(Passes, AddRemoveAndUpdate) {
+  Start();
+  SelectAccount(kAdmins);
+  form->aRefresh->trigger();
+  const auto add = [this](const QString& text, bool accept) {
+    QTimer::singleShot(0, [=] {
+      auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
+      ASSERT_NE(box, nullptr);
+      EXPECT_EQ(box->windowTitle(), QStringLiteral("Query"));
+      EXPECT_EQ(box->labelText(), QStringLiteral("Enter computer name"));
+      box->setTextValue(text);
+      accept ? box->accept() : box->reject();
+    });
+    form->aAdd->trigger();
+  };
+  const int rows = Grid().RowCount();
+  add(QStringLiteral("PC-HOME"), false);
+  add(QString(), true);
+  EXPECT_EQ(Grid().RowCount(), rows);
+  add(QStringLiteral("PC-HOME"), true);
+  ASSERT_EQ(Grid().RowCount(), rows + 1);
+  EXPECT_EQ(Codes(rows - 1), Expected("PC-HOME", kAdmins));
+  add(QStringLiteral("dc01"), true);  // re-reads the row, with the new text
+  EXPECT_EQ(Grid().RowCount(), rows + 1);
+  EXPECT_EQ(Grid().Cells(0, Row("DC01")), QStringLiteral("dc01"));
+
+  // Removing the first row keeps the order and marks of the rows below.
+  Mark("WS01", spDebug, 'N');
+  const QString second = Grid().Cells(0, 2);
+  const std::string secondCodes = Codes(2);
+  Grid().SetSelection({3, 1, 5, 1});
+  form->aRemove->trigger();
+  EXPECT_EQ(Grid().RowCount(), rows);
+  EXPECT_EQ(Grid().Cells(0, 1), second);
+  EXPECT_EQ(Codes(1), secondCodes);
+  EXPECT_EQ(Grid().Code(spDebug + 1, Row("WS01")).Text(), "YN");
+  Grid().SetSelection({1, rows - 1, 1, rows - 1});  // only the spare row
+  form->aRemove->trigger();
+  EXPECT_EQ(Grid().RowCount(), rows);
+
+  // A second Update while a scan runs does nothing: the same calls as one.
+  sim::ClearCalls();
+  form->aUpdate->trigger();
+  ASSERT_TRUE(WaitIdle());
+  const size_t oneScan = sim::CountCalls("NetServerEnum");
+  sim::SetLatency(std::chrono::milliseconds(100));
+  sim::ClearCalls();
+  form->aUpdate->trigger();
+  form->aUpdate->trigger();
+  EXPECT_TRUE(TComputerList::Running(form->Computers->State()));
+  sim::SetLatency({});
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(sim::CountCalls("NetServerEnum"), oneScan);
+}
+
+TEST_F(Passes, APassBlocksCommandsAndClosingEndsIt) {
+  Start();
+  SelectAccount(kAdmins);
+  const int rows = Grid().RowCount() - 2;
+  ASSERT_GE(rows, 3);
+  sim::SetLatency(std::chrono::milliseconds(5));
+  bool checked = false;
+  QTimer::singleShot(0, [&] {
+    for (QAction* action :
+         {form->aAdd, form->aRemove, form->aUpdate, form->aRefresh, form->aCommit, form->aDiscard})
+      EXPECT_FALSE(action->isEnabled()) << action->objectName().toStdString();
+    EXPECT_FALSE(form->CBxUsers->isEnabled());
+    EXPECT_FALSE(form->CBxSidSource->isEnabled());
+    EXPECT_TRUE(form->PassProgress->isVisible() || !form->isVisible());
+    EXPECT_TRUE(form->PassProgress->text().startsWith(QStringLiteral("Computer ")));
+    EXPECT_TRUE(form->PassProgress->text().endsWith(QStringLiteral(" of %1").arg(rows)));
+    // Staging stays possible, and enables Commit once the pass has ended.
+    Stage("DC01", spAudit, Qt::Key_Insert);
+    checked = true;
+  });
+  form->aRefresh->trigger();
+  EXPECT_TRUE(checked);
+  EXPECT_TRUE(form->aCommit->isEnabled());
+  EXPECT_TRUE(form->aRefresh->isEnabled());
+  EXPECT_TRUE(form->CBxUsers->isEnabled());
+
+  // Closing during a commit: the pass stops at its next safe point, writes
+  // nothing to the computers it had not reached, and the window closes.
+  form->show();
+  for (int row = 1; row <= rows; ++row)
+    Mark(Grid().Cells(0, row).toUtf8().constData(), spAudit, 'Y');
+  sim::ClearCalls();
+  QTimer::singleShot(0, [&] { form->close(); });
+  form->aCommit->trigger();
+  EXPECT_TRUE(Writes().empty());
+  ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
+  EXPECT_EQ(Grid().Code(spAudit + 1, rows).Text().substr(1), "Y");
+}
+
+}  // namespace
