@@ -223,21 +223,25 @@ void TTavrinForm::CreateActions() {
        &TTavrinForm::aHomeExecute},
       {&TTavrinForm::aAbout, "aAbout", "Help", "&About", "About the Tavrin", 8, true,
        &TTavrinForm::aAboutExecute},
+      {&TTavrinForm::aStop, "aStop", "Policy", "&Stop",
+       "Stop reading or committing \r\nthe computers", -1, false, &TTavrinForm::aStopExecute},
   };
   for (const ActionDesign& design : designs) {
-    auto* action =
-        new QAction(tavrin::ActionImage(design.image), QString::fromLatin1(design.caption), this);
+    const QIcon icon = design.image >= 0 ? tavrin::ActionImage(design.image)
+                                         : style()->standardIcon(QStyle::SP_BrowserStop);
+    auto* action = new QAction(icon, QString::fromLatin1(design.caption), this);
     action->setObjectName(QLatin1String(design.name));
     action->setProperty("category", QLatin1String(design.category));
     action->setEnabled(design.enabled);
     if (design.member != &TTavrinForm::aContents && design.member != &TTavrinForm::aHome &&
-        design.member != &TTavrinForm::aAbout)
+        design.member != &TTavrinForm::aAbout && design.member != &TTavrinForm::aStop)
       wanted_.insert(action, design.enabled);
     action->setIconVisibleInMenu(true);
     hints_.insert(action, QString::fromLatin1(design.hint));
     connect(action, &QAction::triggered, this, design.handler);
     this->*design.member = action;
-    Actions.append(action);
+    // Stop is no command of the designed list: it only ends a pass.
+    if (design.member != &TTavrinForm::aStop) Actions.append(action);
   }
 }
 
@@ -251,6 +255,11 @@ void TTavrinForm::CreateMenus() {
   MI_Policy = MM_Main->addMenu(QStringLiteral("&Policy"));
   MI_Policy->setObjectName(QStringLiteral("MI_Policy"));
   MI_Policy->addActions({aDiscard, aCommit, aRefresh});
+  MI_Policy->addSeparator();
+  MI_Policy->addAction(aStop);
+  aStop->setShortcut(QKeySequence(Qt::Key_Escape));
+  aStop->setShortcutContext(Qt::WindowShortcut);
+  addAction(aStop);
   MI_Help = MM_Main->addMenu(QStringLiteral("&Help"));
   MI_Help->setObjectName(QStringLiteral("MI_Help"));
   MI_Help->addAction(aContents);
@@ -283,6 +292,8 @@ void TTavrinForm::CreateToolBar() {
       {aContents, &TTavrinForm::BnContents, "BnContents"},
       {aHome, &TTavrinForm::BnHome, "BnHome"},
       {aAbout, &TTavrinForm::BnAbout, "BnAbout"},
+      {nullptr, nullptr, nullptr},
+      {aStop, &TTavrinForm::BnStop, "BnStop"},
   };
   for (const auto& entry : buttons) {
     if (!entry.action) {
@@ -462,38 +473,122 @@ void TTavrinForm::SetActionEnabled(QAction* action, bool enabled) {
   action->setEnabled(enabled && !PassRunning());
 }
 
-void TTavrinForm::BeginPass(int total) {
-  passTotal_ = std::max(total, 1);
+void TTavrinForm::StartPass(TRowJobKind kind, const QStringList& names) {
+  pass_.kind = kind == TRowJobKind::Read ? TPass::Reading : TPass::Committing;
+  pass_.names = names;
+  pass_.next = pass_.done = pass_.failed = 0;
+  pass_.stop = false;
   for (auto it = wanted_.cbegin(); it != wanted_.cend(); ++it) it.key()->setEnabled(false);
   CBxSidSource->setEnabled(false);
   CBxUsers->setEnabled(false);
-  StepPass(0);
+  aStop->setEnabled(true);
+  // The results come back on the workers' threads; the window takes them
+  // from its own event loop.
+  pass_.pool = std::make_unique<TPassPool>(
+      PassWorkers, TAccountSid(CBxUsers->SelectedSid()),
+      [this] { QMetaObject::invokeMethod(this, &TTavrinForm::TakeResults, Qt::QueuedConnection); },
+      SC, ARC);
   PassProgress->show();
+  DispatchRows();
 }
 
-void TTavrinForm::StepPass(int done) {
-  PassProgress->setText(QStringLiteral("Computer %1 of %2").arg(done + 1).arg(passTotal_));
+void TTavrinForm::DispatchRows() {
+  TRightsGridModel* model = GrRights->Model();
+  while (!pass_.stop && pass_.next < pass_.names.size() && pass_.pool->HasRoom()) {
+    const QString name = pass_.names[pass_.next++];
+    TRowJob job;
+    job.name = name.toLocal8Bit().toStdString();
+    int row = GrRights->FindRow(name);
+    if (pass_.kind == TPass::Reading) {
+      SetStatusText(2, QStringLiteral("Get rights from \"%1\"...").arg(name));
+      if (row < 0) row = GrRights->AppendRow(name);
+      GrRights->SetCells(0, row, name);
+    } else {
+      SetStatusText(2, QStringLiteral("Searching changes for: %1...").arg(name));
+      if (row < 0) continue;
+      job.kind = TRowJobKind::Commit;
+      // Marks staged until now count; later ones wait for the next commit.
+      job.codes = model->RowCodes(row - 1);
+    }
+    job.row = row;
+    try {
+      pass_.pool->Dispatch(std::move(job));
+    } catch (const std::exception& e) {
+      SetStatusText(2, QString::fromLocal8Bit(e.what()));
+      pass_.stop = true;
+    }
+  }
+  ShowProgress();
+  if (pass_.pool->Pending() == 0 && (pass_.stop || pass_.next >= pass_.names.size())) FinishPass();
 }
 
-void TTavrinForm::EndPass() {
-  passTotal_ = 0;
+void TTavrinForm::TakeResults() {
+  if (!PassRunning()) return;
+  TRightsGridModel* model = GrRights->Model();
+  for (TRowResult& result : pass_.pool->TakeResults()) {
+    ++pass_.done;
+    const int row = result.row - 1;
+    if (result.kind == TRowJobKind::Read) {
+      pass_.failed += result.read.failed;
+      model->SetRowCodes(row,
+                         ApplyRead(model->RowCodes(row), result.read.failed, result.read.rights));
+      continue;
+    }
+    switch (result.commit.outcome) {
+      case TCommitOutcome::InForce:
+      case TCommitOutcome::Written:
+        model->SetRowCodes(row, result.commit.codes);
+        break;
+      case TCommitOutcome::Failed:
+        // The marks staged now, some perhaps while the row was written.
+        ++pass_.failed;
+        model->SetRowCodes(row, FailedRow(model->RowCodes(row)));
+        break;
+      case TCommitOutcome::Skipped:
+      case TCommitOutcome::Cancelled:
+        ++pass_.failed;
+        break;
+    }
+  }
+  DispatchRows();
+}
+
+void TTavrinForm::ShowProgress() {
+  PassProgress->setText(QStringLiteral("%1 of %2 done, %3 failed")
+                            .arg(pass_.done)
+                            .arg(pass_.names.size())
+                            .arg(pass_.failed));
+}
+
+void TTavrinForm::FinishPass() {
+  // Idle workers end here; none is running.
+  pass_.pool.reset();
+  const bool resetCursor = pass_.resetCursor;
+  pass_.kind = TPass::None;
+  pass_.resetCursor = false;
   PassProgress->hide();
-  PassProgress->clear();
+  aStop->setEnabled(false);
   for (auto it = wanted_.cbegin(); it != wanted_.cend(); ++it) it.key()->setEnabled(it.value());
   CBxSidSource->setEnabled(true);
   CBxUsers->setEnabled(true);
+  SetStatusText(2, QString());
+  if (resetCursor) unsetCursor();
   // A close asked for during the pass happens now that nothing runs.
   if (closeAsked_) QTimer::singleShot(0, this, &QWidget::close);
 }
 
-bool TTavrinForm::ProcessEvents() {
-  QCoreApplication::processEvents();
-  return !closeAsked_;
+void TTavrinForm::aStopExecute() {
+  if (!PassRunning()) return;
+  pass_.stop = true;
+  DispatchRows();
 }
 
 void TTavrinForm::closeEvent(QCloseEvent* event) {
   if (PassRunning()) {
     closeAsked_ = true;
+    aStopExecute();
+  }
+  if (PassRunning()) {
     event->ignore();
     return;
   }
@@ -598,17 +693,8 @@ void TTavrinForm::aAboutExecute() {
 // ------------------------------------------------------------------ reading
 
 void TTavrinForm::GetRights(const QString& Name) {
-  SetStatusText(2, QStringLiteral("Get rights from \"%1\"...").arg(Name));
-  if (!ProcessEvents()) return;
-  int row = GrRights->FindRow(Name);
-  if (row < 0) row = GrRights->AppendRow(Name);
-  GrRights->SetCells(0, row, Name);
-  const TRowRead read =
-      ReadRights(*SC, *ARC, Name.toLocal8Bit().toStdString(), TAccountSid(CBxUsers->SelectedSid()));
-  TRightsGridModel* model = GrRights->Model();
-  model->SetRowCodes(row - 1, ApplyRead(model->RowCodes(row - 1), read.failed, read.rights));
-  SetStatusText(2, QString());
-  ProcessEvents();
+  if (PassRunning() || Name.isEmpty()) return;
+  StartPass(TRowJobKind::Read, {Name});
 }
 
 void TTavrinForm::TimerTimer() {
@@ -618,26 +704,18 @@ void TTavrinForm::TimerTimer() {
   QStringList names;
   const int count = Computers->Count();
   for (int i = 0; i < count; ++i) names << QString::fromLocal8Bit(Computers->Names(i));
-  if (!names.isEmpty()) {
-    BeginPass(static_cast<int>(names.size()));
-    for (int i = 0; i < names.size() && !closeAsked_; ++i) {
-      StepPass(i);
-      GetRights(names[i]);
-    }
-    EndPass();
+  if (names.isEmpty() || PassRunning()) {
+    unsetCursor();
+    return;
   }
-  unsetCursor();
+  StartPass(TRowJobKind::Read, names);
+  pass_.resetCursor = true;
 }
 
 void TTavrinForm::aRefreshExecute() {
-  const int last = GrRights->RowCount() - 2;
-  if (last < 1) return;
-  BeginPass(last);
-  for (int row = 1; row <= last && !closeAsked_; ++row) {
-    StepPass(row - 1);
-    GetRights(GrRights->Cells(0, row));
-  }
-  EndPass();
+  QStringList names;
+  for (int row = 1; row <= GrRights->RowCount() - 2; ++row) names << GrRights->Cells(0, row);
+  if (!names.isEmpty() && !PassRunning()) StartPass(TRowJobKind::Read, names);
 }
 
 void TTavrinForm::CBxSidSourceClick() {
@@ -661,39 +739,12 @@ void TTavrinForm::CBxUsersClick() {
 void TTavrinForm::aCommitExecute() {
   SetActionEnabled(aCommit, false);
   SetActionEnabled(aDiscard, false);
-  const int last = GrRights->RowCount() - 2;
-  TRightsGridModel* model = GrRights->Model();
-  if (last >= 1) {
-    const TAccountSid account(CBxUsers->SelectedSid());
-    BeginPass(last);
-    for (int row = 1; row <= last && !closeAsked_; ++row) {
-      StepPass(row - 1);
-      const QString name = GrRights->Cells(0, row);
-      SetStatusText(2, QStringLiteral("Searching changes for: %1...").arg(name));
-      if (!ProcessEvents()) break;
-      const TRowCommit commit =
-          CommitRights(*SC, *ARC, name.toLocal8Bit().toStdString(), account,
-                       model->RowCodes(row - 1), [this, &name] {
-                         SetStatusText(2, QStringLiteral("Commiting changes on: %1...").arg(name));
-                         return ProcessEvents();
-                       });
-      switch (commit.outcome) {
-        case TCommitOutcome::InForce:
-        case TCommitOutcome::Written:
-          model->SetRowCodes(row - 1, commit.codes);
-          break;
-        case TCommitOutcome::Failed:
-          // The marks staged now, some perhaps while the row was written.
-          model->SetRowCodes(row - 1, FailedRow(model->RowCodes(row - 1)));
-          break;
-        case TCommitOutcome::Skipped:
-        case TCommitOutcome::Cancelled:
-          break;
-      }
-    }
-    EndPass();
-  }
-  SetStatusText(2, QString());
+  QStringList names;
+  for (int row = 1; row <= GrRights->RowCount() - 2; ++row) names << GrRights->Cells(0, row);
+  if (!names.isEmpty() && !PassRunning())
+    StartPass(TRowJobKind::Commit, names);
+  else
+    SetStatusText(2, QString());
 }
 
 void TTavrinForm::aDiscardExecute() {
@@ -726,9 +777,7 @@ void TTavrinForm::aAddExecute() {
       QInputDialog::getText(this, QStringLiteral("Query"), QStringLiteral("Enter computer name"),
                             QLineEdit::Normal, QString(), &ok);
   if (!ok || name.isEmpty()) return;
-  BeginPass(1);
   GetRights(name);
-  EndPass();
 }
 
 void TTavrinForm::aRemoveExecute() {

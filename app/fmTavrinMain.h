@@ -8,6 +8,7 @@
 #include <array>
 #include <memory>
 
+#include "passes/PassPool.h"
 #include "pickers/Velmar_SidSourceComboBox.h"
 #include "pickers/Velmar_UsersComboBox.h"
 
@@ -59,6 +60,7 @@ class TTavrinForm : public QMainWindow {
   QToolButton* BnContents = nullptr;
   QToolButton* BnHome = nullptr;
   QToolButton* BnAbout = nullptr;
+  QToolButton* BnStop = nullptr;
   TClickLabel* ImgVelmar = nullptr;
   QLabel* Label2 = nullptr;
   TClickLabel* LbVelmar = nullptr;
@@ -100,6 +102,12 @@ class TTavrinForm : public QMainWindow {
   QAction* aContents = nullptr;
   QAction* aHome = nullptr;
   QAction* aAbout = nullptr;
+  // Ends a pass over the computers early (Escape): rows not yet started
+  // keep their codes and marks, rows under way finish.
+  QAction* aStop = nullptr;
+
+  // How many computers a pass reads or commits at once.
+  int PassWorkers = 16;
 
   // ------------------------------------------------------------- handlers
   void aAddExecute();
@@ -112,6 +120,7 @@ class TTavrinForm : public QMainWindow {
   void aHomeExecute();
   void aAboutExecute();
   void LbVelmarClick();
+  void aStopExecute();
 
   void GrRightsClick();
   void GrRightsDblClick();
@@ -123,13 +132,13 @@ class TTavrinForm : public QMainWindow {
   void TimerTimer();
 
   // Reads the chosen account's rights on one computer into its row (a new
-  // row for a name no row holds).
+  // row for a name no row holds), as a pass of one row.
   void GetRights(const QString& Name);
 
-  // While a pass over the computers (reads, a commit) lets events through,
-  // the commands that would change its rows or re-point the components it
-  // uses are disabled; staging cells stays possible.
-  bool PassRunning() const { return passTotal_ > 0; }
+  // While a pass over the computers (reads, a commit) runs, the commands
+  // that would change its rows or re-point the components it uses are
+  // disabled; staging cells stays possible.
+  bool PassRunning() const { return pass_.kind != TPass::None; }
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -148,12 +157,13 @@ class TTavrinForm : public QMainWindow {
   // Sets whether a command may run; while a pass runs, the commands it
   // blocks stay disabled and take this state when it ends.
   void SetActionEnabled(QAction* action, bool enabled);
-  void BeginPass(int total);
-  void StepPass(int done);
-  void EndPass();
-  // Lets the window process pending events; answers whether the pass may
-  // go on (no close was asked for).
-  bool ProcessEvents();
+  // A pass: its rows are named by `names`, dispatched in that order to the
+  // workers, and their results written into their rows as they arrive.
+  void StartPass(TRowJobKind kind, const QStringList& names);
+  void DispatchRows();
+  void TakeResults();
+  void FinishPass();
+  void ShowProgress();
 
   std::array<QLabel*, StatusPanelCount> panels_{};
   // Owns the window's core components (Computers); destroyed with the window.
@@ -161,6 +171,15 @@ class TTavrinForm : public QMainWindow {
   QHash<const QAction*, QString> hints_;
   // What the commands a pass blocks will be once it ends.
   QHash<QAction*, bool> wanted_;
-  int passTotal_ = 0;
+  struct TPass {
+    enum Kind { None, Reading, Committing } kind = None;
+    QStringList names;
+    int next = 0;    // the next name to dispatch
+    int done = 0;    // rows whose result has been written
+    int failed = 0;  // of those, rows that could not be read or written
+    bool stop = false;
+    bool resetCursor = false;  // the pass that ends an Update
+    std::unique_ptr<TPassPool> pool;
+  } pass_;
   bool closeAsked_ = false;
 };

@@ -55,9 +55,11 @@ NTSTATUS RightNames(PLSA_UNICODE_STRING rights, ULONG count, std::vector<std::st
   return status;
 }
 
-// Counts a write against the k-th write fault; the injected status or 0.
-NTSTATUS WriteFault(State& s) {
+// Counts a write to `computer` against the k-th write fault; the injected
+// status or 0.
+NTSTATUS WriteFault(State& s, const std::string& computer) {
   if (s.failWriteAt <= 0) return STATUS_SUCCESS;
+  if (!s.failWriteOn.empty() && s.failWriteOn != computer) return STATUS_SUCCESS;
   if (++s.writesSeen == s.failWriteAt) {
     s.failWriteAt = 0;
     return s.failWriteStatus;
@@ -184,7 +186,7 @@ NTSTATUS NTAPI LsaAddAccountRights(LSA_HANDLE PolicyHandle, PSID AccountSid,
       (!exists && (p->access & POLICY_CREATE_ACCOUNT) == 0))
     return STATUS_ACCESS_DENIED;
   if (nameStatus != STATUS_SUCCESS) return nameStatus;
-  if (NTSTATUS fault = WriteFault(s); fault != STATUS_SUCCESS) return fault;
+  if (NTSTATUS fault = WriteFault(s, p->computer); fault != STATUS_SUCCESS) return fault;
   std::vector<std::string>& held = c->policy[sidText];
   for (const std::string& n : names)
     if (std::find(held.begin(), held.end(), n) == held.end()) held.push_back(n);
@@ -216,7 +218,7 @@ NTSTATUS NTAPI LsaRemoveAccountRights(LSA_HANDLE PolicyHandle, PSID AccountSid, 
   if (nameStatus != STATUS_SUCCESS) return nameStatus;
   auto it = c->policy.find(sidText);
   if (it == c->policy.end()) return STATUS_OBJECT_NAME_NOT_FOUND;
-  if (NTSTATUS fault = WriteFault(s); fault != STATUS_SUCCESS) return fault;
+  if (NTSTATUS fault = WriteFault(s, p->computer); fault != STATUS_SUCCESS) return fault;
   if (AllRights) {
     c->policy.erase(it);  // the account object goes with its rights
   } else {

@@ -128,7 +128,8 @@ struct State {
   bool installed = false;
   Model model;
   // faults
-  int failWriteAt = 0;  // 0: none
+  int failWriteAt = 0;      // 0: none
+  std::string failWriteOn;  // the computer whose writes count (upper case); "": all
   int writesSeen = 0;
   int32_t failWriteStatus = 0;
   std::map<std::pair<std::string, std::string>, uint32_t> enumFaults;

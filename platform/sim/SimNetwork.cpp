@@ -178,10 +178,11 @@ void SetPolicyDenied(const std::string& computer, bool denied) {
   Named(TheState().model, computer).policyDenied = denied;
 }
 
-void FailWrite(int k, int32_t status) {
+void FailWrite(int k, int32_t status, const std::string& computer) {
   auto lock = LockModel();
   State& s = TheState();
   s.failWriteAt = k;
+  s.failWriteOn = UpperKey(StripBackslashes(computer));
   s.writesSeen = 0;
   s.failWriteStatus = status;
 }

@@ -124,8 +124,9 @@ void ValidateNetwork(const NetworkSpec& description);
 void SetAnswers(const std::string& computer, bool answers);
 void SetPolicyDenied(const std::string& computer, bool denied);
 // The k-th LSA write (LsaAddAccountRights / LsaRemoveAccountRights, counted
-// from 1 over the whole network from now on) fails with `status`.
-void FailWrite(int k, int32_t status = (int32_t)0xC0000022);
+// from 1 from now on, over the whole network or to one computer only) fails
+// with `status`.
+void FailWrite(int k, int32_t status = (int32_t)0xC0000022, const std::string& computer = "");
 // The named enumeration (NetUserEnum, NetLocalGroupEnum, NetGroupEnum,
 // NetServerEnum, NetGetAnyDCName, LsaEnumerateAccountRights) fails with
 // `status` for the given computer ("" for every target) until cleared.

@@ -51,8 +51,7 @@ class MainWindow : public ::testing::Test {
     for (int col = 1; col < Grid().ColCount(); ++col)
       Grid().SetCode(col, row, TCellCode::Of('N', ' '));
     int col = 1;
-    for (const char* code : codes)
-      Grid().SetCode(col++, row, TCellCode::FromText(code));
+    for (const char* code : codes) Grid().SetCode(col++, row, TCellCode::FromText(code));
   }
   QString Cell(int col, int row) { return Grid().Cells(col, row); }
   QStringList Panels() { return {form->StatusText(0), form->StatusText(1), form->StatusText(2)}; }
@@ -101,11 +100,11 @@ TEST_F(MainWindow, StateRightAfterCreation) {
     bar << (button ? button->defaultAction() : nullptr);
   }
   EXPECT_EQ(menus, (QList<QAction*>{form->aAdd, form->aRemove, form->aUpdate, form->aDiscard,
-                                    form->aCommit, form->aRefresh, form->aContents, nullptr,
-                                    form->aHome, form->aAbout}));
+                                    form->aCommit, form->aRefresh, nullptr, form->aStop,
+                                    form->aContents, nullptr, form->aHome, form->aAbout}));
   EXPECT_EQ(bar, (QList<QAction*>{form->aAdd, form->aRemove, form->aUpdate, nullptr, form->aRefresh,
                                   form->aCommit, form->aDiscard, nullptr, form->aContents,
-                                  form->aHome, form->aAbout}));
+                                  form->aHome, form->aAbout, nullptr, form->aStop}));
   // The buttons' tool tips are the hints; Contents has none.
   Show();
   auto tipOf = [this](QToolButton* button) {
