@@ -3,6 +3,7 @@
 #include "platform/sim/SimModel.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <thread>
 
 namespace tavrin::sim::detail {
@@ -12,7 +13,38 @@ namespace {
   throw NetworkDescriptionError(path + ": " + problem);
 }
 
-std::string Quote(const std::string& s) { return "'" + s + "'"; }
+// Name limits, in characters: NetBIOS names (computers and domains) have 15,
+// the account database takes user names of 20 and group names of 256.
+constexpr size_t kNetBiosNameLength = MAX_COMPUTERNAME_LENGTH;
+constexpr size_t kUserNameLength = 20;
+constexpr size_t kGroupNameLength = 256;
+// The characters Windows refuses in account names; computer names refuse
+// spaces too.
+constexpr const char* kForbidden = "\"/\\[]:;|=,+*?<>";
+
+// Refuses a name Windows would not take: empty, not UTF-8, too long, with a
+// control character or a forbidden one, or made only of periods and spaces.
+void CheckName(const std::string& name, const std::string& path, size_t limit,
+               const std::string& forbidden = kForbidden) {
+  if (name.empty()) Fail(path, "missing name");
+  const std::string tooLong = " is longer than " + std::to_string(limit) + " characters";
+  // Beyond 4 bytes a character, a name is too long whatever it holds.
+  if (name.size() > 4 * limit) Fail(path, Quoted(name) + tooLong);
+  bool invalid = false;
+  const std::u32string chars = DecodeUtf8(name, &invalid);
+  if (invalid) Fail(path, Quoted(name) + " is not valid UTF-8");
+  if (chars.size() > limit) Fail(path, Quoted(name) + tooLong);
+  bool dotsAndSpaces = true;
+  for (char32_t c : chars) {
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F))
+      Fail(path, Quoted(name) + " contains a control character");
+    if (c < 0x80 && forbidden.find(static_cast<char>(c)) != std::string::npos)
+      Fail(path, Quoted(name) + " contains '" + static_cast<char>(c) +
+                     "', which Windows does not allow in a name");
+    dotsAndSpaces = dotsAndSpaces && (c == '.' || c == ' ');
+  }
+  if (dotsAndSpaces) Fail(path, Quoted(name) + " is made only of periods and spaces");
+}
 
 // ---------------------------------------------------------------- well-known names
 struct WellKnownEntry {
@@ -125,6 +157,33 @@ bool FindInDb(const AccountDb& db, const std::string& upperName, Resolved& out) 
 
 }  // namespace
 
+// ---------------------------------------------------------------- messages
+
+std::string Shown(std::string_view text, size_t limit) {
+  // Only the start is decoded: a text may be hundreds of megabytes.
+  size_t cut = std::min(text.size(), 4 * limit);
+  for (int back = 0;
+       back < 3 && cut > 0 && cut < text.size() && (static_cast<uint8_t>(text[cut]) & 0xC0) == 0x80;
+       ++back)
+    --cut;  // not inside a character
+  const std::u32string chars = DecodeUtf8(text.substr(0, cut));
+  std::string out;
+  for (size_t i = 0; i < chars.size() && i < limit; ++i) {
+    const char32_t c = chars[i];
+    if (c < 0x20 || (c >= 0x7F && c <= 0x9F)) {
+      char escape[8];
+      std::snprintf(escape, sizeof escape, "\\u%04X", static_cast<unsigned>(c));
+      out += escape;
+    } else {
+      AppendUtf8(out, c);
+    }
+  }
+  if (chars.size() > limit || cut < text.size()) out += "...";
+  return out;
+}
+
+std::string Quoted(std::string_view text) { return "'" + Shown(text) + "'"; }
+
 // ---------------------------------------------------------------- building
 
 void BuildModel(const NetworkSpec& description, Model& m) {
@@ -137,15 +196,14 @@ void BuildModel(const NetworkSpec& description, Model& m) {
   for (size_t i = 0; i < description.domains.size(); ++i) {
     const DomainSpec& ds = description.domains[i];
     const std::string path = "domains[" + std::to_string(i) + "]";
-    if (ds.name.empty()) Fail(path + ".name", "missing name");
-    if (ds.name.find('\\') != std::string::npos) Fail(path + ".name", "a name has no backslash");
+    CheckName(ds.name, path + ".name", kNetBiosNameLength);
     Domain d;
     d.name = ds.name;
     d.upper = UpperKey(ds.name);
     d.workgroup = ds.workgroup;
     d.listed = ds.listed;
     if (!m.domainByName.emplace(d.upper, static_cast<int>(m.domains.size())).second)
-      Fail(path + ".name", "duplicate domain " + Quote(ds.name));
+      Fail(path + ".name", "duplicate domain " + Quoted(ds.name));
     m.domains.push_back(std::move(d));
   }
 
@@ -154,11 +212,7 @@ void BuildModel(const NetworkSpec& description, Model& m) {
   for (size_t i = 0; i < description.computers.size(); ++i) {
     const ComputerSpec& cs = description.computers[i];
     const std::string path = "computers[" + std::to_string(i) + "]";
-    if (cs.name.empty()) Fail(path + ".name", "missing name");
-    if (cs.name.find_first_of("\\/ ") != std::string::npos)
-      Fail(path + ".name", Quote(cs.name) + " is not a computer name");
-    if (DecodeUtf8(cs.name).size() > MAX_COMPUTERNAME_LENGTH)
-      Fail(path + ".name", Quote(cs.name) + " is longer than 15 characters");
+    CheckName(cs.name, path + ".name", kNetBiosNameLength, std::string(kForbidden) + " ");
     Computer c;
     c.name = cs.name;
     c.upper = UpperKey(cs.name);
@@ -167,13 +221,13 @@ void BuildModel(const NetworkSpec& description, Model& m) {
     c.policyDenied = cs.policyDenied;
     c.listed = cs.listed;
     if (m.domainByName.count(c.upper))
-      Fail(path + ".name", Quote(cs.name) + " is already a domain's name");
+      Fail(path + ".name", Quoted(cs.name) + " is already a domain's name");
     if (!m.computerByName.emplace(c.upper, static_cast<int>(m.computers.size())).second)
-      Fail(path + ".name", "duplicate computer " + Quote(cs.name));
+      Fail(path + ".name", "duplicate computer " + Quoted(cs.name));
     if (!cs.domain.empty()) {
       auto it = m.domainByName.find(UpperKey(cs.domain));
       if (it == m.domainByName.end())
-        Fail(path + ".domain", Quote(cs.domain) + " is not among domains");
+        Fail(path + ".domain", Quoted(cs.domain) + " is not among domains");
       c.domain = it->second;
     }
     if (cs.role == Role::DomainController && (c.domain < 0 || m.domains[c.domain].workgroup))
@@ -193,14 +247,14 @@ void BuildModel(const NetworkSpec& description, Model& m) {
     }
     if (!ParseSidText(sidText, sid) || sid[1] != 4 || SidAuthority(sid.data()) != 5 ||
         SidSub(sid.data(), 0) != 21)
-      Fail(path + ".machineSid", "bad SID text " + Quote(sidText) + " (expected S-1-5-21-a-b-c)");
+      Fail(path + ".machineSid", "bad SID text " + Quoted(sidText) + " (expected S-1-5-21-a-b-c)");
     sidText = SidText(sid.data());
 
     if (cs.role == Role::DomainController) {
       Domain& d = m.domains[c.domain];
       if (d.db >= 0) {
         if (m.dbs[d.db].sidText != sidText)
-          Fail(path + ".machineSid", "controllers of domain " + Quote(d.name) +
+          Fail(path + ".machineSid", "controllers of domain " + Quoted(d.name) +
                                          " must share the domain's SID " + m.dbs[d.db].sidText);
         c.db = d.db;
       } else {
@@ -239,10 +293,10 @@ void BuildModel(const NetworkSpec& description, Model& m) {
         db.accounts[byName->second].kind == a.kind)
       return;  // the same account given twice (an implicit one spelled out)
     if (byName != db.byName.end())
-      Fail(path + ".name", "duplicate account " + Quote(a.name) + " in " + Quote(db.name));
+      Fail(path + ".name", "duplicate account " + Quoted(a.name) + " in " + Quoted(db.name));
     if (byRid != db.byRid.end())
-      Fail(path + ".rid", "RID " + std::to_string(a.rid) + " of " + Quote(a.name) +
-                              " is already used by " + Quote(db.accounts[byRid->second].name));
+      Fail(path + ".rid", "RID " + std::to_string(a.rid) + " of " + Quoted(a.name) +
+                              " is already used by " + Quoted(db.accounts[byRid->second].name));
     (void)implicit;
     db.byName.emplace(key, db.accounts.size());
     db.byRid.emplace(a.rid, db.accounts.size());
@@ -272,12 +326,11 @@ void BuildModel(const NetworkSpec& description, Model& m) {
       const AccountSpec& as = cs.accounts[j];
       const std::string path =
           "computers[" + std::to_string(i) + "].accounts[" + std::to_string(j) + "]";
-      if (as.name.empty()) Fail(path + ".name", "missing name");
-      if (as.name.find('\\') != std::string::npos)
-        Fail(path + ".name", Quote(as.name) + " is not an account name");
+      CheckName(as.name, path + ".name",
+                as.kind == AccountKind::User ? kUserNameLength : kGroupNameLength);
       if (as.rid == 0) Fail(path + ".rid", "missing RID");
       if (WellKnown().byName.count(UpperKey(as.name)))
-        Fail(path + ".name", Quote(as.name) + " is the name of a well-known account");
+        Fail(path + ".name", Quoted(as.name) + " is the name of a well-known account");
       addAccount(db, {as.name, as.kind, as.rid}, path, false);
     }
   }
@@ -307,13 +360,14 @@ void BuildModel(const NetworkSpec& description, Model& m) {
   const auto& known = KnownRights();
   for (size_t i = 0; i < description.computers.size(); ++i) {
     for (const auto& [sidText, rights] : description.computers[i].rights) {
-      const std::string path = "computers[" + std::to_string(i) + "].rights[" + sidText + "]";
+      const std::string path =
+          "computers[" + std::to_string(i) + "].rights[" + Shown(sidText) + "]";
       SidBytes sid;
-      if (!ParseSidText(sidText, sid)) Fail(path, "bad SID text " + Quote(sidText));
+      if (!ParseSidText(sidText, sid)) Fail(path, "bad SID text " + Quoted(sidText));
       std::vector<std::string>& list = m.computers[i].policy[SidText(sid.data())];
       for (const std::string& r : rights) {
         auto it = known.find(UpperKey(r));
-        if (it == known.end()) Fail(path, "unknown right name " + Quote(r));
+        if (it == known.end()) Fail(path, "unknown right name " + Quoted(r));
         if (std::find(list.begin(), list.end(), it->second) == list.end())
           list.push_back(it->second);
       }
@@ -324,11 +378,11 @@ void BuildModel(const NetworkSpec& description, Model& m) {
   auto self = m.computerByName.find(UpperKey(description.thisComputer));
   if (description.thisComputer.empty()) Fail("thisComputer", "missing name");
   if (self == m.computerByName.end())
-    Fail("thisComputer", Quote(description.thisComputer) + " is not among computers");
+    Fail("thisComputer", Quoted(description.thisComputer) + " is not among computers");
   m.thisComputer = self->second;
   const Computer& here = m.computers[m.thisComputer];
-  std::string user =
-      description.currentUser.empty() ? m.dbs[here.db].name + "\\Administrator" : description.currentUser;
+  std::string user = description.currentUser.empty() ? m.dbs[here.db].name + "\\Administrator"
+                                                     : description.currentUser;
   // The token holds the user's SID whether or not a controller answers now.
   const size_t slash = user.find('\\');
   const std::string prefix = slash == std::string::npos ? "." : UpperKey(user.substr(0, slash));
@@ -347,7 +401,7 @@ void BuildModel(const NetworkSpec& description, Model& m) {
     }
   }
   if (!found)
-    Fail("currentUser", Quote(user) + " is not a user of " + here.name + " or of its domain");
+    Fail("currentUser", Quoted(user) + " is not a user of " + here.name + " or of its domain");
 }
 
 // ---------------------------------------------------------------- lookups

@@ -31,6 +31,12 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 std::string WideArg(const WCHAR* text);
 // "\\NAME" or "NAME" without the leading backslashes.
 std::string StripBackslashes(const std::string& name);
+// A text as an error message shows it: NUL and the other control characters
+// as \u0000 escapes, and at most `limit` characters, a longer text cut with
+// "...". Messages never carry a description's text any other way.
+std::string Shown(std::string_view text, size_t limit = 64);
+// The same in single quotes.
+std::string Quoted(std::string_view text);
 
 // ---------------------------------------------------------------- SIDs
 using SidBytes = std::vector<uint8_t>;

@@ -1,8 +1,10 @@
 // Network descriptions: the JSON loader's errors, the builder, the built-in
 // network, the example file and the platform's start.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -82,12 +84,76 @@ TEST(SimDescription, ContentErrorsNameTheField) {
       {R"({"computers": []})", "net.json: thisComputer: missing"},
       {R"({"thisComputer": "A", "computers": [{"name": "A"}], "currentUser": "A\\nobody"})",
        "net.json: currentUser: 'A\\nobody' is not a user"},
+      // Hostile texts: refused, named, quoted escaped and short.
+      {R"({"thisComputer": "A", "computers": [{"name": "A"}], "thisComputer": "A"})",
+       "net.json: thisComputer: duplicate field"},
+      {Computers(R"({"name": "A"}, {"name": "B", "rights": {"S-1-1-0": [], "S-1-1-0": []}})"),
+       "net.json: computers[1].rights[S-1-1-0]: duplicate field"},
+      {Computers(R"({"name": "A", "accounts": [{"name": "x", "rid": 1}, {"rid": -1e400}]})"),
+       "net.json: computers[0].accounts[1].rid: number too large"},
+      {R"({"thisComputer": "A", "latencyMs": )" + std::string(100000, '[') +
+           std::string(100000, ']') + "}",
+       "net.json: latencyMs[0][0][0][0][0][0][0][0][0][0][0][0][0][0][0]: nested more than 16 "
+       "levels deep"},
+      {Computers(R"({"name": "A", "comment": ["x"]})"),
+       "net.json: computers[0].comment: expected a string, found a list"},
+      {Computers(R"({"name": "A", "role": ")" + std::string(100000, 'x') + R"("})"),
+       "net.json: computers[0].role: unknown role 'xxxxxxxxxxxxxxxx"},
+      {R"({"thisComputer": ")" + std::string(100000, 'x'), "net.json: line 1, column "},
+      {Computers(R"({"name": "A", "na\u0000me": 1})"),
+       "net.json: computers[0].na\\u0000me: unknown field"},
+      {Computers(R"({"name": "A"}, {"name": "PC1\u0000X"})"),
+       "net.json: computers[1].name: 'PC1\\u0000X' contains a control character"},
+      {Computers(R"({"name": "A B"})"), "net.json: computers[0].name: 'A B' contains ' '"},
+      {R"({"thisComputer": "A", "domains": [{"name": "ПРЕДПРИЯТИЕ-ЮГО1"}]})",
+       "net.json: domains[0].name: 'ПРЕДПРИЯТИЕ-ЮГО1' is longer than 15 characters"},
+      {Computers(R"({"name": "A", "accounts": [{"name": "a|b", "rid": 1000}]})"),
+       "net.json: computers[0].accounts[0].name: 'a|b' contains '|', which Windows does not allow"},
+      {Computers(R"({"name": "A", "accounts": [{"name": "Александр.Петровичев1", "rid": 1000}]})"),
+       "net.json: computers[0].accounts[0].name: 'Александр.Петровичев1' is longer than 20"},
+      {Computers(R"({"name": "A", "accounts": [{"name": ". .", "rid": 1000}]})"),
+       "net.json: computers[0].accounts[0].name: '. .' is made only of periods and spaces"},
+      {Computers(R"({"name": "A", "accounts": [{"kind": "localGroup", "rid": 1000, "name": ")" +
+                 std::string(257, 'g') + R"("}]})"),
+       "net.json: computers[0].accounts[0].name: 'gggggggggggggggg"},
   };
   for (const auto& c : cases) {
     const std::string message = ErrorOf(c.json);
     EXPECT_EQ(message.rfind(c.expected, 0), 0u) << "got: " << message << "\nwanted: " << c.expected;
+    EXPECT_LT(message.size(), 300u);
+    EXPECT_EQ(message.find_first_of(std::string("\0\n", 2)), std::string::npos) << message;
   }
-  EXPECT_EQ(ErrorOf(Computers(R"({"name": "A", "domain": "d"})")), "");
+  // Names are measured in characters, not bytes; groups may be long.
+  for (const std::string& accepted :
+       {Computers(R"({"name": "A", "domain": "d", "comment": "c"})"),
+        R"({"thisComputer": "ПК-БУХГАЛТЕРИЯ1", "domains": [{"name": "ПРЕДПРИЯТИЕ-ЮГО"}], )"
+        R"("computers": [{"name": "ПК-БУХГАЛТЕРИЯ1", "accounts": [{"name": "Александр.Петровичев",)"
+        R"( "rid": 1000}, {"kind": "globalGroup", "rid": 1001, "name": ")" +
+            std::string(256, 'g') + R"("}]}]})"})
+    EXPECT_EQ(ErrorOf(accepted), "");
+}
+
+TEST(SimDescription, LoaderReadsOnlyRegularFilesOfSensibleSize) {
+  const std::string dir = testing::TempDir() + "tavrin-description-files/";
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directories(dir + "directory");
+  ASSERT_EQ(mkfifo((dir + "fifo").c_str(), 0600), 0);
+  for (const char* name : {"limit", "huge"}) std::ofstream(dir + name).put('x');
+  std::filesystem::resize_file(dir + "limit", 16 << 20);  // padded with NULs
+  std::filesystem::resize_file(dir + "huge", (16 << 20) + 1);
+  const std::pair<std::string, std::string> cases[] = {
+      {dir + "missing.json", "cannot open the file: No such file or directory"},
+      {dir + "directory", "is a directory, not a file"},
+      {dir + "fifo", "is not a regular file"},
+      {"/dev/zero", "is not a regular file"},
+      {dir + "huge", "is larger than 16 MiB"},
+      {dir + "limit", "line 1, column 1: syntax error"},
+  };
+  for (const auto& [path, problem] : cases) {
+    const std::string message = Thrown([&] { sim::LoadNetworkFile(path); });
+    EXPECT_EQ(message.rfind(path + ": " + problem, 0), 0u) << message;
+  }
+  std::filesystem::remove_all(dir);
 }
 
 TEST(SimDescription, BuilderAndInstallRefuseBrokenNetworks) {
@@ -95,8 +161,12 @@ TEST(SimDescription, BuilderAndInstallRefuseBrokenNetworks) {
   EXPECT_EQ(
       Thrown([] { sim::Install(sim::NetworkBuilder().ThisComputer("X").Computer("Y").Build()); }),
       "network description: thisComputer: 'X' is not among computers");
-  EXPECT_EQ(Thrown([] { sim::LoadNetworkFile("/nonexistent/net.json"); }),
-            "/nonexistent/net.json: cannot open the file");
+  // The builder's names pass the same checks as a file's.
+  sim::NetworkBuilder named;
+  named.ThisComputer("A").Computer("A").User(std::string("x\0y", 3), 1000);
+  EXPECT_EQ(Thrown([&] { sim::Install(named.Build()); }),
+            "network description: computers[0].accounts[0].name: 'x\\u0000y' contains a control "
+            "character");
 }
 
 TEST(SimDescription, BuiltInNetworkIsABelievableOrganisation) {
@@ -162,13 +232,14 @@ TEST(SimDescription, ExampleFileLoadsAndRuns) {
 TEST(SimDescription, PlatformStartFollowsTheEnvironment) {
   const std::string bad = testing::TempDir() + "tavrin-bad-network.json";
   std::ofstream(bad)
-      << R"({"thisComputer": "A", "computers": [{"name": "A", "role": "mainframe"}]})";
+      << R"({"thisComputer": "A", "computers": [{"name": "A", "role": "main\u0000frame"}]})";
   setenv("TAVRIN_SIM_NETWORK", bad.c_str(), 1);
   std::string error;
   EXPECT_FALSE(tavrin::platform::Initialize(error));
-  EXPECT_EQ(error, bad +
-                       ": computers[0].role: unknown role 'mainframe' (expected workstation, "
-                       "server or domainController)");
+  EXPECT_EQ(error,
+            bad +
+                ": computers[0].role: unknown role 'main\\u0000frame' (expected workstation, "
+                "server or domainController)");
 
   setenv("TAVRIN_SIM_NETWORK", TAVRIN_SOURCE_DIR "/docs/examples/small-network.json", 1);
   EXPECT_TRUE(tavrin::platform::Initialize(error)) << error;
