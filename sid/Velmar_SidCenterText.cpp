@@ -1,6 +1,5 @@
 // The SID center's conversions between the text form, the explicit data and
 // the binary SID.
-#include <cstdlib>
 #include <cstring>
 
 #include "rights/Velmar_CenterUtils.h"
@@ -130,13 +129,13 @@ void TvmSidCenter::ExplicitToSid() {
   ReleaseSid();
   const DWORD count = explicit_.SubAuthorityCount;
   const DWORD length = 8 + 4 * count;
-  BYTE* block = static_cast<BYTE*>(std::malloc(length));
-  if (block == nullptr) throw EWin32Error(ERROR_NOT_ENOUGH_MEMORY);
-  block[0] = explicit_.Revision;
-  block[1] = explicit_.SubAuthorityCount;
-  std::memcpy(block + 2, explicit_.IdentifierAuthority.Value, 6);
-  std::memcpy(block + 8, explicit_.SubAuthority, 4 * count);
-  sid_ = block;
+  TSidBlock block = AllocateSidBlock(length);
+  BYTE* bytes = static_cast<BYTE*>(block.get());
+  bytes[0] = explicit_.Revision;
+  bytes[1] = explicit_.SubAuthorityCount;
+  std::memcpy(bytes + 2, explicit_.IdentifierAuthority.Value, 6);
+  std::memcpy(bytes + 8, explicit_.SubAuthority, 4 * count);
+  sid_ = std::move(block);
   sidLength_ = length;
   sidReady_ = true;
 }
@@ -144,7 +143,7 @@ void TvmSidCenter::ExplicitToSid() {
 void TvmSidCenter::SidToExplicit() {
   // An absent SID has no explicit form either.
   if (!sidReady_ || sid_ == nullptr) throw Exception("SID is not ready");
-  const BYTE* block = static_cast<const BYTE*>(sid_);
+  const BYTE* block = static_cast<const BYTE*>(sid_.get());
   if (block[1] > SID_MAX_SUB_AUTHORITIES) throw EWin32Error(ERROR_INVALID_SID);
   explicit_.Revision = block[0];
   explicit_.SubAuthorityCount = block[1];

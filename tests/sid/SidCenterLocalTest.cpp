@@ -88,7 +88,8 @@ TEST_F(SidCenterLocal, NamePairsResolveToTheWellKnownSids) {
 
 TEST_F(SidCenterLocal, CurrentUserAndThisComputersDomain) {
   std::vector<std::string> errors;
-  PSID token = CurrentUserSid(errors);
+  TSidBlock held = CurrentUserSid(errors);
+  PSID token = held.get();
   ASSERT_NE(token, nullptr);
   EXPECT_TRUE(errors.empty());
 
@@ -103,7 +104,7 @@ TEST_F(SidCenterLocal, CurrentUserAndThisComputersDomain) {
   shape.SetSid(token);
   EXPECT_NE(shape.WellKnown(), wkCurrentUser);
   EXPECT_EQ(shape.SidString(), me.SidString());
-  FreeSidBlock(token);
+
 
   // Both names empty: this computer's account domain, S-1-5-21-x-y-z.
   TvmSidCenter machine;
