@@ -83,6 +83,8 @@ void TvmSidCenter::ParseSidString() {
   };
   auto number = [&] { return RunValue(cursor.DigitRun()); };
 
+  // Parsed aside: a refused text leaves the explicit data as it was.
+  TvmSidExplicit parsed;
   if (cursor.Current() != 'S' && cursor.Current() != 's')
     ParseError("The 's' expected but '%s' found", std::string(1, cursor.Current()));
   cursor.Step();
@@ -90,25 +92,24 @@ void TvmSidCenter::ParseSidString() {
   separator();
   const DWORD revision = number();
   if (revision != 1) ParseError("Invalid SID revision '%d'", std::to_string(revision));
-  explicit_.Revision = SID_REVISION;
+  parsed.Revision = SID_REVISION;
 
   separator();
   const DWORD authority = number();
   if (authority > 255)
     ParseError("Can't interpret IdentifierAuthority '%d'", std::to_string(authority));
-  explicit_.IdentifierAuthority = NullSidAuthority;
-  explicit_.IdentifierAuthority.Value[5] = static_cast<BYTE>(authority);
+  parsed.IdentifierAuthority.Value[5] = static_cast<BYTE>(authority);
 
   separator();
-  explicit_.SubAuthorityCount = 0;
   while (!cursor.AtEnd()) {
-    explicit_.SubAuthority[explicit_.SubAuthorityCount] = number();
-    ++explicit_.SubAuthorityCount;
-    if (explicit_.SubAuthorityCount > SID_MAX_SUB_AUTHORITIES)
+    parsed.SubAuthority[parsed.SubAuthorityCount] = number();
+    ++parsed.SubAuthorityCount;
+    if (parsed.SubAuthorityCount > SID_MAX_SUB_AUTHORITIES)
       ParseError("Too many SubAuthorities", std::string());
     if (cursor.AtEnd()) break;
     separator();
   }
+  explicit_ = parsed;
   explicitReady_ = true;
 }
 
