@@ -40,12 +40,11 @@ PSID CloneSid(PSID sid, DWORD& length) {
   length = 0;
   if (sid == nullptr) return nullptr;
   if (!IsValidSid(sid)) RaiseLastWin32Error();
-  DWORD size = GetLengthSid(sid);
-  void* block = std::malloc(size);
-  if (block == nullptr) throw EWin32Error(ERROR_NOT_ENOUGH_MEMORY);
-  std::memcpy(block, sid, size);
+  const DWORD size = GetLengthSid(sid);
+  TSidBlock block = AllocateSidBlock(size);
+  std::memcpy(block.get(), sid, size);
   length = size;
-  return block;
+  return block.release();
 }
 
 PSID CloneSid(PSID sid) {
@@ -54,6 +53,12 @@ PSID CloneSid(PSID sid) {
 }
 
 void FreeSidBlock(PSID block) { std::free(block); }
+
+TSidBlock AllocateSidBlock(DWORD length) {
+  TSidBlock block(std::malloc(length > 0 ? length : 1));
+  if (block == nullptr) throw EWin32Error(ERROR_NOT_ENOUGH_MEMORY);
+  return block;
+}
 
 PLSA_UNICODE_STRING CopyLsaUnicodeString(const LSA_UNICODE_STRING* source) {
   if (source == nullptr) return nullptr;

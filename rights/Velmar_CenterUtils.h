@@ -2,6 +2,7 @@
 // copies of SIDs.
 #pragma once
 
+#include <memory>
 #include <stdexcept>
 #include <string>
 
@@ -58,6 +59,16 @@ std::string LastWin32ErrorMessage();
 PSID CloneSid(PSID sid, DWORD& length);
 PSID CloneSid(PSID sid);
 void FreeSidBlock(PSID block);
+
+// An owned SID block, released with FreeSidBlock.
+struct TSidBlockFree {
+  void operator()(PSID block) const { FreeSidBlock(block); }
+};
+using TSidBlock = std::unique_ptr<void, TSidBlockFree>;
+
+// A new, uninitialised SID block of `length` bytes (at least one byte is
+// allocated); raises EWin32Error when memory runs out.
+TSidBlock AllocateSidBlock(DWORD length);
 
 // Copies an LSA string into one new block: the header, then room for the
 // source's MaximumLength bytes, with Buffer pointing just past the header.

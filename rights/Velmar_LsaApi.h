@@ -39,3 +39,25 @@ NTSTATUS LsaRemoveAccountRights(LSA_HANDLE PolicyHandle, PSID AccountSid, BOOLEA
 ULONG LsaNtStatusToWinError(NTSTATUS Status);
 
 }  // namespace LsaApi
+
+// An open LSA policy handle, owned: closed through LsaApi::LsaClose (its
+// status ignored) when it is replaced, closed or the holder goes.
+class TLsaPolicy {
+ public:
+  TLsaPolicy() = default;
+  ~TLsaPolicy() { Close(); }
+  TLsaPolicy(const TLsaPolicy&) = delete;
+  TLsaPolicy& operator=(const TLsaPolicy&) = delete;
+
+  LSA_HANDLE Get() const { return handle_; }
+  bool IsOpen() const { return handle_ != nullptr; }
+  // Takes over a handle that LsaOpenPolicy gave, closing the one held.
+  void Reset(LSA_HANDLE handle) {
+    if (handle_ != nullptr && handle_ != handle) LsaApi::LsaClose(handle_);
+    handle_ = handle;
+  }
+  void Close() { Reset(nullptr); }
+
+ private:
+  LSA_HANDLE handle_ = nullptr;
+};

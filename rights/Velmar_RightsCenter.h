@@ -11,7 +11,9 @@
 #include <vector>
 
 #include "platform/win32api.h"
+#include "rights/Velmar_CenterUtils.h"
 #include "rights/Velmar_Component.h"
+#include "rights/Velmar_LsaApi.h"
 
 class TvmSidCenter;
 class TvmLsaUnicodeStringCenter;
@@ -176,10 +178,10 @@ class TvmAccountRigthsCenter : public TComponent {
   void WriteRight(bool grant, PSID sid, TvmLsaUnicodeStringCenter& holder, const std::string& name);
 
   NTSTATUS lastStatus_ = 0;
-  LSA_HANDLE policy_ = nullptr;
+  TLsaPolicy policy_;
   std::unique_ptr<TvmLsaUnicodeStringCenter> serverName_;
   TvmSidCenter* sidCenter_ = nullptr;
-  PSID loadedSid_ = nullptr;
+  TSidBlock loadedSid_;
   bool loaded_ = false;
   TvmPrivileges current_;
   std::vector<std::string> currentAdditional_;

@@ -47,11 +47,8 @@ class LsaArray {
 TvmAccountRigthsCenter::TvmAccountRigthsCenter(TComponent* owner)
     : TComponent(owner), serverName_(std::make_unique<TvmLsaUnicodeStringCenter>()) {}
 
-TvmAccountRigthsCenter::~TvmAccountRigthsCenter() {
-  FreeSidBlock(loadedSid_);
-  loadedSid_ = nullptr;
-  ClosePolicy();
-}
+// The loaded SID copy and the policy are released by their owners.
+TvmAccountRigthsCenter::~TvmAccountRigthsCenter() = default;
 
 void TvmAccountRigthsCenter::Notification(TComponent* component, TOperation operation) {
   TComponent::Notification(component, operation);
@@ -115,7 +112,7 @@ bool TvmAccountRigthsCenter::IsFresh() const {
   PSID designated = DesignatedSid();
   if (designated == nullptr || loadedSid_ == nullptr)
     return designated == nullptr && loadedSid_ == nullptr;
-  return EqualSid(designated, loadedSid_) != FALSE;
+  return EqualSid(designated, loadedSid_.get()) != FALSE;
 }
 
 void TvmAccountRigthsCenter::MarkStale() {
@@ -125,40 +122,31 @@ void TvmAccountRigthsCenter::MarkStale() {
 
 void TvmAccountRigthsCenter::MarkFresh() {
   if (IsFresh()) return;
-  PSID copy = CloneSid(DesignatedSid());
-  FreeSidBlock(loadedSid_);
-  loadedSid_ = copy;
+  loadedSid_.reset(CloneSid(DesignatedSid()));
   loaded_ = true;
 }
 
 void TvmAccountRigthsCenter::Forget() {
   loaded_ = false;
-  FreeSidBlock(loadedSid_);
-  loadedSid_ = nullptr;
+  loadedSid_.reset();
 }
 
 // ---------------------------------------------------------------- the LSA
 
 void TvmAccountRigthsCenter::OpenPolicy() {
-  if (policy_ != nullptr) return;
+  if (policy_.IsOpen()) return;
   PLSA_UNICODE_STRING systemName = Server().empty() ? nullptr : serverName_->Value();
   LSA_OBJECT_ATTRIBUTES attributes;
   std::memset(&attributes, 0, sizeof attributes);
   attributes.Length = sizeof attributes;
-  NTSTATUS status = LsaApi::LsaOpenPolicy(systemName, &attributes, kPolicyAccess, &policy_);
-  try {
-    CheckStatus(status);
-  } catch (...) {
-    policy_ = nullptr;
-    throw;
-  }
+  LSA_HANDLE handle = nullptr;
+  NTSTATUS status = LsaApi::LsaOpenPolicy(systemName, &attributes, kPolicyAccess, &handle);
+  // A failed open leaves no handle to keep, whatever it wrote.
+  CheckStatus(status);
+  policy_.Reset(handle);
 }
 
-void TvmAccountRigthsCenter::ClosePolicy() {
-  if (policy_ == nullptr) return;
-  LsaApi::LsaClose(policy_);
-  policy_ = nullptr;
-}
+void TvmAccountRigthsCenter::ClosePolicy() { policy_.Close(); }
 
 void TvmAccountRigthsCenter::CheckStatus(NTSTATUS status) {
   lastStatus_ = status;
@@ -189,7 +177,7 @@ TvmPrivileges TvmAccountRigthsCenter::CurrentPrivileges() {
     OpenPolicy();
     LsaArray rights;
     ULONG count = 0;
-    NTSTATUS status = LsaApi::LsaEnumerateAccountRights(policy_, sid, rights.Place(), &count);
+    NTSTATUS status = LsaApi::LsaEnumerateAccountRights(policy_.Get(), sid, rights.Place(), &count);
     if (status == STATUS_OBJECT_NAME_NOT_FOUND) {
       // The account holds no rights there: a successful read. Recorded so
       // that an earlier failure on the same open policy does not linger.
@@ -254,42 +242,41 @@ bool TvmAccountRigthsCenter::Committed() {
 void TvmAccountRigthsCenter::WriteRight(bool grant, PSID sid, TvmLsaUnicodeStringCenter& holder,
                                         const std::string& name) {
   holder.SetText(name);
-  NTSTATUS status = grant ? LsaApi::LsaAddAccountRights(policy_, sid, holder.Value(), 1)
-                          : LsaApi::LsaRemoveAccountRights(policy_, sid, FALSE, holder.Value(), 1);
+  NTSTATUS status =
+      grant ? LsaApi::LsaAddAccountRights(policy_.Get(), sid, holder.Value(), 1)
+            : LsaApi::LsaRemoveAccountRights(policy_.Get(), sid, FALSE, holder.Value(), 1);
   CheckStatus(status);
 }
 
 void TvmAccountRigthsCenter::Commit() {
   if (Committed()) return;
-  // Whatever happens below, the next read fetches what is then in force.
+  // Whatever happens below, the next read fetches what is then in force and
+  // the commit ends with the policy closed.
   Forget();
-  try {
-    auto holder = std::make_unique<TvmLsaUnicodeStringCenter>();
-    // Never write from a state that could not be read: rights to revoke
-    // would be missed and the commit would look successful.
-    if (readFailed_) {
-      if (lastStatus_ != 0) CheckStatus(lastStatus_);
-      throw EWin32Error(0);
-    }
-    PSID sid = DesignatedSid();
-    if (sid != nullptr) {
-      OpenPolicy();
-      for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal) {
-        const auto right = static_cast<TvmPrivilege>(ordinal);
-        const bool inCurrent = current_.Contains(right);
-        const bool inNew = new_.Contains(right);
-        if (inNew && !inCurrent) WriteRight(true, sid, *holder, PolicyNames[ordinal]);
-        if (inCurrent && !inNew) WriteRight(false, sid, *holder, PolicyNames[ordinal]);
-      }
-      for (const std::string& name : newAdditional_)
-        if (!Contains(currentAdditional_, name)) WriteRight(true, sid, *holder, name);
-      for (const std::string& name : currentAdditional_)
-        if (!Contains(newAdditional_, name)) WriteRight(false, sid, *holder, name);
-    }
-    holder.reset();
-  } catch (...) {
-    ClosePolicy();
-    throw;
+  struct CloseAtEnd {
+    TLsaPolicy& policy;
+    ~CloseAtEnd() { policy.Close(); }
+  } closeAtEnd{policy_};
+
+  // Never write from a state that could not be read: rights to revoke would
+  // be missed and the commit would look successful.
+  if (readFailed_) {
+    if (lastStatus_ != 0) CheckStatus(lastStatus_);
+    throw EWin32Error(0);
   }
-  ClosePolicy();
+  PSID sid = DesignatedSid();
+  if (sid == nullptr) return;
+  OpenPolicy();
+  TvmLsaUnicodeStringCenter holder;
+  for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal) {
+    const auto right = static_cast<TvmPrivilege>(ordinal);
+    const bool inCurrent = current_.Contains(right);
+    const bool inNew = new_.Contains(right);
+    if (inNew && !inCurrent) WriteRight(true, sid, holder, PolicyNames[ordinal]);
+    if (inCurrent && !inNew) WriteRight(false, sid, holder, PolicyNames[ordinal]);
+  }
+  for (const std::string& name : newAdditional_)
+    if (!Contains(currentAdditional_, name)) WriteRight(true, sid, holder, name);
+  for (const std::string& name : currentAdditional_)
+    if (!Contains(newAdditional_, name)) WriteRight(false, sid, holder, name);
 }

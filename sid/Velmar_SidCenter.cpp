@@ -1,7 +1,6 @@
 // The SID center's properties, its readiness marks and the name lookups.
 #include "sid/Velmar_SidCenter.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include "rights/Velmar_CenterUtils.h"
@@ -9,7 +8,7 @@
 
 TvmSidCenter::TvmSidCenter(TComponent* owner) : TComponent(owner) {}
 
-TvmSidCenter::~TvmSidCenter() { ReleaseSid(); }
+TvmSidCenter::~TvmSidCenter() = default;
 
 // ------------------------------------------------------------ marks
 
@@ -45,8 +44,7 @@ void TvmSidCenter::MarkGivenForm() {
 }
 
 void TvmSidCenter::ReleaseSid() {
-  FreeSidBlock(sid_);
-  sid_ = nullptr;
+  sid_.reset();
   sidLength_ = 0;
 }
 
@@ -100,17 +98,12 @@ void TvmSidCenter::SetSidString(const std::string& value) {
 void TvmSidCenter::SetSid(PSID value) {
   Invalidate();
   source_ = ssNone;
-  // Copy before releasing: the SID given may be this component's own block.
+  // The block held goes when this write ends, whatever happens: not before
+  // the copy, for the SID given may be that very block.
+  const TSidBlock held = std::move(sid_);
+  sidLength_ = 0;
   DWORD length = 0;
-  PSID copy = nullptr;
-  try {
-    copy = CloneSid(value, length);
-  } catch (...) {
-    ReleaseSid();
-    throw;
-  }
-  ReleaseSid();
-  sid_ = copy;
+  sid_.reset(CloneSid(value, length));
   sidLength_ = length;
   sidReady_ = true;
   source_ = ssSID;
@@ -169,7 +162,7 @@ PSID TvmSidCenter::GetSid() {
     ExplicitToSid();
     sidReady_ = true;
   }
-  return sid_;
+  return sid_.get();
 }
 
 TvmSidExplicit TvmSidCenter::Explicit() {
@@ -241,29 +234,24 @@ void TvmSidCenter::LookupName() {
   char referencedDomain[65] = {};
   DWORD domainSize = 64;
   SID_NAME_USE use = SidTypeUnknown;
-  sidLength_ = 0;
-  BOOL ok = LookupAccountNameCached(systemName, account.c_str(), nullptr, &sidLength_,
-                                    referencedDomain, &domainSize, &use);
+  DWORD length = 0;
+  BOOL ok = LookupAccountNameCached(systemName, account.c_str(), nullptr, &length, referencedDomain,
+                                    &domainSize, &use);
   if (ok || GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
     errors_.push_back(LastWin32ErrorMessage());
-    sidLength_ = 0;
     throw EAbort();
   }
 
-  const DWORD needed = sidLength_;
-  sid_ = std::malloc(needed > 0 ? needed : 1);
-  if (sid_ == nullptr) {
-    sidLength_ = 0;
-    throw EWin32Error(ERROR_NOT_ENOUGH_MEMORY);
-  }
+  const DWORD needed = length;
+  TSidBlock block = AllocateSidBlock(needed);
   domainSize = 64;
-  ok = LookupAccountNameCached(systemName, account.c_str(), sid_, &sidLength_, referencedDomain,
+  ok = LookupAccountNameCached(systemName, account.c_str(), block.get(), &length, referencedDomain,
                                &domainSize, &use);
   if (!ok) {
     errors_.push_back(LastWin32ErrorMessage());
-    ReleaseSid();
     throw EAbort();
   }
+  sid_ = std::move(block);
   sidLength_ = needed;
   sidReady_ = true;
 }
@@ -278,7 +266,7 @@ void TvmSidCenter::LookupSid() {
   DWORD nameSize = 128;
   DWORD domainSize = 64;
   SID_NAME_USE use = SidTypeUnknown;
-  if (!LookupAccountSidA(SystemName(), sid_, name, &nameSize, domain, &domainSize, &use))
+  if (!LookupAccountSidA(SystemName(), sid_.get(), name, &nameSize, domain, &domainSize, &use))
     throw EAbort();
   name[128] = '\0';
   domain[64] = '\0';

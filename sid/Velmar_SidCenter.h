@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/win32api.h"
+#include "rights/Velmar_CenterUtils.h"
 #include "rights/Velmar_Component.h"
 
 // The principals the SID center can build by kind. The ordinals are fixed:
@@ -177,14 +178,14 @@ class TvmSidCenter : public TComponent {
   std::string domain_;
   std::string userName_;
   bool sidReady_ = false;
-  PSID sid_ = nullptr;
+  TSidBlock sid_;
   DWORD sidLength_ = 0;
   bool wellKnownReady_ = false;
   TvmWellKnownSid wellKnown_ = wkOther;
   std::vector<std::string> errors_;
 };
 
-// The user SID of the running process's access token, in a new block the
-// caller releases with FreeSidBlock; none outside the NT family. A failing
-// token function appends its message to `errors` and raises the silent abort.
-PSID CurrentUserSid(std::vector<std::string>& errors);
+// The user SID of the running process's access token, in a new block owned
+// by the caller; none outside the NT family. A failing token function
+// appends its message to `errors` and raises the silent abort.
+TSidBlock CurrentUserSid(std::vector<std::string>& errors);

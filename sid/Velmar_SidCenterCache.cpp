@@ -15,11 +15,9 @@ TSidCacheList* gCacheList = nullptr;
 // ------------------------------------------------------------ TSidCache
 
 TSidCache::TSidCache(PSID sid, const std::string& domain, const std::string& name)
-    : domain_(domain), fullName_((domain.empty() ? std::string(".") : domain) + "\\" + name) {
-  sid_ = CloneSid(sid, sidLength_);
-}
-
-TSidCache::~TSidCache() { FreeSidBlock(sid_); }
+    : sid_(CloneSid(sid, sidLength_)),
+      domain_(domain),
+      fullName_((domain.empty() ? std::string(".") : domain) + "\\" + name) {}
 
 // ------------------------------------------------------------ the list
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/win32api.h"
+#include "rights/Velmar_CenterUtils.h"
 
 // One cached account; owns its SID block.
 class TSidCache {
@@ -20,18 +21,17 @@ class TSidCache {
   // Copies `sid` with CloneSid; FullName is Domain (or "." when empty), "\"
   // and the account name.
   TSidCache(PSID sid, const std::string& domain, const std::string& name);
-  ~TSidCache();
   TSidCache(const TSidCache&) = delete;
   TSidCache& operator=(const TSidCache&) = delete;
 
-  PSID Sid() const { return sid_; }
+  PSID Sid() const { return sid_.get(); }
   DWORD SidLength() const { return sidLength_; }
   const std::string& Domain() const { return domain_; }
   const std::string& FullName() const { return fullName_; }
 
  private:
-  PSID sid_ = nullptr;
   DWORD sidLength_ = 0;
+  TSidBlock sid_;
   std::string domain_;
   std::string fullName_;
 };

@@ -1,6 +1,5 @@
 // The SID center's conversions between the text form, the explicit data and
 // the binary SID.
-#include <cstdlib>
 #include <cstring>
 
 #include "rights/Velmar_CenterUtils.h"
@@ -84,6 +83,8 @@ void TvmSidCenter::ParseSidString() {
   };
   auto number = [&] { return RunValue(cursor.DigitRun()); };
 
+  // Parsed aside: a refused text leaves the explicit data as it was.
+  TvmSidExplicit parsed;
   if (cursor.Current() != 'S' && cursor.Current() != 's')
     ParseError("The 's' expected but '%s' found", std::string(1, cursor.Current()));
   cursor.Step();
@@ -91,25 +92,24 @@ void TvmSidCenter::ParseSidString() {
   separator();
   const DWORD revision = number();
   if (revision != 1) ParseError("Invalid SID revision '%d'", std::to_string(revision));
-  explicit_.Revision = SID_REVISION;
+  parsed.Revision = SID_REVISION;
 
   separator();
   const DWORD authority = number();
   if (authority > 255)
     ParseError("Can't interpret IdentifierAuthority '%d'", std::to_string(authority));
-  explicit_.IdentifierAuthority = NullSidAuthority;
-  explicit_.IdentifierAuthority.Value[5] = static_cast<BYTE>(authority);
+  parsed.IdentifierAuthority.Value[5] = static_cast<BYTE>(authority);
 
   separator();
-  explicit_.SubAuthorityCount = 0;
   while (!cursor.AtEnd()) {
-    explicit_.SubAuthority[explicit_.SubAuthorityCount] = number();
-    ++explicit_.SubAuthorityCount;
-    if (explicit_.SubAuthorityCount > SID_MAX_SUB_AUTHORITIES)
+    parsed.SubAuthority[parsed.SubAuthorityCount] = number();
+    ++parsed.SubAuthorityCount;
+    if (parsed.SubAuthorityCount > SID_MAX_SUB_AUTHORITIES)
       ParseError("Too many SubAuthorities", std::string());
     if (cursor.AtEnd()) break;
     separator();
   }
+  explicit_ = parsed;
   explicitReady_ = true;
 }
 
@@ -130,13 +130,13 @@ void TvmSidCenter::ExplicitToSid() {
   ReleaseSid();
   const DWORD count = explicit_.SubAuthorityCount;
   const DWORD length = 8 + 4 * count;
-  BYTE* block = static_cast<BYTE*>(std::malloc(length));
-  if (block == nullptr) throw EWin32Error(ERROR_NOT_ENOUGH_MEMORY);
-  block[0] = explicit_.Revision;
-  block[1] = explicit_.SubAuthorityCount;
-  std::memcpy(block + 2, explicit_.IdentifierAuthority.Value, 6);
-  std::memcpy(block + 8, explicit_.SubAuthority, 4 * count);
-  sid_ = block;
+  TSidBlock block = AllocateSidBlock(length);
+  BYTE* bytes = static_cast<BYTE*>(block.get());
+  bytes[0] = explicit_.Revision;
+  bytes[1] = explicit_.SubAuthorityCount;
+  std::memcpy(bytes + 2, explicit_.IdentifierAuthority.Value, 6);
+  std::memcpy(bytes + 8, explicit_.SubAuthority, 4 * count);
+  sid_ = std::move(block);
   sidLength_ = length;
   sidReady_ = true;
 }
@@ -144,7 +144,7 @@ void TvmSidCenter::ExplicitToSid() {
 void TvmSidCenter::SidToExplicit() {
   // An absent SID has no explicit form either.
   if (!sidReady_ || sid_ == nullptr) throw Exception("SID is not ready");
-  const BYTE* block = static_cast<const BYTE*>(sid_);
+  const BYTE* block = static_cast<const BYTE*>(sid_.get());
   if (block[1] > SID_MAX_SUB_AUTHORITIES) throw EWin32Error(ERROR_INVALID_SID);
   explicit_.Revision = block[0];
   explicit_.SubAuthorityCount = block[1];

@@ -1,6 +1,7 @@
 // The well-known SIDs: building them by kind and recognising them.
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "rights/Velmar_CenterUtils.h"
 #include "rights/Velmar_WinVer.h"
@@ -30,9 +31,16 @@ const DWORD DomainRids[] = {500, 501, 512, 513, 514};
 constexpr DWORD BuiltinDomainRid = 32;
 constexpr DWORD FirstAliasRid = 544;
 
+struct TokenClose {
+  void operator()(HANDLE token) const { CloseHandle(token); }
+};
+struct MemoryFree {
+  void operator()(void* block) const { std::free(block); }
+};
+
 }  // namespace
 
-PSID CurrentUserSid(std::vector<std::string>& errors) {
+TSidBlock CurrentUserSid(std::vector<std::string>& errors) {
   if (!IsWinNT()) return nullptr;
 
   HANDLE token = nullptr;
@@ -40,31 +48,23 @@ PSID CurrentUserSid(std::vector<std::string>& errors) {
     errors.push_back(LastWin32ErrorMessage());
     throw EAbort();
   }
-  void* buffer = nullptr;
-  PSID result = nullptr;
-  try {
-    DWORD needed = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &needed);
-    // Never less than the record itself, so that a short answer cannot make
-    // the read below run past the buffer.
-    buffer = std::malloc(needed > sizeof(TOKEN_USER) ? needed : sizeof(TOKEN_USER));
-    if (buffer == nullptr) throw EWin32Error(ERROR_NOT_ENOUGH_MEMORY);
-    if (!GetTokenInformation(token, TokenUser, buffer, needed, &needed)) {
-      errors.push_back(LastWin32ErrorMessage());
-      throw EAbort();
-    }
-    PSID user = static_cast<TOKEN_USER*>(buffer)->User.Sid;
-    const DWORD length = GetLengthSid(user);
-    result = std::malloc(length);
-    if (result == nullptr) throw EWin32Error(ERROR_NOT_ENOUGH_MEMORY);
-    std::memcpy(result, user, length);
-  } catch (...) {
-    std::free(buffer);
-    CloseHandle(token);
-    throw;
+  const std::unique_ptr<void, TokenClose> tokenHeld(token);
+
+  DWORD needed = 0;
+  GetTokenInformation(token, TokenUser, nullptr, 0, &needed);
+  // Never less than the record itself, so that a short answer cannot make
+  // the read below run past the buffer.
+  const std::unique_ptr<void, MemoryFree> buffer(
+      std::malloc(needed > sizeof(TOKEN_USER) ? needed : sizeof(TOKEN_USER)));
+  if (buffer == nullptr) throw EWin32Error(ERROR_NOT_ENOUGH_MEMORY);
+  if (!GetTokenInformation(token, TokenUser, buffer.get(), needed, &needed)) {
+    errors.push_back(LastWin32ErrorMessage());
+    throw EAbort();
   }
-  std::free(buffer);
-  CloseHandle(token);
+  PSID user = static_cast<TOKEN_USER*>(buffer.get())->User.Sid;
+  const DWORD length = GetLengthSid(user);
+  TSidBlock result = AllocateSidBlock(length);
+  std::memcpy(result.get(), user, length);
   return result;
 }
 
@@ -85,11 +85,10 @@ void TvmSidCenter::BuildWellKnown() {
     explicit_.SubAuthority[0] = BuiltinDomainRid;
     explicit_.SubAuthority[1] = FirstAliasRid + (value - wkAdminsAlias);
   } else if (value == wkCurrentUser) {
-    PSID user = CurrentUserSid(errors_);
+    TSidBlock user = CurrentUserSid(errors_);
     if (user == nullptr) throw Exception("No well-known SID");
-    ReleaseSid();
-    sid_ = user;
-    sidLength_ = GetLengthSid(user);
+    sidLength_ = GetLengthSid(user.get());
+    sid_ = std::move(user);
     sidReady_ = true;
     SidToExplicit();
   } else {

@@ -12,16 +12,17 @@
 #include "rights/Velmar_RightsCenter.h"
 #include "sid/Velmar_SidCenter.h"
 #include "tests/platform/SimTestHelpers.h"
+#include "tests/support/Raised.h"
 #include "tests/support/SimFixture.h"
 
 namespace {
 
 namespace sim = tavrin::sim;
 using tavrin::test::Names;
+using tavrin::test::RaisedCode;
 
 const std::string kAdmins = "S-1-5-32-544";
 const std::string kUsers = "S-1-5-32-545";
-constexpr DWORD kNothingRaised = 0xFFFFFFFF;
 
 // The LSA calls of the log, as "function target argument".
 Names LsaCalls() {
@@ -72,14 +73,8 @@ class AccountRights : public tavrin::test::SimTest {
     sc_->SetSid(bytes.data());
     if (server) arc_->SetServer(server);
   }
-  // The code of the EWin32Error a commit raises.
   DWORD CommitError() {
-    try {
-      arc_->Commit();
-    } catch (const EWin32Error& e) {
-      return e.ErrorCode();
-    }
-    return kNothingRaised;
+    return RaisedCode([&] { arc_->Commit(); });
   }
 
   TComponent* form_ = nullptr;
@@ -94,7 +89,6 @@ TEST_F(AccountRights, ReadSplitsCatalogueAndOtherNamesInLsaOrder) {
   Point(kAdmins, "SRV01");
   sim::ClearCalls();
   EXPECT_EQ(arc_->CurrentPrivileges(), (TvmPrivileges{spBackup, spServiceLogon}));
-  EXPECT_EQ(arc_->LastStatus(), 0);
   EXPECT_EQ(arc_->CurrentAdditional(),
             (Names{"SeTrustedCredManAccessPrivilege", "SeRemoteInteractiveLogonRight"}));
   EXPECT_EQ(LsaCalls(), (Names{"LsaOpenPolicy SRV01 0x810",
@@ -105,12 +99,8 @@ TEST_F(AccountRights, ReadSplitsCatalogueAndOtherNamesInLsaOrder) {
   // snapshot is the caller's to spoil; the policy stays open.
   sim::ClearCalls();
   arc_->CurrentAdditional().push_back("SeJunk");
-  EXPECT_EQ(arc_->CurrentAdditional().size(), 2u);
   Point(kAdmins);
-  EXPECT_EQ(arc_->CurrentPrivileges(), (TvmPrivileges{spBackup, spServiceLogon}));
-  arc_->SetNewPrivileges({spBackup, spServiceLogon});
-  arc_->SetNewAdditional(arc_->CurrentAdditional());
-  EXPECT_TRUE(arc_->Committed());
+  EXPECT_EQ(arc_->CurrentAdditional().size(), 2u);
   EXPECT_TRUE(LsaCalls().empty());
   EXPECT_EQ(sim::OpenPolicyHandles(), 1u);
 
@@ -122,37 +112,30 @@ TEST_F(AccountRights, ReadSplitsCatalogueAndOtherNamesInLsaOrder) {
   Point(kAdmins);
   EXPECT_EQ(arc_->CurrentPrivileges(),
             (TvmPrivileges{spBackup, spRestore, spDebug, spInteractiveLogon}));
-}
+  EXPECT_EQ(arc_->LastStatus(), 0);
 
-TEST_F(AccountRights, AccountWithoutRights) {
-  Point(kAdmins, "PC-HOME");  // holds nothing there: STATUS_OBJECT_NAME_NOT_FOUND
+  // An account holding nothing (STATUS_OBJECT_NAME_NOT_FOUND) is read once,
+  // successfully, with no array to free.
+  Point(kAdmins, "PC-HOME");
   sim::ClearCalls();
   EXPECT_TRUE(arc_->CurrentPrivileges().Empty());
-  EXPECT_EQ(arc_->LastStatus(), 0);
   EXPECT_TRUE(arc_->CurrentAdditional().empty());
-  arc_->CurrentPrivileges();
+  EXPECT_EQ(arc_->LastStatus(), 0);
   EXPECT_EQ(LsaCalls(), (Names{"LsaOpenPolicy PC-HOME 0x810",
-                               "LsaEnumerateAccountRights PC-HOME S-1-5-32-544"}))
-      << "read once, and no array to free";
+                               "LsaEnumerateAccountRights PC-HOME S-1-5-32-544"}));
 }
 
-TEST_F(AccountRights, FailedEnumerationIsNotRememberedNorWrittenFrom) {
+// A read that fails is not remembered, and no commit writes from it: with
+// an empty desired state it would otherwise find nothing to revoke.
+TEST_F(AccountRights, FailedReadIsNotRememberedNorWrittenFrom) {
   sim::FailEnumeration("LsaEnumerateAccountRights", "SRV01", 0xC000009A);
   Point(kAdmins, "SRV01");  // holds SeBackupPrivilege
   EXPECT_TRUE(arc_->CurrentPrivileges().Empty());
   EXPECT_EQ(arc_->LastStatus(), STATUS_INSUFFICIENT_RESOURCES);
-  EXPECT_EQ(sim::OpenPolicyHandles(), 1u);
-  // A commit never writes from rights it could not read: with an empty
-  // desired state it would otherwise find nothing to revoke and succeed.
   arc_->SetNewPrivileges({});
-  arc_->SetNewAdditional({});
   EXPECT_FALSE(arc_->Committed());
   EXPECT_EQ(CommitError(), ERROR_NO_SYSTEM_RESOURCES);
-  EXPECT_EQ(arc_->LastStatus(), STATUS_INSUFFICIENT_RESOURCES);
   EXPECT_EQ(Writes(), 0u);
-  EXPECT_EQ(sim::OpenPolicyHandles(), 0u);
-  EXPECT_EQ(sim::RightsOf("SRV01", kAdmins), Names{"SeBackupPrivilege"});
-
   // Once the LSA answers, the next read succeeds and the commit goes through.
   sim::ClearFaults();
   sim::ClearCalls();
@@ -160,21 +143,15 @@ TEST_F(AccountRights, FailedEnumerationIsNotRememberedNorWrittenFrom) {
   EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), 1u);
   arc_->Commit();
   EXPECT_TRUE(sim::RightsOf("SRV01", kAdmins).empty());
-  EXPECT_TRUE(arc_->Committed());
-}
 
-// A SID the SID center cannot produce makes a failed read, reported as one.
-TEST_F(AccountRights, SidCenterFailureIsAFailedRead) {
+  // A SID the SID center cannot produce makes a failed read too.
   Point(kAdmins, "WS01");
   EXPECT_FALSE(arc_->CurrentPrivileges().Empty());
   sc_->SetUserName("nosuchuser");  // GetSid raises the silent abort
   sim::ClearCalls();
-  TvmPrivileges read{spDebug};
-  EXPECT_NO_THROW(read = arc_->CurrentPrivileges());
-  EXPECT_TRUE(read.Empty());
+  EXPECT_TRUE(arc_->CurrentPrivileges().Empty());
   EXPECT_TRUE(arc_->CurrentAdditional().empty());
   EXPECT_NE(arc_->LastStatus(), 0);
-  arc_->SetNewPrivileges({});
   EXPECT_FALSE(arc_->Committed());
   EXPECT_THROW(arc_->Commit(), Exception);
   EXPECT_EQ(Writes() + sim::CountCalls("LsaEnumerateAccountRights"), 0u);
@@ -186,49 +163,29 @@ TEST_F(AccountRights, SidCenterFailureIsAFailedRead) {
 
 TEST_F(AccountRights, FailedOpenGivesTheStatusAndTriesAgain) {
   sim::SetPolicyDenied("SRV01", true);
-  const struct {
-    const char* computer;
-    NTSTATUS status;
-  } cases[] = {{"SRV01", STATUS_ACCESS_DENIED}, {"GHOST", RPC_NT_SERVER_UNAVAILABLE}};
-  for (const auto& [computer, status] : cases) {
-    SCOPED_TRACE(computer);
-    Point(kAdmins, computer);
-    sim::ClearCalls();
-    TvmPrivileges read{spDebug};
-    EXPECT_NO_THROW(read = arc_->CurrentPrivileges());
-    EXPECT_TRUE(read.Empty());
-    EXPECT_EQ(arc_->LastStatus(), status);
-    EXPECT_TRUE(arc_->CurrentAdditional().empty());
-    EXPECT_EQ(sim::OpenPolicyHandles(), 0u);
-    // Nothing was kept: each read opens again; a commit writes nothing.
-    arc_->CurrentPrivileges();
-    EXPECT_EQ(sim::CountCalls("LsaOpenPolicy"), 3u) << "CurrentAdditional read too";
-    arc_->SetNewPrivileges({spDebug});
-    EXPECT_FALSE(arc_->Committed());
-    EXPECT_EQ(CommitError(), LsaNtStatusToWinError(status));
-    EXPECT_EQ(Writes() + sim::CountCalls("LsaEnumerateAccountRights"), 0u);
-  }
-  // Once the policy opens again, the same center reads it.
-  sim::SetPolicyDenied("SRV01", false);
   Point(kAdmins, "SRV01");
-  EXPECT_EQ(arc_->CurrentPrivileges(), TvmPrivileges{spBackup});
-  EXPECT_EQ(arc_->LastStatus(), 0);
-}
+  sim::ClearCalls();
+  EXPECT_TRUE(arc_->CurrentPrivileges().Empty());
+  EXPECT_EQ(arc_->LastStatus(), STATUS_ACCESS_DENIED);
+  EXPECT_EQ(sim::OpenPolicyHandles(), 0u);
+  // Nothing was kept: each read opens again; a commit writes nothing.
+  arc_->CurrentPrivileges();
+  EXPECT_EQ(sim::CountCalls("LsaOpenPolicy"), 2u);
+  arc_->SetNewPrivileges({spDebug});
+  EXPECT_FALSE(arc_->Committed());
+  EXPECT_EQ(CommitError(), ERROR_ACCESS_DENIED);
+  EXPECT_EQ(Writes() + sim::CountCalls("LsaEnumerateAccountRights"), 0u);
 
-TEST_F(AccountRights, MissingLsaOpenPolicyAnswers120) {
+  // Without LsaOpenPolicy the status is 120; the only LSA function called
+  // is the status conversion. Without the conversion, the code is 120 too.
   sim::HideExport("advapi32.dll", "LsaOpenPolicy");
   tavrin::RunStartSteps();
-  EXPECT_FALSE(LsaApi::Resolved("LsaOpenPolicy"));
-  EXPECT_TRUE(LsaApi::Resolved("LsaEnumerateAccountRights"));
   Point(kAdmins, "WS01");
   sim::ClearCalls();
   EXPECT_TRUE(arc_->CurrentPrivileges().Empty());
   EXPECT_EQ(arc_->LastStatus(), 120);
-  // The only LSA function called is the status conversion, for 120.
   EXPECT_EQ(LsaCalls(), Names{"LsaNtStatusToWinError  0x00000078"});
-  arc_->SetNewPrivileges({spDebug});
   EXPECT_EQ(CommitError(), LsaNtStatusToWinError(120));
-  // With the conversion missing too, the code is still 120.
   sim::HideExport("advapi32.dll", "LsaNtStatusToWinError");
   tavrin::RunStartSteps();
   Point(kAdmins, "WS01");
@@ -262,22 +219,6 @@ TEST_F(AccountRights, BindingLooksUpEveryNameAndEndsWithNothing) {
   Point(kAdmins, "WS01");
   EXPECT_TRUE(arc_->CurrentPrivileges().Empty());
   EXPECT_EQ(arc_->LastStatus(), 120);
-}
-
-TEST_F(AccountRights, WritingServerClosesThePolicy) {
-  Point(kAdmins, "WS01");
-  arc_->CurrentPrivileges();
-  EXPECT_EQ(sim::OpenPolicyHandles(), 1u);
-  sim::ClearCalls();
-  arc_->SetServer("WS01");
-  EXPECT_EQ(LsaCalls(), Names{"LsaClose WS01 "});
-  EXPECT_EQ(sim::OpenPolicyHandles(), 0u);
-  EXPECT_EQ(arc_->CurrentPrivileges(),
-            (TvmPrivileges{spBackup, spRestore, spDebug, spInteractiveLogon}));
-  EXPECT_EQ(sim::CountCalls("LsaOpenPolicy") + sim::CountCalls("LsaEnumerateAccountRights"), 2u);
-  // Destroying the center closes its policy.
-  delete arc_;
-  EXPECT_EQ(sim::OpenPolicyHandles(), 0u);
 }
 
 TEST_F(AccountRights, CommitWritesOneRightPerCallInCatalogueOrder) {
@@ -326,6 +267,28 @@ TEST_F(AccountRights, CommitWritesOneRightPerCallInCatalogueOrder) {
             (Names{"SeTrustedCredManAccessPrivilege", "SeCreateSymbolicLinkPrivilege"}));
 }
 
+// The first and the last right of the catalogue, granted and revoked.
+TEST_F(AccountRights, CommitReachesBothEndsOfTheCatalogue) {
+  Point(kAdmins, "SRV01");  // holds SeBackupPrivilege
+  const struct {
+    TvmPrivileges wanted;
+    Names inForce;
+  } steps[] = {
+      {{spCreateToken, spServiceLogon}, {"SeCreateTokenPrivilege", "SeServiceLogonRight"}},
+      {{spCreateToken}, {"SeCreateTokenPrivilege"}},
+      {{spServiceLogon}, {"SeServiceLogonRight"}},
+      {{}, {}},
+  };
+  for (const auto& step : steps) {
+    SCOPED_TRACE(step.wanted.Mask());
+    arc_->SetNewPrivileges(step.wanted);
+    arc_->SetNewAdditional({});
+    arc_->Commit();
+    EXPECT_EQ(sim::RightsOf("SRV01", kAdmins), step.inForce);
+    EXPECT_EQ(arc_->CurrentPrivileges(), step.wanted);
+  }
+}
+
 TEST_F(AccountRights, NewAdditionalMovesCatalogueNamesAndIgnoresCase) {
   arc_->SetNewAdditional({"SeDebugPrivilege", "SeFooRight", "sedebugprivilege"});
   EXPECT_EQ(arc_->NewPrivileges(), TvmPrivileges{spDebug});
@@ -348,7 +311,6 @@ TEST_F(AccountRights, NewAdditionalMovesCatalogueNamesAndIgnoresCase) {
 TEST_F(AccountRights, CommitFailingAtTheThirdCallKeepsTheFirstTwo) {
   Point(kAdmins, "SRV01");  // holds SeBackupPrivilege
   arc_->SetNewPrivileges({spLockMemory, spSecurity, spDebug, spShutdown});
-  arc_->SetNewAdditional(arc_->CurrentAdditional());
   sim::FailWrite(3, STATUS_ACCESS_DENIED);
   sim::ClearCalls();
   EXPECT_EQ(CommitError(), ERROR_ACCESS_DENIED);
@@ -359,20 +321,24 @@ TEST_F(AccountRights, CommitFailingAtTheThirdCallKeepsTheFirstTwo) {
   // shutdown and debug were not reached. The next read shows just that.
   EXPECT_EQ(sim::RightsOf("SRV01", kAdmins),
             (Names{"SeBackupPrivilege", "SeLockMemoryPrivilege", "SeSecurityPrivilege"}));
-  sim::ClearCalls();
   EXPECT_FALSE(arc_->Committed());
-  EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), 1u);
   EXPECT_EQ(arc_->CurrentPrivileges(), (TvmPrivileges{spBackup, spLockMemory, spSecurity}));
 }
 
-TEST_F(AccountRights, SidCenterRemovalLeavesACenterWithoutOne) {
+TEST_F(AccountRights, PolicyClosingAndSidCenterRemoval) {
+  // Writing Server closes the policy, even for the same computer.
+  Point(kAdmins, "WS01");
+  arc_->CurrentPrivileges();
+  sim::ClearCalls();
+  arc_->SetServer("WS01");
+  EXPECT_EQ(LsaCalls(), Names{"LsaClose WS01 "});
+  EXPECT_EQ(sim::OpenPolicyHandles(), 0u);
+
   // A failed enumeration leaves a status and an open policy behind.
   sim::FailEnumeration("LsaEnumerateAccountRights", "", 0xC000009A);
-  Point(kAdmins, "WS01");
   arc_->CurrentPrivileges();
   sim::ClearFaults();
   ASSERT_EQ(arc_->LastStatus(), STATUS_INSUFFICIENT_RESOURCES);
-
   sim::ClearCalls();
   delete sc_;
   EXPECT_EQ(arc_->SidCenter(), nullptr);
@@ -391,11 +357,18 @@ TEST_F(AccountRights, SidCenterRemovalLeavesACenterWithoutOne) {
   arc_->Commit();
   EXPECT_EQ(LsaCalls(), (Names{"LsaClose WS01 "}));
 
-  // A SID center with no owner in common is followed too.
+  // A SID center with no owner in common is followed too; destroying the
+  // rights center closes its policy.
   auto* other = new TvmSidCenter(nullptr);
   arc_->SetSidCenter(other);
   delete other;
   EXPECT_EQ(arc_->SidCenter(), nullptr);
+  arc_->SetSidCenter(sc_ = new TvmSidCenter(form_));
+  Point(kAdmins);
+  arc_->CurrentPrivileges();
+  EXPECT_EQ(sim::OpenPolicyHandles(), 1u);
+  delete arc_;
+  EXPECT_EQ(sim::OpenPolicyHandles(), 0u);
 }
 
 }  // namespace

@@ -9,70 +9,61 @@
 
 namespace {
 
+using Log = std::vector<std::string>;
+
 // Records what it is told, and drops its reference like the real components.
 class Probe : public TComponent {
  public:
-  Probe(TComponent* owner, std::string name, std::vector<std::string>* log)
-      : TComponent(owner), log_(log) {
+  Probe(TComponent* owner, std::string name, Log* log) : TComponent(owner), log_(log) {
     SetName(std::move(name));
   }
   ~Probe() override { log_->push_back("destroy " + Name()); }
   void Refer(TComponent* other) {
     ref = other;
-    if (other) other->FreeNotification(this);
+    other->FreeNotification(this);
   }
   void Notification(TComponent* component, TOperation operation) override {
     TComponent::Notification(component, operation);
-    if (operation == TOperation::opRemove) {
-      log_->push_back(Name() + " told " + component->Name());
-      if (component == ref) ref = nullptr;
-    }
+    if (operation != TOperation::opRemove) return;
+    log_->push_back(Name() + " told " + component->Name());
+    if (component == ref) ref = nullptr;
   }
   TComponent* ref = nullptr;
 
  private:
-  std::vector<std::string>* log_;
+  Log* log_;
 };
 
-TEST(Component, OwnerDestroysWhatItOwnsLastCreatedFirst) {
-  std::vector<std::string> log;
-  auto* owner = new Probe(nullptr, "form", &log);
-  new Probe(owner, "a", &log);
-  new Probe(owner, "b", &log);
-  ASSERT_EQ(owner->Components().size(), 2u);
-  EXPECT_EQ(owner->Components()[0]->Owner(), owner);
-  delete owner;
-  const std::vector<std::string> expected = {"destroy form", "destroy b", "destroy a"};
-  EXPECT_EQ(log, expected);
-}
-
-TEST(Component, RemovalNoticesClearReferences) {
-  std::vector<std::string> log;
-  // Siblings hear of each other's removal, and so does their owner.
-  Probe form(nullptr, "form", &log);
-  auto* sc = new Probe(&form, "SC", &log);
-  auto* arc = new Probe(&form, "ARC", &log);
+TEST(Component, OwnershipAndRemovalNotices) {
+  Log log;
+  auto* form = new Probe(nullptr, "form", &log);
+  auto* sc = new Probe(form, "SC", &log);
+  auto* arc = new Probe(form, "ARC", &log);
+  new Probe(form, "last", &log);
+  EXPECT_EQ(sc->Owner(), form);
+  // Siblings hear of each other's removal, and so does their owner;
+  // components without a common owner are told when they asked.
   arc->Refer(sc);
-  // Components without a common owner are told too.
   Probe user(nullptr, "user", &log);
   user.Refer(sc);
   log.clear();
   delete sc;
+  for (const char* told : {"form told SC", "ARC told SC", "last told SC", "user told SC"})
+    EXPECT_NE(std::find(log.begin(), log.end(), told), log.end()) << told;
   EXPECT_EQ(arc->ref, nullptr);
   EXPECT_EQ(user.ref, nullptr);
-  EXPECT_EQ(form.Components().size(), 1u);
-  for (const char* told : {"ARC told SC", "form told SC", "user told SC"})
-    EXPECT_NE(std::find(log.begin(), log.end(), told), log.end()) << told;
+  ASSERT_EQ(form->Components().size(), 2u);
 
-  // A referrer destroyed first is no longer told anything (no dangling call).
-  auto* target = new Probe(nullptr, "target", &log);
+  // The owner destroys what it owns, the last created first; a referrer
+  // destroyed first is no longer told anything (no dangling call).
+  user.Refer(arc);
   {
     Probe shortLived(nullptr, "short", &log);
-    shortLived.Refer(target);
+    shortLived.Refer(form);
   }
   log.clear();
-  delete target;
-  EXPECT_EQ(log, std::vector<std::string>{"destroy target"});
+  delete form;
+  EXPECT_EQ(log, (Log{"destroy form", "destroy last", "destroy ARC", "user told ARC"}));
 }
 
 }  // namespace

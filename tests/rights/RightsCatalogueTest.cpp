@@ -7,47 +7,37 @@
 
 namespace {
 
-TEST(RightsCatalogue, PolicyNameLookupIsExact) {
-  EXPECT_EQ(PrivilegeFromPolicyName("SeBackupPrivilege"), spBackup);
-  EXPECT_EQ(TvmPrivileges{spBackup}.Mask(), 0x8000u);
+TEST(RightsCatalogue, PolicyNamesSetsAndCodes) {
   EXPECT_EQ(PrivilegeFromPolicyName("SeSystemtimePrivilege"), spSystemTyme);
   EXPECT_EQ(PrivilegeFromPolicyName("SeCreatePagefilePrivilege"), spCreatePageFile);
   for (const char* miss :
        {"sebackupprivilege", "SeBackupPrivilege ", " SeBackupPrivilege",
         "SeRemoteInteractiveLogonRight", "", "SeSystemTimePrivilege", "SeCreatePageFilePrivilege"})
     EXPECT_FALSE(PrivilegeFromPolicyName(miss).has_value()) << '"' << miss << '"';
-  // Every name maps back to its own ordinal, and the set of all is 27 bits.
+  // Every name maps back to its own ordinal, the bit of the set; the set of
+  // all is 27 bits, and no other bit is ever set. Codes are unique.
   TvmPrivileges all;
+  std::set<std::string> codes;
   for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal) {
-    EXPECT_EQ(PrivilegeFromPolicyName(PolicyNames[ordinal]), static_cast<TvmPrivilege>(ordinal));
-    all.Include(static_cast<TvmPrivilege>(ordinal));
+    const auto right = static_cast<TvmPrivilege>(ordinal);
+    EXPECT_EQ(PrivilegeFromPolicyName(PolicyNames[ordinal]), right);
+    EXPECT_EQ(TvmPrivileges{right}.Mask(), 1u << ordinal);
+    all.Include(right);
+    EXPECT_EQ(PrivilegeLegendLine(right).substr(0, 5), PrivilegeCode(right) + " - ");
+    codes.insert(PrivilegeCode(right));
   }
-  EXPECT_EQ(all.Mask(), 0x07FFFFFFu);
   EXPECT_EQ(all, TvmPrivileges::All());
-}
+  EXPECT_EQ(all.Mask(), 0x07FFFFFFu);
+  EXPECT_EQ(TvmPrivileges(0xFFFFFFFFu), all);
+  EXPECT_EQ(codes.size(), 27u);
+  EXPECT_EQ(PrivilegeLegendLine(spCreateToken), "CT - Create token");
+  EXPECT_EQ(PrivilegeCode(spServiceLogon), "LS");
 
-TEST(RightsCatalogue, SetOperations) {
-  EXPECT_EQ(TvmPrivileges(0xFFFFFFFFu).Mask(), 0x07FFFFFFu);  // bits 27..31 never set
-  EXPECT_TRUE(TvmPrivileges().Empty());
   TvmPrivileges set{spBackup, spDebug};
-  EXPECT_TRUE(set.Contains(spDebug));
   EXPECT_FALSE(set.Contains(spRestore));
   EXPECT_EQ(set - TvmPrivileges{spDebug}, TvmPrivileges{spBackup});
   set.Exclude(spBackup);
   EXPECT_EQ(set, TvmPrivileges{spDebug});
-}
-
-TEST(RightsCatalogue, LegendAndCodes) {
-  EXPECT_EQ(PrivilegeLegendLine(spCreateToken), "CT - Create token");
-  EXPECT_EQ(PrivilegeCode(spCreateToken), "CT");
-  EXPECT_EQ(PrivilegeCode(spServiceLogon), "LS");
-  std::set<std::string> codes;
-  for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal) {
-    const std::string line = PrivilegeLegend[ordinal];
-    EXPECT_EQ(line.substr(2, 3), " - ") << line;
-    codes.insert(line.substr(0, 2));
-  }
-  EXPECT_EQ(codes.size(), 27u);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "app/Startup.h"
 #include "rights/Velmar_CenterUtils.h"
 #include "rights/Velmar_WinVer.h"
+#include "tests/support/Raised.h"
 
 namespace {
 
@@ -14,46 +15,29 @@ namespace {
 const BYTE kAdmins[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
 
 TEST(SystemServices, Win32ErrorCarriesCodeAndSystemText) {
-  EWin32Error denied(ERROR_ACCESS_DENIED);
-  EXPECT_EQ(denied.ErrorCode(), 5u);
   // Every system wording of code 5 speaks of access being denied; the full
   // stop and line ends are trimmed.
   const std::string text = SystemErrorText(5);
   EXPECT_NE(text.find("ccess"), std::string::npos) << text;
   EXPECT_NE(text.back(), '.');
   EXPECT_NE(text.back(), '\n');
-  EXPECT_EQ(denied.Message(), "Win32 Error.  Code: 5.\n" + text);
-
-  EWin32Error none(0);
-  EXPECT_EQ(none.ErrorCode(), 0u);
-  EXPECT_STREQ(none.what(), "A Win32 API function failed");
-
+  EXPECT_EQ(EWin32Error(ERROR_ACCESS_DENIED).Message(), "Win32 Error.  Code: 5.\n" + text);
+  EXPECT_STREQ(EWin32Error(0).what(), "A Win32 API function failed");
   SetLastError(ERROR_ACCESS_DENIED);
-  EXPECT_EQ(LastWin32ErrorMessage(), denied.Message());
+  EXPECT_EQ(LastWin32ErrorMessage(), "Win32 Error.  Code: 5.\n" + text);
   SetLastError(ERROR_ACCESS_DENIED);
-  DWORD raised = 0;
-  try {
-    RaiseLastWin32Error();
-  } catch (const EWin32Error& e) {
-    raised = e.ErrorCode();
-  }
-  EXPECT_EQ(raised, 5u);
+  EXPECT_EQ(tavrin::test::RaisedCode(RaiseLastWin32Error), 5u);
 }
 
 TEST(SystemServices, CloneSidCopiesAndRefuses) {
   DWORD length = 77;
   EXPECT_EQ(CloneSid(nullptr, length), nullptr);
   EXPECT_EQ(length, 0u);
-
   std::vector<BYTE> source(std::begin(kAdmins), std::end(kAdmins));
-  PSID copy = CloneSid(source.data(), length);
-  ASSERT_NE(copy, nullptr);
+  const TSidBlock copy(CloneSid(source.data(), length));
   EXPECT_EQ(length, 16u);
-  EXPECT_NE(copy, static_cast<void*>(source.data()));
   std::memset(source.data(), 0, source.size());  // the copy does not depend on the source
-  EXPECT_EQ(std::memcmp(copy, kAdmins, sizeof kAdmins), 0);
-  EXPECT_TRUE(IsValidSid(copy));
-  FreeSidBlock(copy);
+  EXPECT_EQ(std::memcmp(copy.get(), kAdmins, sizeof kAdmins), 0);
 
   // Revision 2 is not a SID, nor are more than 15 sub-authorities.
   BYTE revision2[16];
@@ -75,7 +59,8 @@ TEST(SystemServices, StartStepsReadTheVersion) {
   tavrin::RunEndSteps();  // a second end does nothing
 }
 
-// The system's own lookup, without the SID center's cache behind it.
+// The system's own lookup, without the SID center's cache behind it, and a
+// copy of the SID it gave.
 TEST(SystemServices, LookupOfTheBuiltinAdministrators) {
   DWORD sidSize = 0, domainSize = 0;
   SID_NAME_USE use = SidTypeUnknown;
@@ -90,14 +75,11 @@ TEST(SystemServices, LookupOfTheBuiltinAdministrators) {
                                  domain.data(), &domainSize, &use));
   EXPECT_STREQ(domain.data(), "BUILTIN");
   EXPECT_EQ(use, SidTypeAlias);
-  const BYTE admins[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
-  EXPECT_EQ(std::memcmp(sid.data(), admins, sizeof admins), 0);
-  // A copy of the SID the system gave.
+  EXPECT_EQ(std::memcmp(sid.data(), kAdmins, sizeof kAdmins), 0);
   DWORD copyLength = 0;
-  PSID copy = CloneSid(sid.data(), copyLength);
+  const TSidBlock copy(CloneSid(sid.data(), copyLength));
   EXPECT_EQ(copyLength, sidSize);
-  EXPECT_TRUE(EqualSid(copy, sid.data()));
-  FreeSidBlock(copy);
+  EXPECT_TRUE(EqualSid(copy.get(), sid.data()));
 }
 
 }  // namespace

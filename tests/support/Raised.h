@@ -1,0 +1,37 @@
+// What a call raises. Header only, so that the tests built for Windows,
+// which have no test-support library, use it too.
+#pragma once
+
+#include <string>
+
+#include "rights/Velmar_CenterUtils.h"
+
+namespace tavrin::test {
+
+// The message of the exception of type E that a call raises; "(nothing)"
+// when it raises none. Exceptions of other types pass on.
+template <typename E = Exception, typename F>
+std::string Raised(F&& call) {
+  try {
+    call();
+  } catch (const E& e) {
+    return e.what();
+  }
+  return "(nothing)";
+}
+
+constexpr DWORD NothingRaised = 0xFFFFFFFF;
+
+// The code of the EWin32Error that a call raises; NothingRaised when it
+// raises none.
+template <typename F>
+DWORD RaisedCode(F&& call) {
+  try {
+    call();
+  } catch (const EWin32Error& e) {
+    return e.ErrorCode();
+  }
+  return NothingRaised;
+}
+
+}  // namespace tavrin::test
