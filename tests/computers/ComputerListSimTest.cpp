@@ -104,10 +104,12 @@ TEST_F(ComputerListSim, FailuresEndInFailedWithTheirText) {
 TEST_F(ComputerListSim, RefusalsWhileScanningDuplicatesAndStop) {
   list.Stop();  // nothing runs: nothing happens
   EXPECT_EQ(list.State(), lsIdle);
-  // Names listed twice (no simulated network can), more than a batch.
+  // Names listed twice (no simulated network can), more than a batch; the
+  // last batch too says that more follows, and only the total ends the scan.
   Names names;
   for (int i = 0; i < 300; ++i) names.push_back("PC" + std::to_string(i % 120));
   ScriptedServerEnum browser(names, 101);
+  browser.MoreDataToTheEnd();
   browser.Hold();
   list.Scan();
   EXPECT_EQ(list.State(), lsScanning);
@@ -118,14 +120,15 @@ TEST_F(ComputerListSim, RefusalsWhileScanningDuplicatesAndStop) {
   EXPECT_EQ(NamesOf(list), names);  // the running scan was not disturbed
   EXPECT_EQ(browser.Outstanding(), 0u);
 
-  const size_t calls = browser.Calls();
-  browser.Hold();
+  // A stop while the first batch is held ends the scan after its first name.
+  browser.Hold(browser.Calls() + 2);
   list.Scan();
+  browser.WaitUntilHeld();
   list.Stop();
   EXPECT_EQ(list.State(), lsStopping);
   browser.Release();
   EXPECT_EQ(WaitForEnd(list), lsStopped);
-  EXPECT_EQ(browser.Calls(), calls + 1);  // it ended at the check after the probe
+  EXPECT_EQ(list.Count(), 1);
   EXPECT_EQ(browser.Outstanding(), 0u);
 }
 

@@ -152,7 +152,7 @@ TEST_F(NetBindingSim, BatchesFollowTheStatuses) {
       {"and the rest still short: a failure", "234:ab", false, never, 234, "ab", {256, unlimited}},
       {"interleaved empty batches", interleaved + "0:", false, never, 0, std::string(2 * many, 'x'),
        std::vector<DWORD>(4 * many + 1, 256)},
-      {"by the total: a batch of every entry is the last", "234:ab+/2", true, never, 0, "ab", {256}},
+      {"by the total: a batch of every entry is the last", "234:ab/2", true, never, 0, "ab", {256}},
       {"by the total: an empty batch is the last", "234:+", true, never, 0, "", {256}},
       {"a stop after a record", "234:abc+", false, 2, VelmarNet::EnumerationStopped, "ab", {256}},
       {"a stop before a further call, never before the first", "234:+", false, 0,

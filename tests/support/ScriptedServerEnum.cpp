@@ -21,6 +21,8 @@ FARPROC gPreviousFree = nullptr;
 std::condition_variable gChanged;
 size_t gCalls = 0;
 bool gHold = false;
+size_t gHoldFrom = 1;
+bool gMoreDataToTheEnd = false;
 size_t gHeld = 0;
 size_t gRaiseFrom = 0;  // 0: never
 std::string gRaiseText;
@@ -32,7 +34,8 @@ NET_API_STATUS WINAPI StandInServerEnum(LMCSTR, DWORD level, LPBYTE* bufptr, DWO
   ++gCalls;
   ++gHeld;
   gChanged.notify_all();
-  gChanged.wait(guard, [] { return !gHold; });
+  const size_t call = gCalls;
+  gChanged.wait(guard, [call] { return !gHold || call < gHoldFrom; });
   --gHeld;
   if (gRaiseFrom != 0 && gCalls >= gRaiseFrom) throw std::runtime_error(gRaiseText);
   *bufptr = nullptr;
@@ -63,7 +66,7 @@ NET_API_STATUS WINAPI StandInServerEnum(LMCSTR, DWORD level, LPBYTE* bufptr, DWO
   gBlocks.insert(block);
   *bufptr = block;
   *entriesread = static_cast<DWORD>(count);
-  return count < gNames.size() ? ERROR_MORE_DATA : NERR_Success;
+  return count < gNames.size() || gMoreDataToTheEnd ? ERROR_MORE_DATA : NERR_Success;
 }
 
 NET_API_STATUS WINAPI StandInBufferFree(LPVOID buffer) {
@@ -84,6 +87,7 @@ ScriptedServerEnum::ScriptedServerEnum(std::vector<std::string> names, DWORD lev
   std::lock_guard<std::mutex> guard(gLock);
   gCalls = 0;
   gRaiseFrom = 0;
+  gMoreDataToTheEnd = false;
   // Buffers an earlier stand-in could not have released.
   for (void* block : gBlocks) std::free(block);
   gBlocks.clear();
@@ -113,9 +117,10 @@ size_t ScriptedServerEnum::Calls() const {
   return gCalls;
 }
 
-void ScriptedServerEnum::Hold() {
+void ScriptedServerEnum::Hold(size_t call) {
   std::lock_guard<std::mutex> guard(gLock);
   gHold = true;
+  gHoldFrom = call;
 }
 
 void ScriptedServerEnum::Release() {
@@ -127,6 +132,11 @@ void ScriptedServerEnum::Release() {
 void ScriptedServerEnum::WaitUntilHeld() const {
   std::unique_lock<std::mutex> guard(gLock);
   gChanged.wait(guard, [] { return gHold && gHeld > 0; });
+}
+
+void ScriptedServerEnum::MoreDataToTheEnd() {
+  std::lock_guard<std::mutex> guard(gLock);
+  gMoreDataToTheEnd = true;
 }
 
 void ScriptedServerEnum::RaiseFrom(size_t call, std::string text) {

@@ -26,14 +26,16 @@ class ScriptedServerEnum {
   size_t Outstanding() const;
   // Calls made so far.
   size_t Calls() const;
-  // While held, every call waits inside the stand-in until Release().
-  void Hold();
+  // While held, every call from the `call`-th on (counted from 1) waits
+  // inside the stand-in until Release().
+  void Hold(size_t call = 1);
   void Release();
   // Waits until a call is held inside the stand-in.
   void WaitUntilHeld() const;
-  // Calls from the `call`-th on (counted from 1) raise std::runtime_error
-  // with `text`.
+  // Calls from the `call`-th on raise std::runtime_error with `text`.
   void RaiseFrom(size_t call, std::string text);
+  // The last batch too answers ERROR_MORE_DATA: only the total tells the end.
+  void MoreDataToTheEnd();
 };
 
 }  // namespace tavrin::test
