@@ -189,7 +189,7 @@ TTavrinForm::TTavrinForm(QWidget* parent) : QMainWindow(parent) {
   FormCreate();
 }
 
-// A scan still running is stopped and waited for when Computers goes.
+// A scan still running is asked to stop when Computers goes; its thread ends by itself.
 TTavrinForm::~TTavrinForm() = default;
 
 void TTavrinForm::CreateActions() {

@@ -1,5 +1,6 @@
 #include "computers/ComputerList.h"
 
+#include <exception>
 #include <thread>
 
 #include "pickers/Velmar_Net.h"
@@ -10,105 +11,119 @@ namespace {
 // batches of 4096 bytes.
 constexpr DWORD kLevel = 101;
 constexpr DWORD kPreferredLength = 4096;
+constexpr const char* kErrorPrefix = "Ошибка: ";
+
+std::atomic<int> gAlive{0};
+std::function<void()> gStartHook;
+
+// The text of a caught failure.
+std::string TextOf(const std::exception_ptr& failure) {
+  try {
+    std::rethrow_exception(failure);
+  } catch (const std::exception& e) {
+    return e.what();
+  } catch (...) {
+    return "unknown failure";
+  }
+}
 }  // namespace
 
 // ---------------------------------------------------------------- thread
 
-TComputerListThread* TComputerListThread::Start(TComputerList* owner) {
-  auto* thread = new TComputerListThread(owner);
+std::shared_ptr<TComputerListThread> TComputerListThread::Start(
+    std::shared_ptr<TComputerListShared> shared) {
+  std::shared_ptr<TComputerListThread> thread(new TComputerListThread(std::move(shared)));
+  ++gAlive;
   try {
-    std::thread([thread] {
-      thread->Execute();
-      delete thread;
+    if (gStartHook) gStartHook();
+    std::thread([self = thread]() mutable {
+      self->Run();
+      self.reset();  // the last holder frees the thread and, the list gone, the names
+      --gAlive;
     }).detach();
   } catch (...) {
-    delete thread;
+    --gAlive;
     throw;
   }
   return thread;
 }
 
+int TComputerListThread::Alive() { return gAlive.load(); }
+
+void TComputerListThread::SetStartHook(std::function<void()> hook) { gStartHook = std::move(hook); }
+
+void TComputerListThread::Run() noexcept {
+  std::exception_ptr failure;
+  try {
+    Execute();
+  } catch (...) {
+    failure = std::current_exception();
+  }
+  if (!failure) return;
+  try {
+    Fail(kErrorPrefix + TextOf(failure));
+  } catch (...) {
+    shared_->state.store(lsFailed);  // not even the text could be made
+  }
+}
+
 bool TComputerListThread::CheckTerminated() {
   if (!Terminated()) return false;
-  buffer_.Release();
-  std::lock_guard<std::recursive_mutex> guard(owner_->lock_);
-  switch (owner_->State()) {
+  std::lock_guard<std::recursive_mutex> guard(shared_->lock);
+  switch (shared_->state.load()) {
     case lsScanning:
-      owner_->SetState(lsDone);
+      shared_->state.store(lsDone);
       break;
     case lsStopping:
-      owner_->SetState(lsStopped);
+      shared_->state.store(lsStopped);
       break;
     default:
-      owner_->SetState(lsFailed);
+      shared_->state.store(lsFailed);
       break;
   }
   return true;
 }
 
-void TComputerListThread::Fail(uint32_t status) {
-  buffer_.Release();
-  const std::string text = "Ошибка: " + SystemErrorText(status);
-  std::lock_guard<std::recursive_mutex> guard(owner_->lock_);
-  owner_->errorText_ = text;
-  owner_->SetState(lsFailed);
+void TComputerListThread::Fail(const std::string& text) {
+  std::lock_guard<std::recursive_mutex> guard(shared_->lock);
+  shared_->errorText = text;
+  shared_->state.store(lsFailed);
 }
 
 void TComputerListThread::Finish(TComputerListState state) {
-  buffer_.Release();
-  std::lock_guard<std::recursive_mutex> guard(owner_->lock_);
-  owner_->SetState(state);
+  std::lock_guard<std::recursive_mutex> guard(shared_->lock);
+  shared_->state.store(state);
 }
 
 void TComputerListThread::Execute() {
-  DWORD entriesRead = 0;
-  DWORD totalEntries = 0;
-  DWORD resume = 0;
-
   // The probe tells whether there is anything to list at all; its entries
-  // are not used.
-  NET_API_STATUS status =
-      VelmarNet::NetServerEnum(nullptr, kLevel, buffer_.Receive(), kPreferredLength, &entriesRead,
-                               &totalEntries, SV_TYPE_ALL, nullptr, &resume);
-  if (status != NERR_Success && status != ERROR_MORE_DATA) return Fail(status);
+  // are not used. Every buffer goes before the final state is set.
+  DWORD totalEntries = 0;
+  NET_API_STATUS status;
+  {
+    VelmarNet::NetBuffer probe;
+    DWORD entriesRead = 0;
+    DWORD resume = 0;
+    status = VelmarNet::NetServerEnum(nullptr, kLevel, probe.Receive(), kPreferredLength,
+                                      &entriesRead, &totalEntries, SV_TYPE_ALL, nullptr, &resume);
+  }
+  if (status != NERR_Success && status != ERROR_MORE_DATA)
+    return Fail(kErrorPrefix + SystemErrorText(status));
   if (totalEntries == 0) return Finish(lsDone);
   if (CheckTerminated()) return;
-  buffer_.Release();
-  resume = 0;
 
-  DWORD preferredLength = kPreferredLength;
-  DWORD skip = 0;   // entries of the next batch already listed
-  DWORD taken = 0;  // entries listed by this scan
-  for (;;) {
-    entriesRead = 0;
-    totalEntries = 0;
-    const DWORD resumeBefore = resume;
-    status = VelmarNet::NetServerEnum(nullptr, kLevel, buffer_.Receive(), preferredLength,
-                                      &entriesRead, &totalEntries, SV_TYPE_ALL, nullptr, &resume);
-    if (status != NERR_Success && status != ERROR_MORE_DATA) return Fail(status);
-    const DWORD count = buffer_.get() != nullptr ? entriesRead : 0;
-    // Status 0 says that nothing follows, whatever the total hints.
-    const bool last = count == 0 || count == totalEntries || status == NERR_Success;
-    for (DWORD i = skip; i < count; ++i) {
-      const auto* entry =
-          reinterpret_cast<const SERVER_INFO_101*>(buffer_.get() + i * sizeof(SERVER_INFO_101));
-      owner_->Add(VelmarNet::FromWide(entry->sv101_name));
-      ++taken;
-      if (CheckTerminated()) return;
-    }
-    buffer_.Release();
-    if (last) return Finish(lsDone);
-    skip = 0;
-    if (resume == resumeBefore) {
-      // NetServerEnum cannot resume: asked again it gives the same batch
-      // for ever. The rest comes in one call of unlimited length.
-      if (preferredLength == MAX_PREFERRED_LENGTH) return Fail(ERROR_MORE_DATA);
-      preferredLength = MAX_PREFERRED_LENGTH;
-      resume = 0;
-      skip = taken;
-    }
-    if (CheckTerminated()) return;
-  }
+  status = VelmarNet::EnumerateServers(
+      kLevel, SV_TYPE_ALL, {kPreferredLength, sizeof(SERVER_INFO_101), true},
+      [this](const BYTE* record) {
+        const std::string name =
+            VelmarNet::FromWide(reinterpret_cast<const SERVER_INFO_101*>(record)->sv101_name);
+        std::lock_guard<std::recursive_mutex> guard(shared_->lock);
+        shared_->names.push_back(name);
+      },
+      [this] { return Terminated(); });
+  if (status == VelmarNet::EnumerationStopped && CheckTerminated()) return;
+  if (status != NERR_Success) return Fail(kErrorPrefix + SystemErrorText(status));
+  Finish(lsDone);
 }
 
 // ---------------------------------------------------------------- list
@@ -116,66 +131,53 @@ void TComputerListThread::Execute() {
 TComputerList::TComputerList(TComponent* owner) : TComponent(owner) {}
 
 TComputerList::~TComputerList() {
-  {
-    std::lock_guard<std::recursive_mutex> guard(lock_);
-    if (Running(State())) Stop();
-  }
-  for (;;) {
-    TComputerListState state;
-    {
-      std::lock_guard<std::recursive_mutex> guard(lock_);
-      state = State();
-    }
-    if (!Running(state)) break;
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  }
+  // The thread holds the shared block: it sets its final state there at its
+  // next check and frees it.
+  Stop();
 }
 
 void TComputerList::Scan() {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  std::lock_guard<std::recursive_mutex> guard(shared_->lock);
   if (Running(State())) throw Exception("Invalid state");
   Clear();
   SetState(lsScanning);
   try {
-    thread_ = TComputerListThread::Start(this);
-  } catch (const std::system_error& e) {
-    thread_ = nullptr;
-    errorText_ = std::string("Ошибка: ") + e.what();
+    // The thread's first use of the lock waits until this returns.
+    thread_ = TComputerListThread::Start(shared_);
+  } catch (...) {
+    thread_.reset();
     SetState(lsFailed);
-    throw Exception(e.what());
+    const std::string text = TextOf(std::current_exception());
+    shared_->errorText = kErrorPrefix + text;
+    throw Exception(text);
   }
 }
 
 void TComputerList::Stop() {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
-  if (!Running(State())) return;
+  std::lock_guard<std::recursive_mutex> guard(shared_->lock);
+  if (!Running(State()) || thread_ == nullptr) return;
   thread_->Terminate();
   SetState(lsStopping);
 }
 
 void TComputerList::Clear() {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
+  std::lock_guard<std::recursive_mutex> guard(shared_->lock);
   if (Running(State())) throw Exception("Invalid state");
-  names_.clear();
+  shared_->names.clear();
   SetState(lsIdle);
 }
 
 int TComputerList::Count() const {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
-  return static_cast<int>(names_.size());
+  std::lock_guard<std::recursive_mutex> guard(shared_->lock);
+  return static_cast<int>(shared_->names.size());
 }
 
 std::string TComputerList::Names(int index) const {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
-  return names_.at(static_cast<size_t>(index));
+  std::lock_guard<std::recursive_mutex> guard(shared_->lock);
+  return shared_->names.at(static_cast<size_t>(index));
 }
 
 std::string TComputerList::ErrorText() const {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
-  return errorText_;
-}
-
-void TComputerList::Add(const std::string& name) {
-  std::lock_guard<std::recursive_mutex> guard(lock_);
-  names_.push_back(name);
+  std::lock_guard<std::recursive_mutex> guard(shared_->lock);
+  return shared_->errorText;
 }

@@ -3,17 +3,22 @@
 // TComputerList collects the names a TComputerListThread finds with
 // NetServerEnum. The window's thread starts scans and reads the state, the
 // count and the names; the scan thread appends names and sets the final
-// state. One re-entrant lock guards the names and every state change; the
+// state. The names, the state and the error text live in a shared block
+// that the list and its running thread both hold: a list destroyed during a
+// scan only asks the thread to stop and goes at once, and the thread, which
+// touches nothing but the block and itself, frees both when it ends. One
+// re-entrant lock in the block guards the names and every state change; the
 // state itself is atomic so that the window can poll it without the lock.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <vector>
 
-#include "pickers/Velmar_Net.h"
 #include "rights/Velmar_Component.h"
 
 enum TComputerListState : uint8_t {
@@ -25,44 +30,55 @@ enum TComputerListState : uint8_t {
   lsFailed,    // the enumeration failed
 };
 
-class TComputerList;
+// What a list and its scan thread share.
+struct TComputerListShared {
+  mutable std::recursive_mutex lock;
+  std::atomic<TComputerListState> state{lsIdle};
+  std::vector<std::string> names;
+  std::string errorText;
+};
 
-// The scan thread. It is started by TComputerList::Scan and destroys itself
-// when it ends; its owner only asks it to stop, and only while the state
-// says it runs.
+// The scan thread. It holds itself and the shared block while it runs; its
+// list holds it only to ask it to stop.
 class TComputerListThread {
  public:
-  // Starts the thread for `owner`; the object deletes itself at the end.
-  static TComputerListThread* Start(TComputerList* owner);
+  // Starts a scan over `shared`. Raises what creating the thread raises.
+  static std::shared_ptr<TComputerListThread> Start(std::shared_ptr<TComputerListShared> shared);
 
   void Terminate() { terminated_.store(true); }
   bool Terminated() const { return terminated_.load(); }
 
+  // Scan threads of the process that have not yet ended.
+  static int Alive();
+  // For tests: a step run where the thread is created; what it raises,
+  // creating the thread raises. Empty: none.
+  static void SetStartHook(std::function<void()> hook);
+
  private:
-  explicit TComputerListThread(TComputerList* owner) : owner_(owner) {}
+  explicit TComputerListThread(std::shared_ptr<TComputerListShared> shared)
+      : shared_(std::move(shared)) {}
+  // The thread's body: whatever Execute raises ends the scan in lsFailed.
+  void Run() noexcept;
   void Execute();
   // The termination check: when a stop was asked for, sets the final state
   // and answers true (the thread then ends).
   bool CheckTerminated();
-  void Fail(uint32_t status);
-  // Sets the final state; the owner may be gone right after.
+  void Fail(const std::string& text);
   void Finish(TComputerListState state);
 
-  TComputerList* owner_;
-  // The batch being read; released before the final state is set, so that
-  // nothing of the thread outlives the list's wait for it.
-  VelmarNet::NetBuffer buffer_;
+  const std::shared_ptr<TComputerListShared> shared_;
   std::atomic<bool> terminated_{false};
 };
 
 class TComputerList : public TComponent {
  public:
   explicit TComputerList(TComponent* owner = nullptr);
-  // Stops a running scan and waits until its thread has ended.
+  // Asks a running scan to stop and returns without waiting for it.
   ~TComputerList() override;
 
   // Starts a scan (the list is emptied first). Raises "Invalid state"
-  // while a scan runs.
+  // while a scan runs. When the thread cannot be created the state becomes
+  // lsFailed, the error text says why, and the failure is raised.
   void Scan();
   // Asks a running scan to end.
   void Stop();
@@ -73,7 +89,7 @@ class TComputerList : public TComponent {
   int Count() const;
   // An independent copy of the name at `index` (0-based).
   std::string Names(int index) const;
-  TComputerListState State() const { return state_.load(); }
+  TComputerListState State() const { return shared_->state.load(); }
   // "Ошибка: " and the system's text for the code of the last failed scan.
   std::string ErrorText() const;
 
@@ -83,13 +99,8 @@ class TComputerList : public TComponent {
   }
 
  private:
-  friend class TComputerListThread;
-  void SetState(TComputerListState state) { state_.store(state); }
-  void Add(const std::string& name);
+  void SetState(TComputerListState state) { shared_->state.store(state); }
 
-  mutable std::recursive_mutex lock_;
-  TComputerListThread* thread_ = nullptr;
-  std::atomic<TComputerListState> state_{lsIdle};
-  std::vector<std::string> names_;
-  std::string errorText_;
+  const std::shared_ptr<TComputerListShared> shared_ = std::make_shared<TComputerListShared>();
+  std::shared_ptr<TComputerListThread> thread_;
 };

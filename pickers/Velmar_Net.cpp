@@ -1,6 +1,7 @@
 #include "pickers/Velmar_Net.h"
 
 #include <array>
+#include <atomic>
 #include <string_view>
 
 #include "rights/Velmar_WinVer.h"
@@ -96,15 +97,31 @@ enum Slot : size_t {
 static_assert(std::size(kNames) == 66);
 static_assert(kApiBufferFree == 44 && kServerEnum == 48);
 
-// Written only by the start and end steps, before and after every window or
-// thread; read without a lock in between.
+// Written by the start and end steps. The slots are atomic because a scan
+// thread left running when its list went may still call a wrapper while the
+// end steps empty the table.
 HMODULE gLibrary = nullptr;
-std::array<FARPROC, 66> gSlots{};
+std::array<std::atomic<FARPROC>, 66> gSlots{};
+// Wrapper calls in progress: the end step leaves the library loaded rather
+// than unload it under a call that has not returned.
+std::atomic<int> gCallsInProgress{0};
 
-template <typename Fn>
-Fn Entry(Slot slot) {
+// Calls the entry point of a slot, or answers ERROR_CALL_NOT_IMPLEMENTED
+// when it was not found.
+template <typename Fn, typename... Args>
+NET_API_STATUS CallEntry(Slot slot, Args... args) {
+  struct InProgress {
+    InProgress() { ++gCallsInProgress; }
+    ~InProgress() { --gCallsInProgress; }
+  } inProgress;
+  const FARPROC entry = gSlots[slot].load();
+  if (entry == nullptr) return ERROR_CALL_NOT_IMPLEMENTED;
   // Through the generic function pointer type, as GetProcAddress results go.
-  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(gSlots[slot]));
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(entry))(args...);
+}
+
+void EmptyTable() {
+  for (std::atomic<FARPROC>& slot : gSlots) slot.store(nullptr);
 }
 
 }  // namespace
@@ -116,24 +133,26 @@ const std::vector<std::string>& NetApiNames() {
 
 void NetApiStart() {
   static_assert(std::tuple_size_v<decltype(gSlots)> == 66);
-  gSlots.fill(nullptr);
+  EmptyTable();
   gLibrary = nullptr;
   if (!IsWinNT()) return;
   gLibrary = LoadLibraryA("netapi32.dll");
   for (size_t i = 0; i < std::size(kNames); ++i)
-    gSlots[i] =
-        gLibrary != nullptr ? GetProcAddress(gLibrary, std::string(kNames[i]).c_str()) : nullptr;
+    gSlots[i].store(gLibrary != nullptr ? GetProcAddress(gLibrary, std::string(kNames[i]).c_str())
+                                        : nullptr);
 }
 
 void NetApiEnd() {
-  if (IsWinNT() && gLibrary != nullptr) FreeLibrary(gLibrary);
+  // The table is emptied first: a wrapper called from now on calls nothing,
+  // and one already calling is counted.
+  EmptyTable();
+  if (IsWinNT() && gLibrary != nullptr && gCallsInProgress.load() == 0) FreeLibrary(gLibrary);
   gLibrary = nullptr;
-  gSlots.fill(nullptr);
 }
 
 bool NetApiResolved(const std::string& name) {
   const size_t slot = SlotOf(name);
-  return slot < gSlots.size() && gSlots[slot] != nullptr;
+  return slot < gSlots.size() && gSlots[slot].load() != nullptr;
 }
 
 HMODULE NetApiLibrary() { return gLibrary; }
@@ -141,9 +160,7 @@ HMODULE NetApiLibrary() { return gLibrary; }
 FARPROC NetApiReplaceEntry(const std::string& name, FARPROC entry) {
   const size_t slot = SlotOf(name);
   if (slot >= gSlots.size()) return nullptr;
-  FARPROC previous = gSlots[slot];
-  gSlots[slot] = entry;
-  return previous;
+  return gSlots[slot].exchange(entry);
 }
 
 namespace VelmarNet {
@@ -151,52 +168,42 @@ namespace VelmarNet {
 NET_API_STATUS NetUserEnum(LPCWSTR servername, DWORD level, DWORD filter, LPBYTE* bufptr,
                            DWORD prefmaxlen, LPDWORD entriesread, LPDWORD totalentries,
                            LPDWORD resume_handle) {
-  auto fn = Entry<decltype(&::NetUserEnum)>(kUserEnum);
-  if (fn == nullptr) return ERROR_CALL_NOT_IMPLEMENTED;
-  return fn(servername, level, filter, bufptr, prefmaxlen, entriesread, totalentries,
-            resume_handle);
+  return CallEntry<decltype(&::NetUserEnum)>(kUserEnum, servername, level, filter, bufptr,
+                                             prefmaxlen, entriesread, totalentries, resume_handle);
 }
 
 NET_API_STATUS NetGroupEnum(LPCWSTR servername, DWORD level, LPBYTE* bufptr, DWORD prefmaxlen,
                             LPDWORD entriesread, LPDWORD totalentries, PDWORD_PTR resume_handle) {
-  auto fn = Entry<decltype(&::NetGroupEnum)>(kGroupEnum);
-  if (fn == nullptr) return ERROR_CALL_NOT_IMPLEMENTED;
-  return fn(servername, level, bufptr, prefmaxlen, entriesread, totalentries, resume_handle);
+  return CallEntry<decltype(&::NetGroupEnum)>(kGroupEnum, servername, level, bufptr, prefmaxlen,
+                                              entriesread, totalentries, resume_handle);
 }
 
 NET_API_STATUS NetLocalGroupEnum(LPCWSTR servername, DWORD level, LPBYTE* bufptr, DWORD prefmaxlen,
                                  LPDWORD entriesread, LPDWORD totalentries,
                                  PDWORD_PTR resumehandle) {
-  auto fn = Entry<decltype(&::NetLocalGroupEnum)>(kLocalGroupEnum);
-  if (fn == nullptr) return ERROR_CALL_NOT_IMPLEMENTED;
-  return fn(servername, level, bufptr, prefmaxlen, entriesread, totalentries, resumehandle);
+  return CallEntry<decltype(&::NetLocalGroupEnum)>(kLocalGroupEnum, servername, level, bufptr,
+                                                   prefmaxlen, entriesread, totalentries,
+                                                   resumehandle);
 }
 
 NET_API_STATUS NetServerEnum(LMCSTR servername, DWORD level, LPBYTE* bufptr, DWORD prefmaxlen,
                              LPDWORD entriesread, LPDWORD totalentries, DWORD servertype,
                              LMCSTR domain, LPDWORD resume_handle) {
-  auto fn = Entry<decltype(&::NetServerEnum)>(kServerEnum);
-  if (fn == nullptr) return ERROR_CALL_NOT_IMPLEMENTED;
-  return fn(servername, level, bufptr, prefmaxlen, entriesread, totalentries, servertype, domain,
-            resume_handle);
+  return CallEntry<decltype(&::NetServerEnum)>(kServerEnum, servername, level, bufptr, prefmaxlen,
+                                               entriesread, totalentries, servertype, domain,
+                                               resume_handle);
 }
 
 NET_API_STATUS NetGetAnyDCName(LPCWSTR servername, LPCWSTR domainname, LPBYTE* bufptr) {
-  auto fn = Entry<decltype(&::NetGetAnyDCName)>(kGetAnyDCName);
-  if (fn == nullptr) return ERROR_CALL_NOT_IMPLEMENTED;
-  return fn(servername, domainname, bufptr);
+  return CallEntry<decltype(&::NetGetAnyDCName)>(kGetAnyDCName, servername, domainname, bufptr);
 }
 
 NET_API_STATUS NetServerGetInfo(LMSTR servername, DWORD level, LPBYTE* bufptr) {
-  auto fn = Entry<decltype(&::NetServerGetInfo)>(kServerGetInfo);
-  if (fn == nullptr) return ERROR_CALL_NOT_IMPLEMENTED;
-  return fn(servername, level, bufptr);
+  return CallEntry<decltype(&::NetServerGetInfo)>(kServerGetInfo, servername, level, bufptr);
 }
 
 NET_API_STATUS NetApiBufferFree(LPVOID Buffer) {
-  auto fn = Entry<decltype(&::NetApiBufferFree)>(kApiBufferFree);
-  if (fn == nullptr) return ERROR_CALL_NOT_IMPLEMENTED;
-  return fn(Buffer);
+  return CallEntry<decltype(&::NetApiBufferFree)>(kApiBufferFree, Buffer);
 }
 
 // ---------------------------------------------------------------- helpers
@@ -230,30 +237,35 @@ void NetBuffer::Release() {
   buffer_ = nullptr;
 }
 
-NET_API_STATUS EnumerateBatches(const BatchCall& call, DWORD preferredLength, size_t stride,
-                                const std::function<DWORD_PTR()>& resume,
-                                const std::function<void()>& restart,
-                                const std::function<void(const BYTE* record)>& record) {
+NET_API_STATUS EnumerateBatches(const BatchCall& call, const BatchShape& shape,
+                                const std::function<void(const BYTE* record)>& record,
+                                const std::function<bool()>& stop) {
+  const auto stopped = [&stop] { return stop && stop(); };
+  DWORD preferredLength = shape.preferredLength;
+  DWORD_PTR resume = 0;
   int emptyInARow = 0;
   DWORD skip = 0;  // entries of this batch read before (after a restart)
   DWORD taken = 0;
-  for (;;) {
+  for (bool first = true;; first = false) {
+    if (!first && stopped()) return EnumerationStopped;
     NetBuffer buffer;
     DWORD entriesRead = 0;
     DWORD totalEntries = 0;
-    const DWORD_PTR resumeBefore = resume();
+    const DWORD_PTR resumeBefore = resume;
     const NET_API_STATUS status =
-        call(preferredLength, buffer.Receive(), &entriesRead, &totalEntries);
+        call(preferredLength, buffer.Receive(), &entriesRead, &totalEntries, &resume);
     if (status != NERR_Success && status != ERROR_MORE_DATA) return status;
     const DWORD count = buffer.get() != nullptr ? entriesRead : 0;
+    const bool last =
+        status == NERR_Success || (shape.totalTellsTheEnd && (count == 0 || count == totalEntries));
     for (DWORD i = skip; i < count; ++i) {
-      record(buffer.get() + static_cast<size_t>(i) * stride);
+      record(buffer.get() + static_cast<size_t>(i) * shape.stride);
       ++taken;
+      if (stopped()) return EnumerationStopped;
     }
-    buffer.Release();
-    if (status == NERR_Success) return NERR_Success;
+    if (last) return NERR_Success;
     skip = 0;
-    if (resume() != resumeBefore) {
+    if (resume != resumeBefore) {
       emptyInARow = 0;
     } else if (count == 0) {
       // One empty batch is asked again; a run of them is a server
@@ -263,7 +275,7 @@ NET_API_STATUS EnumerateBatches(const BatchCall& call, DWORD preferredLength, si
       // Entries, but no way on: the rest in one call.
       if (preferredLength == MAX_PREFERRED_LENGTH) return ERROR_MORE_DATA;
       preferredLength = MAX_PREFERRED_LENGTH;
-      restart();
+      resume = 0;
       skip = taken;
     }
   }
@@ -271,12 +283,14 @@ NET_API_STATUS EnumerateBatches(const BatchCall& call, DWORD preferredLength, si
 
 namespace {
 
-// Reads the one wide-character name at the start of a level-0 record.
+// A record reader that hands the wide-character name at the start of each
+// level-0 (or level-100/101) record on as a string.
 template <typename Record>
-void ReadNames(const BYTE* record, LPWSTR Record::*field,
-               const std::function<void(const std::string&)>& name) {
-  const Record* entry = reinterpret_cast<const Record*>(record);
-  name(FromWide(entry->*field));
+std::function<void(const BYTE*)> NameReader(LPWSTR Record::*field,
+                                            const std::function<void(const std::string&)>& name) {
+  return [field, &name](const BYTE* record) {
+    name(FromWide(reinterpret_cast<const Record*>(record)->*field));
+  };
 }
 
 }  // namespace
@@ -284,52 +298,56 @@ void ReadNames(const BYTE* record, LPWSTR Record::*field,
 NET_API_STATUS EnumerateUsers(const std::string& server,
                               const std::function<void(const std::string&)>& name) {
   const ServerArgument serverArgument(server);
-  DWORD resume = 0;
   return EnumerateBatches(
-      [&](DWORD length, LPBYTE* buffer, DWORD* read, DWORD* total) {
-        return VelmarNet::NetUserEnum(serverArgument.get(), 0, FILTER_NORMAL_ACCOUNT, buffer,
-                                      length, read, total, &resume);
+      [&](DWORD length, LPBYTE* buffer, DWORD* read, DWORD* total, DWORD_PTR* resume) {
+        DWORD handle = static_cast<DWORD>(*resume);
+        const NET_API_STATUS status = VelmarNet::NetUserEnum(
+            serverArgument.get(), 0, FILTER_NORMAL_ACCOUNT, buffer, length, read, total, &handle);
+        *resume = handle;
+        return status;
       },
-      1, sizeof(USER_INFO_0), [&] { return static_cast<DWORD_PTR>(resume); }, [&] { resume = 0; },
-      [&](const BYTE* record) { ReadNames(record, &USER_INFO_0::usri0_name, name); });
+      {1, sizeof(USER_INFO_0)}, NameReader(&USER_INFO_0::usri0_name, name));
 }
 
 NET_API_STATUS EnumerateLocalGroups(const std::string& server,
                                     const std::function<void(const std::string&)>& name) {
   const ServerArgument serverArgument(server);
-  DWORD_PTR resume = 0;
   return EnumerateBatches(
-      [&](DWORD length, LPBYTE* buffer, DWORD* read, DWORD* total) {
+      [&](DWORD length, LPBYTE* buffer, DWORD* read, DWORD* total, DWORD_PTR* resume) {
         return VelmarNet::NetLocalGroupEnum(serverArgument.get(), 0, buffer, length, read, total,
-                                            &resume);
+                                            resume);
       },
-      256, sizeof(LOCALGROUP_INFO_0), [&] { return resume; }, [&] { resume = 0; },
-      [&](const BYTE* record) { ReadNames(record, &LOCALGROUP_INFO_0::lgrpi0_name, name); });
+      {256, sizeof(LOCALGROUP_INFO_0)}, NameReader(&LOCALGROUP_INFO_0::lgrpi0_name, name));
 }
 
 NET_API_STATUS EnumerateGroups(const std::string& server,
                                const std::function<void(const std::string&)>& name) {
   const ServerArgument serverArgument(server);
-  DWORD_PTR resume = 0;
   return EnumerateBatches(
-      [&](DWORD length, LPBYTE* buffer, DWORD* read, DWORD* total) {
+      [&](DWORD length, LPBYTE* buffer, DWORD* read, DWORD* total, DWORD_PTR* resume) {
         return VelmarNet::NetGroupEnum(serverArgument.get(), 0, buffer, length, read, total,
-                                       &resume);
+                                       resume);
       },
-      256, sizeof(GROUP_INFO_0), [&] { return resume; }, [&] { resume = 0; },
-      [&](const BYTE* record) { ReadNames(record, &GROUP_INFO_0::grpi0_name, name); });
+      {256, sizeof(GROUP_INFO_0)}, NameReader(&GROUP_INFO_0::grpi0_name, name));
+}
+
+NET_API_STATUS EnumerateServers(DWORD level, DWORD serverType, const BatchShape& shape,
+                                const std::function<void(const BYTE* record)>& record,
+                                const std::function<bool()>& stop) {
+  return EnumerateBatches(
+      [&](DWORD length, LPBYTE* buffer, DWORD* read, DWORD* total, DWORD_PTR* resume) {
+        DWORD handle = static_cast<DWORD>(*resume);
+        const NET_API_STATUS status = VelmarNet::NetServerEnum(nullptr, level, buffer, length, read,
+                                                               total, serverType, nullptr, &handle);
+        *resume = handle;
+        return status;
+      },
+      shape, record, stop);
 }
 
 NET_API_STATUS EnumerateDomains(const std::function<void(const std::string&)>& name) {
-  DWORD resume = 0;
-  return EnumerateBatches(
-      [&](DWORD length, LPBYTE* buffer, DWORD* read, DWORD* total) {
-        return VelmarNet::NetServerEnum(nullptr, 100, buffer, length, read, total,
-                                        SV_TYPE_DOMAIN_ENUM, nullptr, &resume);
-      },
-      4096, sizeof(SERVER_INFO_100), [&] { return static_cast<DWORD_PTR>(resume); },
-      [&] { resume = 0; },
-      [&](const BYTE* record) { ReadNames(record, &SERVER_INFO_100::sv100_name, name); });
+  return EnumerateServers(100, SV_TYPE_DOMAIN_ENUM, {4096, sizeof(SERVER_INFO_100)},
+                          NameReader(&SERVER_INFO_100::sv100_name, name), {});
 }
 
 }  // namespace VelmarNet

@@ -92,10 +92,20 @@ class NetBuffer {
 };
 
 // One call of a batched enumeration at a preferred maximum length: fills
-// the buffer, the entries read and the total, advancing the resume handle
-// the caller keeps; returns the status.
-using BatchCall = std::function<NET_API_STATUS(DWORD preferredLength, LPBYTE* buffer,
-                                               DWORD* entriesRead, DWORD* totalEntries)>;
+// the buffer, the entries read and the total, and advances the resume
+// handle the enumeration keeps; returns the status.
+using BatchCall =
+    std::function<NET_API_STATUS(DWORD preferredLength, LPBYTE* buffer, DWORD* entriesRead,
+                                 DWORD* totalEntries, DWORD_PTR* resume)>;
+
+// How the batches of an enumeration are asked for and read.
+struct BatchShape {
+  DWORD preferredLength;  // of the first call
+  size_t stride;          // bytes of one record
+  // The computer list's rule: a batch with no entries, or with as many as
+  // the total the call reports, is the last, whatever its status.
+  bool totalTellsTheEnd = false;
+};
 
 // After this many batches in a row that answer ERROR_MORE_DATA without an
 // entry and without moving the resume handle, the enumeration gives up:
@@ -103,9 +113,12 @@ using BatchCall = std::function<NET_API_STATUS(DWORD preferredLength, LPBYTE* bu
 // length of one byte does).
 constexpr int MaxEmptyBatches = 3;
 
-// Runs a batched enumeration: calls `call` until the status is 0, handing
-// each record of every valid batch (status 0 or ERROR_MORE_DATA) to
-// `record`, read at `stride` bytes, and releasing every returned buffer.
+// What an enumeration that was asked to stop answers (ERROR_CANCELLED).
+constexpr NET_API_STATUS EnumerationStopped = 1223;
+
+// Runs a batched enumeration, the resume handle starting at 0: calls `call`
+// until the status is 0, handing each record of every valid batch (status 0
+// or ERROR_MORE_DATA) to `record` and releasing every returned buffer.
 //
 // A batch of ERROR_MORE_DATA with no entries is followed by a further call,
 // but MaxEmptyBatches of them in a row with the resume handle standing
@@ -113,15 +126,14 @@ constexpr int MaxEmptyBatches = 3;
 // with entries and a resume handle that did not move comes from a function
 // that cannot resume (NetServerEnum): asked again it would give the same
 // batch for ever, so the rest is asked for in one call of unlimited length
-// and read from the first entry not yet read.
+// (the resume handle back at 0) and read from the first entry not yet read.
 //
-// `resume` gives the value of the resume handle the call advances and
-// `restart` sets it back to 0. Returns 0 when the enumeration went through,
-// else the failing status.
-NET_API_STATUS EnumerateBatches(const BatchCall& call, DWORD preferredLength, size_t stride,
-                                const std::function<DWORD_PTR()>& resume,
-                                const std::function<void()>& restart,
-                                const std::function<void(const BYTE* record)>& record);
+// `stop`, when given, is asked after each record and before each call but
+// the first; when it answers true the enumeration ends with EnumerationStopped.
+// Returns 0 when the enumeration went through, else the failing status.
+NET_API_STATUS EnumerateBatches(const BatchCall& call, const BatchShape& shape,
+                                const std::function<void(const BYTE* record)>& record,
+                                const std::function<bool()>& stop = {});
 
 // The three account enumerations of a server ("" for this computer), each
 // name of each batch in order handed to `name`. Level 0, with the preferred
@@ -134,6 +146,11 @@ NET_API_STATUS EnumerateLocalGroups(const std::string& server,
                                     const std::function<void(const std::string&)>& name);
 NET_API_STATUS EnumerateGroups(const std::string& server,
                                const std::function<void(const std::string&)>& name);
+// The browser's list through NetServerEnum (no server, no domain) at a level
+// and for a server type, batched as `shape` says; see EnumerateBatches.
+NET_API_STATUS EnumerateServers(DWORD level, DWORD serverType, const BatchShape& shape,
+                                const std::function<void(const BYTE* record)>& record,
+                                const std::function<bool()>& stop = {});
 // The domains (and workgroups) the network browser lists: NetServerEnum at
 // level 100, 4096 bytes, SV_TYPE_DOMAIN_ENUM.
 NET_API_STATUS EnumerateDomains(const std::function<void(const std::string&)>& name);

@@ -1,13 +1,41 @@
 #include "pickers/Velmar_UsersComboBoxList.h"
 
+#include <algorithm>
+#include <vector>
+
 #include "pickers/Velmar_Net.h"
 #include "rights/Velmar_CenterUtils.h"
 
 namespace {
 
 // Name and domain buffers of the look-up of a candidate's SID: 65
-// characters, offered with a capacity of 64.
+// characters, offered with a capacity of 64 at first.
 constexpr DWORD kNameCapacity = 64;
+
+// Looks a SID up on a system (null: this computer) and gives the domain
+// part and the kind. A name or domain longer than the first buffers (group
+// names run to 256 characters) is asked for again at the lengths the first
+// call reported. False when the look-up fails.
+bool LookupDomainAndUse(LPCSTR system, PSID sid, std::string& domain, SID_NAME_USE& use) {
+  std::vector<char> nameBuffer(kNameCapacity + 1);
+  std::vector<char> domainBuffer(kNameCapacity + 1);
+  DWORD nameLength = kNameCapacity;
+  DWORD domainLength = kNameCapacity;
+  for (int attempt = 0;; ++attempt) {
+    if (LookupAccountSidA(system, sid, nameBuffer.data(), &nameLength, domainBuffer.data(),
+                          &domainLength, &use))
+      break;
+    if (attempt > 0 || GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
+    // The lengths reported count the terminating zero.
+    nameBuffer.assign(std::max<size_t>(nameLength, nameBuffer.size()), '\0');
+    domainBuffer.assign(std::max<size_t>(domainLength, domainBuffer.size()), '\0');
+    nameLength = static_cast<DWORD>(nameBuffer.size());
+    domainLength = static_cast<DWORD>(domainBuffer.size());
+  }
+  domainBuffer.back() = '\0';
+  domain = domainBuffer.data();
+  return true;
+}
 
 std::string Upper(std::string text) {
   if (!text.empty()) CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
@@ -106,16 +134,9 @@ void TvmUserList::AddCandidate() {
     }
 
     PSID sid = center_->GetSid();
-    char name[kNameCapacity + 1] = {};
-    char domain[kNameCapacity + 1] = {};
-    DWORD nameLength = kNameCapacity;
-    DWORD domainLength = kNameCapacity;
+    std::string domain;
     SID_NAME_USE use = SidTypeUnknown;
-    if (!LookupAccountSidA(server_.empty() ? nullptr : server_.c_str(), sid, name, &nameLength,
-                           domain, &domainLength, &use))
-      return;
-    name[kNameCapacity] = '\0';
-    domain[kNameCapacity] = '\0';
+    if (!LookupDomainAndUse(server_.empty() ? nullptr : server_.c_str(), sid, domain, use)) return;
 
     const int kind = static_cast<int>(use) - 1;
     if (kind < stUser || kind > stUnknown) return;

@@ -1,6 +1,6 @@
 // The network scan against the simulated network: its states, the names in
-// order, the failure text, the refusals while scanning, and destruction
-// during a scan.
+// order, the failures, the refusals while scanning, and a list destroyed
+// while its scan is held inside a call.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -9,6 +9,7 @@
 
 #include "app/Startup.h"
 #include "computers/ComputerList.h"
+#include "tests/support/NameList.h"
 #include "tests/support/ScriptedServerEnum.h"
 #include "tests/support/SimFixture.h"
 
@@ -16,37 +17,23 @@ namespace {
 
 using namespace std::chrono_literals;
 namespace sim = tavrin::sim;
-using Names = std::vector<std::string>;
+using tavrin::test::Names;
+using tavrin::test::ScriptedServerEnum;
 
-// Waits until the scan has ended; gives the final state.
-TComputerListState WaitForEnd(const TComputerList& list) {
+template <typename Fn>
+void WaitFor(Fn done) {
   const auto deadline = std::chrono::steady_clock::now() + 30s;
-  while (TComputerList::Running(list.State()) && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(2ms);
+  while (!done() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(2ms);
+}
+TComputerListState WaitForEnd(const TComputerList& list) {
+  WaitFor([&] { return !TComputerList::Running(list.State()); });
   return list.State();
 }
-
 Names NamesOf(const TComputerList& list) {
-  Names names;
-  for (int i = 0; i < list.Count(); ++i) names.push_back(list.Names(i));
-  return names;
+  return tavrin::test::NamesOf(list.Count(), [&](int i) { return list.Names(i); });
 }
 
-// The names the browser lists, in its order, straight from the platform.
-Names BrowserNames() {
-  Names names;
-  LPBYTE buffer = nullptr;
-  DWORD read = 0, total = 0, resume = 0;
-  EXPECT_EQ(NetServerEnum(nullptr, 101, &buffer, MAX_PREFERRED_LENGTH, &read, &total, SV_TYPE_ALL,
-                          nullptr, &resume),
-            0u);
-  for (DWORD i = 0; i < read; ++i)
-    names.push_back(VelmarNet::FromWide(reinterpret_cast<SERVER_INFO_101*>(buffer)[i].sv101_name));
-  NetApiBufferFree(buffer);
-  return names;
-}
-
-// The message of what `action` throws, or "" when it throws nothing.
+// The message of what `action` raises; "" when it raises nothing.
 template <typename Fn>
 std::string Refusal(Fn action) {
   try {
@@ -59,126 +46,111 @@ std::string Refusal(Fn action) {
 
 class ComputerListSim : public tavrin::test::SimTest {
  protected:
-  // A network of this computer in workgroup HOME and `count` workstations
-  // WS0000, WS0001, ... there; `listed` false hides them from the browser.
-  void InstallWorkgroup(int count, bool listed = true) {
-    sim::NetworkBuilder builder;
-    builder.ThisComputer("WS0000").Workgroup("HOME");
-    for (int i = 0; i < std::max(count, 1); ++i) {
-      char name[16];
-      std::snprintf(name, sizeof name, "WS%04d", i);
-      builder.Computer(name, sim::Role::Workstation, "HOME");
-    }
-    if (!listed) builder.Listed(false);
-    Reinstall(builder.Build());
-  }
   TComputerList list;
 };
 
 TEST_F(ComputerListSim, ScanListsTheBrowsersNamesInOrder) {
-  const Names expected = BrowserNames();
-  ASSERT_FALSE(expected.empty());
-  list.Scan();
-  EXPECT_EQ(WaitForEnd(list), lsDone);
-  EXPECT_EQ(NamesOf(list), expected);
-  EXPECT_TRUE(list.ErrorText().empty());
-  // A second scan starts from an empty list.
-  list.Scan();
-  EXPECT_EQ(WaitForEnd(list), lsDone);
-  EXPECT_EQ(NamesOf(list), expected);
-
-  // More computers than one batch of 4096 bytes holds.
-  InstallWorkgroup(400);
-  ASSERT_EQ(BrowserNames().size(), 400u);
-  list.Scan();
-  EXPECT_EQ(WaitForEnd(list), lsDone);
-  EXPECT_EQ(NamesOf(list), BrowserNames());
-  EXPECT_GE(sim::CountCalls("NetServerEnum"), 3u);  // the probe and more than one batch
-  EXPECT_EQ(sim::OutstandingNetBuffers(), 0u);
-
-  // Nothing visible: a done, empty scan after the probe alone.
-  InstallWorkgroup(1, false);
-  list.Scan();
-  EXPECT_EQ(WaitForEnd(list), lsDone);
-  EXPECT_EQ(list.Count(), 0);
-  EXPECT_EQ(sim::CountCalls("NetServerEnum"), 1u);
-}
-
-TEST_F(ComputerListSim, DuplicatesAreKeptInOrder) {
-  // A browser that lists some names twice (no simulated network can), more
-  // than one batch of 4096 bytes, and never moves its resume handle.
-  Names names;
-  for (int i = 0; i < 300; ++i) names.push_back("PC" + std::to_string(i % 120));
-  tavrin::test::ScriptedServerEnum browser(names, 101);
-  list.Scan();
-  EXPECT_EQ(WaitForEnd(list), lsDone);
-  EXPECT_EQ(NamesOf(list), names);
-  EXPECT_EQ(browser.Outstanding(), 0u);
-}
-
-TEST_F(ComputerListSim, FailuresCarryTheSystemText) {
-  const struct {
-    void (*arrange)();
-    std::string text;
-  } cases[] = {
-      {[] { sim::FailEnumeration("NetServerEnum", "", 6118); },
-       "Ошибка: The list of servers for this workgroup is not currently available"},
-      {[] { sim::FailEnumeration("NetServerEnum", "", 5); }, "Ошибка: Access is denied"},
-      {[] {
-         tavrin::RunEndSteps();
-         sim::HideExport("netapi32.dll", "NetServerEnum");
-         tavrin::RunStartSteps();
-       },
-       "Ошибка: This function is not supported on this system"},
-  };
-  for (const auto& c : cases) {
-    Reinstall(tavrin::test::SmallNetwork());
-    c.arrange();
-    TComputerList failing;
-    failing.Scan();
-    EXPECT_EQ(WaitForEnd(failing), lsFailed) << c.text;
-    EXPECT_EQ(failing.ErrorText(), c.text);
-    EXPECT_EQ(failing.Count(), 0) << c.text;
-    // The text stays through a later successful scan.
-    Reinstall(tavrin::test::SmallNetwork());
-    failing.Scan();
-    EXPECT_EQ(WaitForEnd(failing), lsDone) << c.text;
-    EXPECT_EQ(failing.ErrorText(), c.text);
+  // Workstations in workgroup HOME, more than one batch of 4096 bytes; then
+  // the same hidden from the browser: a done, empty scan after the probe.
+  for (const bool listed : {true, false}) {
+    sim::NetworkBuilder builder;
+    builder.ThisComputer("WS1000").Workgroup("HOME");
+    Names names;
+    for (int i = 0; i < 400; ++i) {
+      names.push_back("WS" + std::to_string(1000 + i));
+      builder.Computer(names.back(), sim::Role::Workstation, "HOME").Listed(listed);
+    }
+    Reinstall(builder.Build());
+    for (int scan = 0; scan < 2; ++scan) {  // a second scan starts from an empty list
+      list.Scan();
+      EXPECT_EQ(WaitForEnd(list), lsDone);
+      EXPECT_EQ(NamesOf(list), listed ? names : Names{});
+    }
+    EXPECT_TRUE(list.ErrorText().empty());
+    // Each scan: the probe, then a batch and the rest at unlimited length.
+    EXPECT_EQ(sim::CountCalls("NetServerEnum"), listed ? 6u : 2u);
+    EXPECT_EQ(sim::OutstandingNetBuffers(), 0u);
   }
 }
 
-TEST_F(ComputerListSim, RefusalsWhileScanningAndStop) {
+TEST_F(ComputerListSim, FailuresEndInFailedWithTheirText) {
+  sim::FailEnumeration("NetServerEnum", "", 6118);
+  list.Scan();
+  EXPECT_EQ(WaitForEnd(list), lsFailed);
+  EXPECT_EQ(list.ErrorText(),
+            "Ошибка: The list of servers for this workgroup is not currently available");
+
+  // A failure raised inside the scan: the names before it stay, buffers go.
+  ScriptedServerEnum browser(Names(300, "PC"), 101);
+  browser.RaiseFrom(3, "browser fell over");  // after the probe and one batch
+  list.Scan();
+  EXPECT_EQ(WaitForEnd(list), lsFailed);
+  EXPECT_EQ(list.ErrorText(), "Ошибка: browser fell over");
+  EXPECT_GT(list.Count(), 0);
+  EXPECT_EQ(browser.Outstanding(), 0u);
+
+  // The thread cannot be created: the failure is raised and recorded, and
+  // the text stays through a later scan that goes through.
+  TComputerListThread::SetStartHook([] { throw std::bad_alloc(); });
+  EXPECT_EQ(Refusal([&] { list.Scan(); }), "std::bad_alloc");
+  TComputerListThread::SetStartHook({});
+  EXPECT_EQ(list.State(), lsFailed);
+  browser.RaiseFrom(0, "");
+  list.Scan();
+  EXPECT_EQ(WaitForEnd(list), lsDone);
+  EXPECT_EQ(list.ErrorText(), "Ошибка: std::bad_alloc");
+}
+
+TEST_F(ComputerListSim, RefusalsWhileScanningDuplicatesAndStop) {
   list.Stop();  // nothing runs: nothing happens
   EXPECT_EQ(list.State(), lsIdle);
-  sim::SetLatency(1s);
+  // Names listed twice (no simulated network can), more than a batch; the
+  // last batch too says that more follows, and only the total ends the scan.
+  Names names;
+  for (int i = 0; i < 300; ++i) names.push_back("PC" + std::to_string(i % 120));
+  ScriptedServerEnum browser(names, 101);
+  browser.MoreDataToTheEnd();
+  browser.Hold();
   list.Scan();
   EXPECT_EQ(list.State(), lsScanning);
   EXPECT_EQ(Refusal([&] { list.Scan(); }), "Invalid state");
   EXPECT_EQ(Refusal([&] { list.Clear(); }), "Invalid state");
-  sim::SetLatency(0us);
+  browser.Release();
   EXPECT_EQ(WaitForEnd(list), lsDone);
-  EXPECT_GT(list.Count(), 0);  // the running scan was not disturbed
+  EXPECT_EQ(NamesOf(list), names);  // the running scan was not disturbed
+  EXPECT_EQ(browser.Outstanding(), 0u);
 
-  sim::SetLatency(500ms);
-  sim::ClearCalls();
+  // A stop while the first batch is held ends the scan after its first name.
+  browser.Hold(browser.Calls() + 2);
   list.Scan();
+  browser.WaitUntilHeld();
   list.Stop();
   EXPECT_EQ(list.State(), lsStopping);
+  browser.Release();
   EXPECT_EQ(WaitForEnd(list), lsStopped);
-  EXPECT_EQ(sim::CountCalls("NetServerEnum"), 1u);  // it ended at the first check
-  EXPECT_EQ(sim::OutstandingNetBuffers(), 0u);
+  EXPECT_EQ(list.Count(), 1);
+  EXPECT_EQ(browser.Outstanding(), 0u);
 }
 
-TEST_F(ComputerListSim, DestructionDuringAScanWaitsForTheThread) {
-  // The probe takes long and is logged when it returns; the thread checks
-  // for the stop only after it. A destructor that waits for the thread
-  // therefore returns after the probe has been logged, and nothing follows.
-  sim::SetLatency(300ms);
-  auto scanning = std::make_unique<TComputerList>();
-  scanning->Scan();
-  scanning.reset();
-  EXPECT_EQ(sim::CountCalls("NetServerEnum"), 1u);
-  EXPECT_EQ(sim::OutstandingNetBuffers(), 0u);
+TEST_F(ComputerListSim, DestructionDoesNotWaitForTheCallInProgress) {
+  ScriptedServerEnum browser({"PC1"}, 101);
+  for (const bool endSteps : {false, true}) {
+    browser.Hold();
+    const int loads = sim::LibraryLoads("netapi32.dll");
+    auto scanning = std::make_unique<TComputerList>();
+    scanning->Scan();
+    browser.WaitUntilHeld();
+    scanning.reset();  // returns while the probe is held
+    // The program's end steps leave the library to the call in progress.
+    if (endSteps) tavrin::RunEndSteps();
+    EXPECT_EQ(sim::LibraryLoads("netapi32.dll"), loads);
+    browser.Release();
+    WaitFor([] { return TComputerListThread::Alive() == 0; });
+    // The thread ended at its check after the probe, its buffer released
+    // (the end steps took NetApiBufferFree away).
+    EXPECT_EQ(browser.Calls(), endSteps ? 2u : 1u);
+    EXPECT_EQ(browser.Outstanding(), endSteps ? 1u : 0u);
+  }
 }
 
 }  // namespace

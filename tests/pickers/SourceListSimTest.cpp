@@ -8,7 +8,6 @@
 namespace {
 
 namespace sim = tavrin::sim;
-using Velmar_SidSourceComboBox::TvmSidSourceList;
 
 struct Item {
   std::string server, domain, caption;
@@ -17,11 +16,10 @@ struct Item {
 };
 using Items = std::vector<Item>;
 const Item kThisComputer{"", "WS01", "WS01", 0};
-const Item kCorp{"DC01", "CORP", "CORP", 1};
 
 // Fills a new list; gives its items, and its errors in `errors`.
-Items Fill(std::vector<std::string>* errors = nullptr) {
-  TvmSidSourceList list;
+Items Fill(std::vector<std::string>& errors) {
+  Velmar_SidSourceComboBox::TvmSidSourceList list;
   list.Fill();
   Items items;
   for (int i = 0; i < list.Count(); ++i) {
@@ -29,29 +27,13 @@ Items Fill(std::vector<std::string>* errors = nullptr) {
     items.push_back({s->Server(), s->Domain(), s->Caption(), s->Kind()});
   }
   EXPECT_EQ(list.Sources(list.Count()), nullptr);
-  if (errors) *errors = list.Errors();
+  errors = list.Errors();
   return items;
 }
 
 using SourceListSim = tavrin::test::SimTest;
 
-TEST_F(SourceListSim, ThisComputerThenDomainsWithAController) {
-  // The workgroup HOME has no controller and is left out; the controller's
-  // name comes without its two backslashes.
-  std::vector<std::string> errors;
-  EXPECT_EQ(Fill(&errors), (Items{kThisComputer, kCorp}));
-  EXPECT_TRUE(errors.empty());
-  EXPECT_EQ(sim::CountCalls("NetGetAnyDCName"), 2u);  // one per listed domain
-  EXPECT_EQ(sim::OutstandingNetBuffers(), 0u);
-
-  // A domain the browser lists twice (no simulated network can) is listed twice.
-  tavrin::test::ScriptedServerEnum browser({"CORP", "HOME", "CORP"}, 100);
-  EXPECT_EQ(Fill(), (Items{kThisComputer, kCorp, kCorp}));
-  EXPECT_EQ(browser.Outstanding(), 0u);
-  EXPECT_EQ(sim::OutstandingNetBuffers(), 0u);
-}
-
-TEST_F(SourceListSim, DomainsKeepTheBrowsersOrder) {
+TEST_F(SourceListSim, ThisComputerThenDomainsWithAControllerInTheBrowsersOrder) {
   sim::NetworkBuilder builder;
   builder.ThisComputer("WS01").Domain("ZETA").Workgroup("HOME").Domain("ALPHA").Domain("SILENT");
   builder.Computer("DCZ", sim::Role::DomainController, "ZETA").MachineSid("S-1-5-21-1-1-1");
@@ -61,22 +43,31 @@ TEST_F(SourceListSim, DomainsKeepTheBrowsersOrder) {
       .Answers(false);
   builder.Computer("WS01", sim::Role::Workstation, "HOME").MachineSid("S-1-5-21-4-4-4");
   Reinstall(builder.Build());
-  // A domain whose controller does not answer is left out without a word.
+  // A workgroup (no controller) and a domain whose controller does not
+  // answer are left out without a word; the controller's name comes without
+  // its two backslashes.
+  const Item zeta{"DCZ", "ZETA", "ZETA", 1}, alpha{"DCA", "ALPHA", "ALPHA", 1};
   std::vector<std::string> errors;
-  EXPECT_EQ(Fill(&errors),
-            (Items{kThisComputer, {"DCZ", "ZETA", "ZETA", 1}, {"DCA", "ALPHA", "ALPHA", 1}}));
+  EXPECT_EQ(Fill(errors), (Items{kThisComputer, zeta, alpha}));
   EXPECT_TRUE(errors.empty());
+  EXPECT_EQ(sim::CountCalls("NetGetAnyDCName"), 4u);  // one per listed domain
+  EXPECT_EQ(sim::OutstandingNetBuffers(), 0u);
+
+  // A domain the browser lists twice (no simulated network can) is listed twice.
+  tavrin::test::ScriptedServerEnum browser({"ALPHA", "HOME", "ALPHA"}, 100);
+  EXPECT_EQ(Fill(errors), (Items{kThisComputer, alpha, alpha}));
+  EXPECT_EQ(browser.Outstanding(), 0u);
+  EXPECT_EQ(sim::OutstandingNetBuffers(), 0u);
 }
 
 TEST_F(SourceListSim, SilentBrowserKeepsThisComputer) {
   for (const NET_API_STATUS status : {ERROR_NO_BROWSER_SERVERS_FOUND, ERROR_ACCESS_DENIED}) {
     sim::FailEnumeration("NetServerEnum", "", status);
     std::vector<std::string> errors;
-    EXPECT_EQ(Fill(&errors), (Items{kThisComputer}));
+    EXPECT_EQ(Fill(errors), (Items{kThisComputer}));
     ASSERT_EQ(errors.size(), 1u);
     EXPECT_EQ(errors[0].rfind("Win32 Error.  Code: " + std::to_string(status) + ".\n", 0), 0u)
         << errors[0];
-    sim::ClearFaults();
   }
 }
 

@@ -1,9 +1,11 @@
 #include "tests/support/ScriptedServerEnum.h"
 
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <set>
+#include <stdexcept>
 
 #include "pickers/Velmar_Net.h"
 
@@ -16,11 +18,26 @@ DWORD gLevel = 100;
 std::set<void*> gBlocks;
 FARPROC gPreviousEnum = nullptr;
 FARPROC gPreviousFree = nullptr;
+std::condition_variable gChanged;
+size_t gCalls = 0;
+bool gHold = false;
+size_t gHoldFrom = 1;
+bool gMoreDataToTheEnd = false;
+size_t gHeld = 0;
+size_t gRaiseFrom = 0;  // 0: never
+std::string gRaiseText;
 
 NET_API_STATUS WINAPI StandInServerEnum(LMCSTR, DWORD level, LPBYTE* bufptr, DWORD prefmaxlen,
                                         LPDWORD entriesread, LPDWORD totalentries, DWORD, LMCSTR,
                                         LPDWORD) {
-  std::lock_guard<std::mutex> guard(gLock);
+  std::unique_lock<std::mutex> guard(gLock);
+  ++gCalls;
+  ++gHeld;
+  gChanged.notify_all();
+  const size_t call = gCalls;
+  gChanged.wait(guard, [call] { return !gHold || call < gHoldFrom; });
+  --gHeld;
+  if (gRaiseFrom != 0 && gCalls >= gRaiseFrom) throw std::runtime_error(gRaiseText);
   *bufptr = nullptr;
   *entriesread = 0;
   *totalentries = static_cast<DWORD>(gNames.size());
@@ -49,7 +66,7 @@ NET_API_STATUS WINAPI StandInServerEnum(LMCSTR, DWORD level, LPBYTE* bufptr, DWO
   gBlocks.insert(block);
   *bufptr = block;
   *entriesread = static_cast<DWORD>(count);
-  return count < gNames.size() ? ERROR_MORE_DATA : NERR_Success;
+  return count < gNames.size() || gMoreDataToTheEnd ? ERROR_MORE_DATA : NERR_Success;
 }
 
 NET_API_STATUS WINAPI StandInBufferFree(LPVOID buffer) {
@@ -68,6 +85,12 @@ NET_API_STATUS WINAPI StandInBufferFree(LPVOID buffer) {
 
 ScriptedServerEnum::ScriptedServerEnum(std::vector<std::string> names, DWORD level) {
   std::lock_guard<std::mutex> guard(gLock);
+  gCalls = 0;
+  gRaiseFrom = 0;
+  gMoreDataToTheEnd = false;
+  // Buffers an earlier stand-in could not have released.
+  for (void* block : gBlocks) std::free(block);
+  gBlocks.clear();
   gNames.clear();
   for (const std::string& name : names) gNames.push_back(VelmarNet::ToWide(name));
   gLevel = level;
@@ -79,6 +102,7 @@ ScriptedServerEnum::ScriptedServerEnum(std::vector<std::string> names, DWORD lev
 }
 
 ScriptedServerEnum::~ScriptedServerEnum() {
+  Release();
   NetApiReplaceEntry("NetServerEnum", gPreviousEnum);
   NetApiReplaceEntry("NetApiBufferFree", gPreviousFree);
 }
@@ -86,6 +110,39 @@ ScriptedServerEnum::~ScriptedServerEnum() {
 size_t ScriptedServerEnum::Outstanding() const {
   std::lock_guard<std::mutex> guard(gLock);
   return gBlocks.size();
+}
+
+size_t ScriptedServerEnum::Calls() const {
+  std::lock_guard<std::mutex> guard(gLock);
+  return gCalls;
+}
+
+void ScriptedServerEnum::Hold(size_t call) {
+  std::lock_guard<std::mutex> guard(gLock);
+  gHold = true;
+  gHoldFrom = call;
+}
+
+void ScriptedServerEnum::Release() {
+  std::lock_guard<std::mutex> guard(gLock);
+  gHold = false;
+  gChanged.notify_all();
+}
+
+void ScriptedServerEnum::WaitUntilHeld() const {
+  std::unique_lock<std::mutex> guard(gLock);
+  gChanged.wait(guard, [] { return gHold && gHeld > 0; });
+}
+
+void ScriptedServerEnum::MoreDataToTheEnd() {
+  std::lock_guard<std::mutex> guard(gLock);
+  gMoreDataToTheEnd = true;
+}
+
+void ScriptedServerEnum::RaiseFrom(size_t call, std::string text) {
+  std::lock_guard<std::mutex> guard(gLock);
+  gRaiseFrom = call;
+  gRaiseText = std::move(text);
 }
 
 }  // namespace tavrin::test
