@@ -1,6 +1,7 @@
 #include "app/Anchors.h"
 
 #include <QEvent>
+#include <QSizePolicy>
 #include <QWidget>
 
 TAnchors::TAnchors(QWidget* container, QSize designSize)
@@ -10,6 +11,10 @@ TAnchors::TAnchors(QWidget* container, QSize designSize)
 
 void TAnchors::Add(QWidget* control, QRect design, Qt::Edges edges) {
   if (!edges) edges = Qt::TopEdge | Qt::LeftEdge;
+  const QSizePolicy policy = control->sizePolicy();
+  if (policy.horizontalPolicy() == QSizePolicy::Fixed &&
+      policy.verticalPolicy() == QSizePolicy::Fixed)
+    design.setSize(control->sizeHint());
   items_.push_back({control, design, edges});
   control->setGeometry(Place(design, edges, designSize_, container_->size()));
 }

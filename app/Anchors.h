@@ -15,7 +15,8 @@ class TAnchors : public QObject {
   TAnchors(QWidget* container, QSize designSize);
 
   // Places `control` at `design` and anchors it to `edges` (top and left
-  // when none is given).
+  // when none is given). A control of fixed size policy both ways keeps its
+  // size hint: of `design` only the top-left corner counts.
   void Add(QWidget* control, QRect design, Qt::Edges edges = {});
 
   // The place of a designed rectangle in a container of the given size.

@@ -143,6 +143,8 @@ TRightsGrid::TRightsGrid(QWidget* parent) : QTableView(parent), model_(new TRigh
   columns->setFixedHeight(DefaultRowHeight);
   rows->setDefaultSectionSize(DefaultRowHeight);
   rows->setFixedWidth(DefaultColWidth);
+  columns->viewport()->installEventFilter(this);
+  rows->viewport()->installEventFilter(this);
 
   SelectCurrentIfNone();
 }
@@ -272,12 +274,18 @@ void TRightsGrid::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void TRightsGrid::mouseDoubleClickEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton || !indexAt(event->position().toPoint()).isValid()) {
+  // On a cell the press before has made it the selection; elsewhere the
+  // selection stays, and the double-click acts on it all the same.
+  if (event->button() != Qt::LeftButton) {
     event->accept();
     return;
   }
-  QTableView::mouseDoubleClickEvent(event);
-  pressedOnCell_ = true;
+  if (indexAt(event->position().toPoint()).isValid()) {
+    QTableView::mouseDoubleClickEvent(event);
+    pressedOnCell_ = true;
+  } else {
+    event->accept();
+  }
   emit DblClick();
 }
 
@@ -292,6 +300,18 @@ void TRightsGrid::keyPressEvent(QKeyEvent* event) {
   const QModelIndex before = currentIndex();
   QTableView::keyPressEvent(event);
   if (currentIndex() != before) emit Click();
+}
+
+void TRightsGrid::keyboardSearch(const QString&) {}
+
+bool TRightsGrid::eventFilter(QObject* watched, QEvent* event) {
+  // A double-click on the fixed cells, or beside them, is the grid's too.
+  if (event->type() == QEvent::MouseButtonDblClick &&
+      (watched == horizontalHeader()->viewport() || watched == verticalHeader()->viewport())) {
+    if (static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) emit DblClick();
+    return true;
+  }
+  return QTableView::eventFilter(watched, event);
 }
 
 void TRightsGrid::focusInEvent(QFocusEvent* event) {

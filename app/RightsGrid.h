@@ -86,6 +86,8 @@ class TRightsGrid : public QTableView {
   // A selection made with the mouse has ended, or the keyboard moved the
   // current cell.
   void Click();
+  // A double-click of the left button anywhere on the grid, fixed cells
+  // included; it concerns the selection the grid holds.
   void DblClick();
   // Enter, Insert, Delete and Space, as virtual-key codes (13, 45, 46, 32).
   void KeyDown(int virtualKey);
@@ -97,6 +99,9 @@ class TRightsGrid : public QTableView {
   void mouseReleaseEvent(QMouseEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  // Letters have no role in the grid: typing one moves nothing.
+  void keyboardSearch(const QString& search) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
   void focusInEvent(QFocusEvent* event) override;
   void focusOutEvent(QFocusEvent* event) override;
 

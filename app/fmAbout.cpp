@@ -21,6 +21,9 @@ void StyleVelmarLink(QLabel* label) {
   label->setPalette(palette);
   label->setAutoFillBackground(false);
   label->setCursor(Qt::PointingHandCursor);
+  // As wide as the text in whatever font stands in for Arial.
+  label->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+  label->adjustSize();
 }
 
 TAboutForm::TAboutForm(QWidget* parent)
@@ -78,7 +81,7 @@ TAboutForm::TAboutForm(QWidget* parent)
   LbVelmar->setObjectName(QStringLiteral("LbVelmar"));
   StyleVelmarLink(LbVelmar);
   connect(LbVelmar, &TClickLabel::Clicked, this, &TAboutForm::LbVelmarClick);
-  anchors->Add(LbVelmar, QRect(312, 177, 56, 19), kRightBottom);
+  anchors->Add(LbVelmar, QRect(QPoint(312, 177), LbVelmar->size()), kRightBottom);
 
   BnOk = new QPushButton(QStringLiteral("Ok"), this);
   BnOk->setObjectName(QStringLiteral("BnOk"));
@@ -91,7 +94,11 @@ void TAboutForm::LbVelmarClick() { tavrin::OpenUrl(tavrin::LibraryHomePage()); }
 
 void TAboutForm::showEvent(QShowEvent* event) {
   QDialog::showEvent(event);
-  // Centred on the screen.
-  if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen())
-    move(screen->availableGeometry().center() - rect().center());
+  // The frame centred on the screen: move() places the frame, whose size
+  // is known once the window is shown.
+  if (const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen()) {
+    QRect frame = frameGeometry();
+    frame.moveCenter(screen->availableGeometry().center());
+    move(frame.topLeft());
+  }
 }

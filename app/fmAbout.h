@@ -8,7 +8,8 @@ class QPushButton;
 class TClickLabel;
 
 // "Velmar" as a link to the component library: Arial 16 pixels, bold,
-// underlined, blue, on a transparent ground, with a hand cursor.
+// underlined, blue, on a transparent ground, with a hand cursor; the label
+// takes the size of its text and keeps it (fixed size policy).
 void StyleVelmarLink(QLabel* label);
 
 class TAboutForm : public QDialog {

@@ -1,10 +1,11 @@
-// Draws Tavrin's images into resources/images/:
-//   the cell-state images, the action images (16 x 16), the product logo
-//   (96 x 96), the component library's logo (32 x 32) and the application
-//   icon (16, 32, 48).
+// Draws every image of Tavrin under the resources folder given:
+//   images/   the cell-state images, the action images (16 x 16), the
+//             product logo (96 x 96), the component library's logo (32 x 32)
+//             and the application icon (16, 32, 48);
+//   pickers/  the account and source images of the pickers (20 x 20).
 //
 // Build and run on demand:
-//   cmake --build build --target draw_images && build/app/draw_images resources/images
+//   cmake --build build --target draw_images && build/app/draw_images resources
 // Pass --preview FILE to also write every image enlarged eight times on one
 // sheet, to look at them.
 #include <QDir>
@@ -14,10 +15,15 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPoint>
+#include <QPointF>
 #include <QRadialGradient>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
+#include <initializer_list>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -371,6 +377,371 @@ void LibraryLogo(QPainter& p, int size) {
   FillOutlined(p, v, Qt::white, QColor(130, 50, 0), 1.2);
 }
 
+// ------------------------------------------------------------ picker images
+
+// The account and source images of the pickers: 20 x 20 pixels set one by
+// one, without smoothing, on a magenta ground. The picker takes the colour
+// of the bottom-left pixel as transparent, so nothing is ever drawn there.
+namespace picker {
+
+constexpr int kSize = 20;
+const QRgb kGround = qRgb(255, 0, 255);
+const QRgb kNone = 0;  // no outline
+
+const QRgb kBlack = qRgb(0, 0, 0), kWhite = qRgb(255, 255, 255);
+const QRgb kSkin = qRgb(247, 206, 160), kHair = qRgb(110, 70, 30);
+const QRgb kBlue = qRgb(40, 80, 200), kBlueDark = qRgb(20, 40, 120);
+const QRgb kLightBlue = qRgb(120, 170, 240);
+const QRgb kRed = qRgb(200, 30, 30), kRedDark = qRgb(120, 10, 10);
+const QRgb kGreen = qRgb(30, 150, 50), kGreenDark = qRgb(10, 90, 20);
+const QRgb kGrey = qRgb(150, 150, 150), kGreyDark = qRgb(90, 90, 90);
+const QRgb kGreyLight = qRgb(205, 205, 205);
+const QRgb kYellow = qRgb(250, 210, 30), kOrange = qRgb(240, 140, 20);
+const QRgb kBrown = qRgb(140, 90, 40), kPurple = qRgb(130, 60, 170), kTeal = qRgb(0, 140, 140);
+
+class Canvas {
+ public:
+  Canvas() : image_(kSize, kSize, QImage::Format_RGB32) { image_.fill(kGround); }
+  const QImage& Image() const { return image_; }
+
+  void Set(int x, int y, QRgb c) {
+    if (x >= 0 && x < kSize && y >= 0 && y < kSize && !(x == 0 && y == kSize - 1))
+      image_.setPixel(x, y, c);
+  }
+  void Rect(int x0, int y0, int x1, int y1, QRgb c) {
+    for (int y = y0; y <= y1; ++y)
+      for (int x = x0; x <= x1; ++x) Set(x, y, c);
+  }
+  // The pixels whose centre distance is at most r + 0.25; those in the
+  // outer ring take the outline's colour when one is given.
+  void Disc(double cx, double cy, double r, QRgb c, QRgb outline = kNone) {
+    for (int y = 0; y < kSize; ++y) {
+      for (int x = 0; x < kSize; ++x) {
+        const double d = std::hypot(x - cx, y - cy);
+        if (d <= r + 0.25) Set(x, y, outline != kNone && d > r - 0.9 ? outline : c);
+      }
+    }
+  }
+  // Bresenham's line, both ends included.
+  void Line(int x0, int y0, int x1, int y1, QRgb c) {
+    const int dx = std::abs(x1 - x0), dy = -std::abs(y1 - y0);
+    const int sx = x0 < x1 ? 1 : -1, sy = y0 < y1 ? 1 : -1;
+    int err = dx + dy;
+    for (;;) {
+      Set(x0, y0, c);
+      if (x0 == x1 && y0 == y1) break;
+      const int e2 = 2 * err;
+      if (e2 >= dy) {
+        err += dy;
+        x0 += sx;
+      }
+      if (e2 <= dx) {
+        err += dx;
+        y0 += sy;
+      }
+    }
+  }
+  // Fills a polygon, even-odd rule, testing the pixel centres.
+  void Poly(std::initializer_list<QPointF> points, QRgb c) {
+    const std::vector<QPointF> p(points);
+    const size_t n = p.size();
+    for (int y = 0; y < kSize; ++y) {
+      for (int x = 0; x < kSize; ++x) {
+        const double px = x + 0.5, py = y + 0.5;
+        bool inside = false;
+        for (size_t i = 0; i < n; ++i) {
+          const QPointF& a = p[i];
+          const QPointF& b = p[(i + 1) % n];
+          if ((a.y() > py) != (b.y() > py) &&
+              px < a.x() + (py - a.y()) * (b.x() - a.x()) / (b.y() - a.y()))
+            inside = !inside;
+        }
+        if (inside) Set(x, y, c);
+      }
+    }
+  }
+
+ private:
+  QImage image_;
+};
+
+int At(double v) { return int(std::floor(v + 0.5)); }
+
+// A head and shoulders whose head centre is at (x, y).
+void Person(Canvas& cv, double x, double y, QRgb shirt, double scale = 1.0, QRgb skin = kSkin,
+            QRgb hair = kHair) {
+  const double r = 3 * scale;
+  const double bodyW = 5 * scale;
+  const double top = y + r + 1;
+  cv.Poly({{x - bodyW, top + 6 * scale},
+           {x - bodyW + 1, top + 1},
+           {x - 2, top},
+           {x + 2, top},
+           {x + bodyW - 1, top + 1},
+           {x + bodyW, top + 6 * scale}},
+          shirt);
+  cv.Disc(x, y, r, skin);
+  for (int dx = -int(r); dx <= int(r); ++dx) cv.Set(At(x + dx), At(y - r), hair);
+  cv.Set(At(x - r), At(y - r + 1), hair);
+  cv.Set(At(x + r), At(y - r + 1), hair);
+}
+
+void Group(Canvas& cv, QRgb back, QRgb front) {
+  Person(cv, 13, 5, back, 0.85);
+  Person(cv, 7.5, 7.5, front);
+}
+
+void Monitor(Canvas& cv, int x, int y, int w = 9, int h = 7, QRgb screen = kLightBlue) {
+  cv.Rect(x, y, x + w - 1, y + h - 1, kGreyDark);
+  cv.Rect(x + 1, y + 1, x + w - 2, y + h - 2, screen);
+  cv.Rect(x + w / 2 - 1, y + h, x + w / 2 + 1, y + h, kGreyDark);
+  cv.Rect(x + w / 2 - 3, y + h + 1, x + w / 2 + 3, y + h + 1, kGrey);
+}
+
+void Globe(Canvas& cv, double cx, double cy, double r) {
+  cv.Disc(cx, cy, r, kBlue, kBlueDark);
+  cv.Poly({{cx - r * 0.5, cy - r * 0.6},
+           {cx + r * 0.1, cy - r * 0.7},
+           {cx + r * 0.2, cy - r * 0.1},
+           {cx - r * 0.2, cy + r * 0.2},
+           {cx - r * 0.6, cy}},
+          kGreen);
+  cv.Poly({{cx + r * 0.3, cy + r * 0.1},
+           {cx + r * 0.8, cy + r * 0.2},
+           {cx + r * 0.5, cy + r * 0.7},
+           {cx + r * 0.2, cy + r * 0.5}},
+          kGreen);
+  for (const double dy : {-r * 0.45, r * 0.45}) {
+    const int y = int(std::nearbyint(cy + dy));
+    for (int x = 0; x < kSize; ++x)
+      if (std::hypot(x - cx, y - cy) < r - 0.8) cv.Set(x, y, kLightBlue);
+  }
+}
+
+void Shield(Canvas& cv, int x, int y, QRgb c) {
+  const double l = x, t = y;
+  cv.Poly({{l, t}, {l + 6, t}, {l + 6, t + 4}, {l + 3, t + 7}, {l, t + 4}}, c);
+  cv.Line(x + 3, y + 1, x + 3, y + 5, kYellow);
+  cv.Line(x + 1, y + 3, x + 5, y + 3, kYellow);
+}
+
+void Check(Canvas& cv, int x, int y) {
+  cv.Line(x, y + 3, x + 2, y + 5, kGreenDark);
+  cv.Line(x + 2, y + 5, x + 7, y, kGreenDark);
+  cv.Line(x, y + 2, x + 2, y + 4, kGreen);
+  cv.Line(x + 2, y + 4, x + 7, y - 1, kGreen);
+}
+
+void SmallGlobe(Canvas& cv) { Globe(cv, 15.5, 15.5, 3.6); }
+
+void SmallComputer(Canvas& cv) {
+  cv.Rect(12, 12, 19, 17, kGreyDark);
+  cv.Rect(13, 13, 18, 16, kLightBlue);
+  cv.Rect(14, 18, 17, 18, kGreyDark);
+}
+
+void Gear(Canvas& cv, double cx, double cy, double r, QRgb c, QRgb hole = kGround) {
+  for (int i = 0; i < 8; ++i) {
+    const double a = i * M_PI / 4;
+    cv.Disc(cx + std::cos(a) * (r + 1.3), cy + std::sin(a) * (r + 1.3), 1.3, c);
+  }
+  cv.Disc(cx, cy, r, c);
+  cv.Disc(cx, cy, r * 0.4, hole);
+}
+
+void Key(Canvas& cv, int x, int y) {
+  cv.Disc(x + 2, y + 2, 2, kYellow);
+  cv.Set(x + 2, y + 2, kBrown);
+  cv.Line(x + 4, y + 2, x + 10, y + 2, kYellow);
+  cv.Line(x + 8, y + 3, x + 8, y + 4, kYellow);
+  cv.Line(x + 10, y + 3, x + 10, y + 4, kYellow);
+}
+
+void Bolt(Canvas& cv, int x, int y) {
+  const double l = x, t = y;
+  cv.Poly({{l + 3, t},
+           {l + 7, t},
+           {l + 5, t + 4},
+           {l + 8, t + 4},
+           {l + 2, t + 11},
+           {l + 3.5, t + 6},
+           {l + 1, t + 6}},
+          kYellow);
+  cv.Line(x + 3, y, x + 1, y + 6, kOrange);
+}
+
+void Document(Canvas& cv, int x, int y, QRgb c = kWhite) {
+  cv.Rect(x, y, x + 7, y + 9, kGreyDark);
+  cv.Rect(x + 1, y + 1, x + 6, y + 8, c);
+  for (const int row : {3, 5, 7}) cv.Line(x + 2, y + row, x + 5, y + row, kGrey);
+}
+
+struct Picture {
+  const char* name;
+  void (*draw)(Canvas&);
+};
+
+const Picture kPictures[] = {
+    {"SID_USER", [](Canvas& cv) { Person(cv, 9.5, 5, kBlue); }},
+    {"SID_GROUP", [](Canvas& cv) { Group(cv, kTeal, kBlue); }},
+    {"SID_WORLD", [](Canvas& cv) { Globe(cv, 9.5, 9.5, 8.5); }},
+    {"SID_OWNER",
+     [](Canvas& cv) {
+       Person(cv, 7, 5, kBrown);
+       Key(cv, 8, 13);
+     }},
+    {"SID_DIALUP",
+     [](Canvas& cv) {
+       // A telephone: the handset over a body with a dial.
+       cv.Poly({{3, 10}, {16, 10}, {18, 17}, {1, 17}}, kGreyDark);
+       cv.Disc(9.5, 13.5, 2.5, kGreyLight);
+       cv.Set(9, 13, kBlack);
+       cv.Rect(2, 5, 17, 7, kBlack);
+       cv.Rect(1, 6, 4, 9, kBlack);
+       cv.Rect(15, 6, 18, 9, kBlack);
+     }},
+    {"SID_NETWORK",
+     [](Canvas& cv) {
+       Monitor(cv, 0, 0, 8, 6);
+       Monitor(cv, 11, 0, 8, 6);
+       Monitor(cv, 6, 11, 8, 6);
+       cv.Line(4, 8, 4, 10, kBlack);
+       cv.Line(15, 8, 15, 10, kBlack);
+       cv.Line(4, 10, 15, 10, kBlack);
+     }},
+    {"SID_BATCH",
+     [](Canvas& cv) {
+       Document(cv, 1, 1, kGreyLight);
+       Document(cv, 4, 4, kWhite);
+       Document(cv, 7, 7, kWhite);
+       Gear(cv, 15, 15, 2.2, kOrange, kWhite);
+     }},
+    {"SID_INTERACTIVE",
+     [](Canvas& cv) {
+       Monitor(cv, 9, 1, 10, 8);
+       Person(cv, 5, 7, kGreen);
+       cv.Rect(9, 16, 18, 17, kGreyDark);
+     }},
+    {"SID_SERVICE",
+     [](Canvas& cv) {
+       Gear(cv, 9.5, 9.5, 5.5, kGreyDark);
+       Gear(cv, 9.5, 9.5, 4.3, kGrey);
+       cv.Disc(9.5, 9.5, 2, kGround);
+     }},
+    {"SID_ANONYMOUS",
+     [](Canvas& cv) {
+       Person(cv, 8, 5, kGreyDark, 1.0, kGrey, kGreyDark);
+       // A question mark.
+       const QPoint mark[] = {{14, 3}, {15, 2}, {16, 2}, {17, 3}, {17, 4},
+                              {16, 5}, {15, 6}, {15, 7}, {15, 9}};
+       for (const QPoint& p : mark) cv.Set(p.x(), p.y(), kRed);
+     }},
+    {"SID_BUILTIN",
+     [](Canvas& cv) {
+       // A building with columns: the built-in domain.
+       cv.Poly({{1, 6}, {9.5, 1}, {18, 6}}, kRedDark);
+       cv.Rect(2, 6, 17, 7, kGreyDark);
+       for (const int x : {3, 7, 11, 15}) cv.Rect(x, 8, x + 1, 15, kGreyLight);
+       cv.Rect(1, 16, 18, 18, kGreyDark);
+     }},
+    {"SID_AUTHENTICATED",
+     [](Canvas& cv) {
+       Person(cv, 7, 5, kBlue);
+       Check(cv, 11, 12);
+     }},
+    {"SID_SYSTEM",
+     [](Canvas& cv) {
+       Monitor(cv, 1, 1, 12, 10, kBlueDark);
+       cv.Rect(14, 2, 18, 16, kGreyDark);
+       cv.Rect(15, 4, 17, 4, kGreen);
+       Gear(cv, 7, 6, 1.6, kYellow, kBlueDark);
+     }},
+    {"SID_ADMIN",
+     [](Canvas& cv) {
+       Person(cv, 8, 5, kRed);
+       Shield(cv, 12, 11, kYellow);
+       cv.Line(15, 12, 15, 16, kRed);
+       cv.Line(13, 14, 17, 14, kRed);
+     }},
+    {"SID_GUEST",
+     [](Canvas& cv) {
+       Person(cv, 9.5, 5, kGreyLight);
+       cv.Rect(6, 2, 13, 2, kBrown);  // a hat
+       cv.Rect(7, 0, 12, 1, kBrown);
+     }},
+    {"SID_DOMAIN_ADMINS",
+     [](Canvas& cv) {
+       Group(cv, kRedDark, kRed);
+       SmallGlobe(cv);
+     }},
+    {"SID_DOMAIN_USERS",
+     [](Canvas& cv) {
+       Group(cv, kTeal, kBlue);
+       SmallGlobe(cv);
+     }},
+    {"SID_DOMAIN_GUESTS",
+     [](Canvas& cv) {
+       Group(cv, kGrey, kGreyLight);
+       SmallGlobe(cv);
+     }},
+    {"SID_ADMINS",
+     [](Canvas& cv) {
+       Group(cv, kRedDark, kRed);
+       SmallComputer(cv);
+     }},
+    {"SID_USERS",
+     [](Canvas& cv) {
+       Group(cv, kTeal, kBlue);
+       SmallComputer(cv);
+     }},
+    {"SID_GUESTS",
+     [](Canvas& cv) {
+       Group(cv, kGrey, kGreyLight);
+       SmallComputer(cv);
+     }},
+    {"SID_POWER_USERS",
+     [](Canvas& cv) {
+       Group(cv, kTeal, kPurple);
+       Bolt(cv, 11, 7);
+     }},
+    {"SID_BACKUP",
+     [](Canvas& cv) {
+       // A tape cartridge and an arrow into it.
+       cv.Rect(1, 8, 18, 17, kBlack);
+       cv.Rect(2, 9, 17, 14, kGreyDark);
+       cv.Disc(6, 11.5, 1.6, kWhite);
+       cv.Disc(13, 11.5, 1.6, kWhite);
+       cv.Rect(5, 15, 14, 16, kGrey);
+       cv.Rect(8, 0, 11, 3, kGreen);
+       cv.Poly({{5, 4}, {15, 4}, {10, 8}}, kGreen);
+     }},
+    {"SID_REPLICATOR",
+     [](Canvas& cv) {
+       Document(cv, 0, 0);
+       Document(cv, 12, 9);
+       cv.Line(9, 3, 14, 3, kBlue);
+       cv.Line(14, 3, 14, 7, kBlue);
+       cv.Poly({{12, 6}, {17, 6}, {14.5, 9}}, kBlue);
+       cv.Line(4, 11, 4, 15, kRed);
+       cv.Line(4, 15, 10, 15, kRed);
+       cv.Poly({{1, 12}, {4, 9}, {7, 12}}, kRed);
+     }},
+    {"SID_SOURCE_COMPUTER",
+     [](Canvas& cv) {
+       Monitor(cv, 1, 1, 14, 11);
+       cv.Rect(15, 3, 18, 17, kGreyDark);
+       cv.Rect(16, 5, 17, 5, kGreen);
+       cv.Rect(2, 16, 13, 17, kGreyDark);
+     }},
+    {"SID_SOURCE_DOMAIN",
+     [](Canvas& cv) {
+       Globe(cv, 9.5, 8.5, 7.5);
+       Monitor(cv, 11, 10, 8, 6);
+     }},
+};
+
+}  // namespace picker
+
 QImage Render(const Image& image, int scale = 1) {
   QImage canvas(image.size * scale, image.size * scale, QImage::Format_ARGB32_Premultiplied);
   canvas.fill(Qt::transparent);
@@ -396,13 +767,12 @@ int main(int argc, char** argv) {
     args.remove(at, 2);
   }
   if (args.size() != 1) {
-    std::fprintf(stderr, "usage: draw_images OUTPUT_DIR [--preview FILE]\n");
+    std::fprintf(stderr, "usage: draw_images RESOURCES_DIR [--preview FILE]\n");
     return 2;
   }
-  const QDir out(args[0]);
-  if (!QDir().mkpath(out.path())) return 1;
+  const QDir resources(args[0]);
 
-  const std::vector<Image> images = {
+  const Image images[] = {
       {"state-grant.png", 16, GreenPlus},
       {"state-revoke.png", 16, RedCross},
       {"state-unreadable.png", 16, RedDiscWhiteBar},
@@ -422,23 +792,37 @@ int main(int argc, char** argv) {
       {"tavrin-32.png", 32, ProductShield},
       {"tavrin-48.png", 48, ProductShield},
   };
-  for (const Image& image : images) {
-    const QString path = out.filePath(QLatin1String(image.file));
-    if (!Render(image).save(path)) {
+  // Every picture with the file it goes to.
+  std::vector<std::pair<QString, QImage>> drawn;
+  for (const Image& image : images)
+    drawn.emplace_back(QStringLiteral("images/") + QLatin1String(image.file), Render(image));
+  for (const picker::Picture& picture : picker::kPictures) {
+    picker::Canvas canvas;
+    picture.draw(canvas);
+    drawn.emplace_back(QStringLiteral("pickers/%1.png").arg(QLatin1String(picture.name)),
+                       canvas.Image());
+  }
+
+  for (const char* folder : {"images", "pickers"}) {
+    if (!resources.mkpath(QLatin1String(folder))) return 1;
+  }
+  for (const auto& [file, image] : drawn) {
+    const QString path = resources.filePath(file);
+    if (!image.save(path)) {
       std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
       return 1;
     }
   }
 
   if (!preview.isEmpty()) {
-    // Each image at its size, and below it at 96 x 96 without smoothing.
-    const int cell = 110, columns = 6;
-    const int rows = (int(images.size()) + columns - 1) / columns;
+    // Each picture at its size, and below it at 96 x 96 without smoothing.
+    const int cell = 110, columns = 8;
+    const int rows = (int(drawn.size()) + columns - 1) / columns;
     QImage sheet(cell * columns + 10, rows * 2 * cell + 10, QImage::Format_ARGB32);
     sheet.fill(QColor(236, 233, 216));
     QPainter painter(&sheet);
-    for (size_t i = 0; i < images.size(); ++i) {
-      const QImage actual = Render(images[i]);
+    for (size_t i = 0; i < drawn.size(); ++i) {
+      const QImage& actual = drawn[i].second;
       const int x = 10 + int(i % columns) * cell, y = 10 + int(i / columns) * 2 * cell;
       painter.drawImage(x, y, actual);
       painter.drawImage(QRect(x, y + cell, 96, 96), actual);

@@ -1,4 +1,6 @@
-// Gives every GUI test executable one QApplication for the whole run.
+// One QApplication for the whole run of a GUI test program, on the offscreen
+// platform unless another is asked for. Linked as an object library
+// (tavrin_gui_test_support) so that its registration is never dropped.
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -6,18 +8,16 @@
 
 namespace {
 
+int argc = 1;
+char name[] = "tavrin-test";
+char* argv[] = {name, nullptr};
+
 class GuiTestEnvironment : public ::testing::Environment {
- public:
   void SetUp() override {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "tavrin-test";
-    static char* argv[] = {name, nullptr};
     application_ = std::make_unique<QApplication>(argc, argv);
   }
   void TearDown() override { application_.reset(); }
-
- private:
   std::unique_ptr<QApplication> application_;
 };
 

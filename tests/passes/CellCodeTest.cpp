@@ -68,23 +68,22 @@ TEST(CellCode, CommittedAndFailedRows) {
   EXPECT_TRUE(HasChanges(Row("YYNNE YN")));
 }
 
-TEST(CellCode, ImagesAndDoubleClicks) {
-  struct Case {
-    const char* code;
-    int image;
-    char afterDoubleClick;
-  };
-  const Case cases[] = {{"NY", 0, ' '},  {"YN", 1, ' '}, {"EY", 2, 'N'}, {"NE", 2, 'Y'},
-                        {"YE", 2, 'N'},  {"Y ", 3, 'N'}, {"YY", 3, 'N'}, {"N ", -1, 'Y'},
-                        {"NN", -1, ' '}, {"E ", 2, 'Y'}, {"EN", 2, ' '}};
-  for (const Case& c : cases) {
-    const TCellCode code = TCellCode::FromText(c.code);
-    EXPECT_EQ(StateImageIndex(code), c.image) << c.code;
-    EXPECT_EQ(MarkAfterDoubleClick(code.State(), code.Mark()), c.afterDoubleClick) << c.code;
-  }
-  EXPECT_EQ(StateImageIndex(TCellCode::FromText("Y")), -1);
-  EXPECT_EQ(WithMark(TCellCode::FromText("N"), 'Y').Text(), " Y");
-  EXPECT_EQ(WithMark(TCellCode::FromText("YE"), ' ').Text(), "Y ");
+TCellCode Code(const char* text) { return TCellCode::FromText(text); }
+
+TEST(CellCode, ImagesDoubleClickMarksAndWithMark) {
+  // Staged grant and revocation, 'E' anywhere, other held rights, no image.
+  const std::pair<const char*, int> images[] = {
+      {"NY", 0}, {"YN", 1}, {"E ", 2},  {"EY", 2},  {"EN", 2},  {"EE", 2}, {"NE", 2}, {"YE", 2},
+      {"Y ", 3}, {"YY", 3}, {"N ", -1}, {"NN", -1}, {"  ", -1}, {"", -1},  {"Y", -1}, {"E", -1}};
+  for (const auto& [code, image] : images) EXPECT_EQ(StateImageIndex(Code(code)), image) << code;
+  const char* marks[] = {"N Y", "NEY", "NY ", "NN ", "Y N", "YYN", "YEN", "YN ",
+                         "E Y", "EEY", "EYN", "EN ", "  Y", " YN", " N "};  // state, before, after
+  for (const char* c : marks) EXPECT_EQ(MarkAfterDoubleClick(c[0], c[1]), c[2]) << c;
+  EXPECT_EQ(WithMark(Code("Y "), 'N').Text(), "YN");
+  EXPECT_EQ(WithMark(Code("EE"), ' ').Text(), "E ");
+  EXPECT_EQ(WithMark(Code(""), 'Y').Text(), " Y");
+  EXPECT_EQ(WithMark(Code("N"), 'Y').Text(), " Y");
+  EXPECT_EQ(Code("NYX").Text(), "NY");
 }
 
 }  // namespace
