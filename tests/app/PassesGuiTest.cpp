@@ -350,7 +350,9 @@ TEST_P(Passes, APassBlocksCommandsAndEndsOnStopOrClose) {
       const std::string name = Grid().Cells(0, row).toStdString();
       const bool written = std::count(touched.begin(), touched.end(), name) > 0;
       EXPECT_EQ(written, row <= started && name != "GHOST") << name;
-      if (row > started) EXPECT_EQ(Grid().Code(spAudit + 1, row).Mark(), mark) << name;
+      if (row > started) {
+        EXPECT_EQ(Grid().Code(spAudit + 1, row).Mark(), mark) << name;
+      }
     }
   }
   ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
