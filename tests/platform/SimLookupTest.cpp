@@ -161,7 +161,7 @@ TEST_F(SimLookup, SidResolution) {
     const char *system, *sid, *name, *domain;
     SID_NAME_USE use;
   } cases[] = {
-      {nullptr, "S-1-5-21-11-12-13", "", "WS01", SidTypeDomain},
+      {nullptr, "S-1-5-21-11-12-13", "WS01", "WS01", SidTypeDomain},
       {nullptr, "S-1-5-21-11-12-13-513", "None", "WS01", SidTypeGroup},
       {nullptr, "S-1-5-21-1000-2000-3000-512", "Domain Admins", "CORP", SidTypeGroup},
       {nullptr, "S-1-5-21-1000-2000-3000-1107", "Ёлкин", "CORP", SidTypeUser},
