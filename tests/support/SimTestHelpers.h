@@ -1,9 +1,8 @@
-// Small helpers shared by the tests that call the simulated platform directly.
+// Small helpers of the tests that call the simulated platform directly.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <cstdint>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -14,6 +13,9 @@
 namespace tavrin::test {
 
 using Names = std::vector<std::string>;
+
+// The last error of a call that fails, 0 for one that succeeds.
+inline DWORD ErrorOf(BOOL ok) { return ok ? 0 : GetLastError(); }
 
 // A binary SID from its text form (revision 1, decimal authority).
 inline std::vector<BYTE> SidBytes(const std::string& text) {
@@ -31,21 +33,19 @@ inline std::vector<BYTE> SidBytes(const std::string& text) {
   return sid;
 }
 
-// An LSA string over a UTF-16 text that outlives it, without a terminating
-// zero: the LSA must not need one.
+// An LSA string over a text that outlives it, without a terminating zero:
+// the LSA must not need one.
 inline LSA_UNICODE_STRING LsaString(const std::u16string& text) {
   const auto length = static_cast<USHORT>(text.size() * sizeof(WCHAR));
   return LSA_UNICODE_STRING{length, length, const_cast<WCHAR*>(text.data())};
 }
 
-inline std::string Narrow(const WCHAR* text) {
+// The ASCII of a UTF-16 text ('?' for others): `length` units, or up to its zero.
+inline std::string Narrow(const WCHAR* text, size_t length = SIZE_MAX) {
   std::string out;
-  for (; text && *text; ++text) out.push_back(static_cast<char>(*text < 0x80 ? *text : '?'));
+  for (size_t i = 0; text != nullptr && i < length && text[i] != 0; ++i)
+    out.push_back(static_cast<char>(text[i] < 0x80 ? text[i] : '?'));
   return out;
-}
-
-inline std::string Narrow(const LSA_UNICODE_STRING& s) {
-  return std::string(s.Buffer, s.Buffer + s.Length / sizeof(WCHAR));
 }
 
 // Opens a policy; empty computer: this computer.
@@ -72,13 +72,13 @@ inline NTSTATUS EnumerateRights(LSA_HANDLE policy, const std::string& sidText, N
   for (ULONG i = 0; i < count; ++i) {
     EXPECT_EQ(rights[i].MaximumLength, rights[i].Length + sizeof(WCHAR));
     EXPECT_EQ(rights[i].Buffer[rights[i].Length / sizeof(WCHAR)], 0);
-    names.push_back(Narrow(rights[i]));
+    names.push_back(Narrow(rights[i].Buffer, rights[i].Length / sizeof(WCHAR)));
   }
   EXPECT_EQ(LsaFreeMemory(rights), STATUS_SUCCESS);
   return status;
 }
 
-// The first call of the account lookup's two-call protocol: the error, and
+// The size query of the account lookup's two-call protocol: the error, and
 // the sizes it asks for.
 struct SizeQuery {
   DWORD error = 0, sidSize = 0, domainSize = 0;
@@ -86,20 +86,17 @@ struct SizeQuery {
 inline SizeQuery NameSizeQuery(const char* system, const char* name) {
   SizeQuery q;
   SID_NAME_USE use;
-  SetLastError(0);
-  const BOOL ok =
-      LookupAccountNameA(system, name, nullptr, &q.sidSize, nullptr, &q.domainSize, &use);
-  q.error = ok ? 0 : GetLastError();
+  q.error =
+      ErrorOf(LookupAccountNameA(system, name, nullptr, &q.sidSize, nullptr, &q.domainSize, &use));
   return q;
 }
 
-// One NetServerEnum call, its buffer read and released.
+// One NetServerEnum call at level 100 or 101, its buffer read and released.
 struct ServerList {
   NET_API_STATUS status = 0;
   DWORD read = 0, total = 0;
   Names names;
   std::vector<DWORD> types;  // level 101 only
-  bool nullOnFailure = true;
 };
 inline ServerList ServerEnum(DWORD level = 101, DWORD prefmaxlen = 4096,
                              const char16_t* domain = nullptr, const char16_t* server = nullptr,
@@ -108,18 +105,13 @@ inline ServerList ServerEnum(DWORD level = 101, DWORD prefmaxlen = 4096,
   LPBYTE buffer = nullptr;
   list.status = NetServerEnum(server, level, &buffer, prefmaxlen, &list.read, &list.total, type,
                               domain, &resume);
-  if (list.status != NERR_Success && list.status != ERROR_MORE_DATA) {
-    list.nullOnFailure = buffer == nullptr;
-    return list;
-  }
-  for (DWORD i = 0; i < list.read; ++i) {
-    if (level == 101) {
-      const auto& info = reinterpret_cast<const SERVER_INFO_101*>(buffer)[i];
-      list.names.push_back(Narrow(info.sv101_name));
-      list.types.push_back(info.sv101_type);
-    } else {
-      list.names.push_back(Narrow(reinterpret_cast<const SERVER_INFO_100*>(buffer)[i].sv100_name));
-    }
+  const bool answered = list.status == NERR_Success || list.status == ERROR_MORE_DATA;
+  EXPECT_TRUE(answered || buffer == nullptr) << "no buffer on failure";
+  const auto* v100 = reinterpret_cast<const SERVER_INFO_100*>(buffer);
+  const auto* v101 = reinterpret_cast<const SERVER_INFO_101*>(buffer);
+  for (DWORD i = 0; buffer != nullptr && i < list.read; ++i) {
+    list.names.push_back(Narrow(level == 101 ? v101[i].sv101_name : v100[i].sv100_name));
+    if (level == 101) list.types.push_back(v101[i].sv101_type);
   }
   NetApiBufferFree(buffer);
   return list;

@@ -1,0 +1,2 @@
+#pragma once
+#include "tests/support/SimTestHelpers.h"  // IWYU pragma: export
