@@ -94,7 +94,8 @@ BOOL WINAPI LookupAccountSidA(LPCSTR lpSystemName, PSID Sid, LPSTR Name, LPDWORD
     SetLastError(ERROR_INVALID_SID);
     return FALSE;
   }
-  if (cchName == nullptr || cchReferencedDomainName == nullptr || (Name == nullptr && *cchName != 0) ||
+  if (cchName == nullptr || cchReferencedDomainName == nullptr ||
+      (Name == nullptr && *cchName != 0) ||
       (ReferencedDomainName == nullptr && *cchReferencedDomainName != 0)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;

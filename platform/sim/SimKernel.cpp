@@ -48,14 +48,20 @@ const std::unordered_map<DWORD, const char*>& SystemTexts() {
       {127, "The specified procedure could not be found.\r\n"},
       {234, "More data is available.\r\n"},
       {259, "No more data is available.\r\n"},
-      {317, "The system cannot find message text for message number 0x%1 in the message file for %2.\r\n"},
+      {317,
+       "The system cannot find message text for message number 0x%1 in the message file for "
+       "%2.\r\n"},
       {997, "Overlapped I/O operation is in progress.\r\n"},
       {998, "Invalid access to memory location.\r\n"},
       {1004, "Invalid flags.\r\n"},
       {1113, "No mapping for the Unicode character exists in the target multi-byte code page.\r\n"},
       {1225, "The remote computer refused the network connection.\r\n"},
-      {1231, "The network location cannot be reached. For information about network troubleshooting, see Windows Help.\r\n"},
-      {1232, "The network location cannot be reached. For information about network troubleshooting, see Windows Help.\r\n"},
+      {1231,
+       "The network location cannot be reached. For information about network troubleshooting, see "
+       "Windows Help.\r\n"},
+      {1232,
+       "The network location cannot be reached. For information about network troubleshooting, see "
+       "Windows Help.\r\n"},
       {1301, "Some mapping between account names and security IDs was not done.\r\n"},
       {1311, "There are currently no logon servers available to service the logon request.\r\n"},
       {1313, "A specified privilege does not exist.\r\n"},
@@ -66,13 +72,16 @@ const std::unordered_map<DWORD, const char*>& SystemTexts() {
       {1327, "Logon failure: user account restriction.\r\n"},
       {1332, "No mapping between account names and security IDs was done.\r\n"},
       {1337, "The security ID structure is invalid.\r\n"},
-      {1352, "The security account manager (SAM) or local security authority (LSA) server was in the wrong state to perform the security operation.\r\n"},
+      {1352,
+       "The security account manager (SAM) or local security authority (LSA) server was in the "
+       "wrong state to perform the security operation.\r\n"},
       {1355, "The specified domain either does not exist or could not be contacted.\r\n"},
       {1450, "Insufficient system resources exist to complete the requested service.\r\n"},
       {1460, "This operation returned because the timeout period expired.\r\n"},
       {1722, "The RPC server is unavailable.\r\n"},
       {1727, "The remote procedure call failed and did not execute.\r\n"},
-      {1788, "The trust relationship between the primary domain and the trusted domain failed.\r\n"},
+      {1788,
+       "The trust relationship between the primary domain and the trusted domain failed.\r\n"},
       {6118, "The list of servers for this workgroup is not currently available\r\n"},
   };
   return texts;
