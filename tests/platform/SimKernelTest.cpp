@@ -89,10 +89,12 @@ TEST_F(SimKernel, ComputerNameVersionAndToken) {
     ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), access, &token));
     EXPECT_EQ(ErrorOf(GetTokenInformation(token, TokenUser, nullptr, 0, &needed)),
               ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(needed, sizeof(TOKEN_USER) + 28) << "the record and alice's SID";
     std::vector<BYTE> user(needed);
     ASSERT_TRUE(GetTokenInformation(token, TokenUser, user.data(), needed, &needed)) << access;
-    EXPECT_TRUE(EqualSid(reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid,
-                         SidBytes("S-1-5-21-1000-2000-3000-1105").data()));
+    PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+    EXPECT_TRUE(EqualSid(sid, SidBytes("S-1-5-21-1000-2000-3000-1105").data()));
+    EXPECT_FALSE(EqualSid(sid, SidBytes("S-1-5-21-1000-2000-3000-1106").data()));
     EXPECT_TRUE(CloseHandle(token));
   }
   ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), 0x0002 /* TOKEN_DUPLICATE */, &token));
@@ -131,8 +133,11 @@ TEST_F(SimKernel, LibrariesAndExports) {
   HMODULE netapi = LoadLibraryA("netapi32");
   EXPECT_EQ(GetProcAddress(netapi, "NetServerEnum"), Proc(&NetServerEnum));
   EXPECT_TRUE(FreeLibrary(netapi));
-  EXPECT_EQ(LoadLibraryA("shell32.dll"), nullptr);
-  EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND);
+  sim::HideLibrary("netapi32.dll");
+  for (const char* missing : {"netapi32.dll", "shell32.dll"}) {
+    EXPECT_EQ(LoadLibraryA(missing), nullptr) << missing;
+    EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND) << missing;
+  }
 }
 
 TEST(SimText, CodePageConversions) {
