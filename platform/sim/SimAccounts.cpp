@@ -13,6 +13,21 @@ struct Token {
   DWORD access;
 };
 constexpr uint32_t kTokenMagic = 0x4B4F5454;  // "TTOK"
+constexpr DWORD kMaximumAllowed = 0x02000000;
+constexpr DWORD kGenericRead = 0x80000000;
+constexpr DWORD kGenericAll = 0x10000000;
+constexpr DWORD kTokenAllAccess = 0x000F01FF;
+constexpr DWORD kTokenRead = 0x00020008;  // STANDARD_RIGHTS_READ | TOKEN_QUERY
+
+// The access a token handle of one's own process is granted: the most the
+// caller may have for MAXIMUM_ALLOWED, the generic rights mapped to the
+// token's own.
+DWORD GrantedTokenAccess(DWORD desired) {
+  DWORD granted = desired & ~(kMaximumAllowed | kGenericRead | kGenericAll);
+  if (desired & (kMaximumAllowed | kGenericAll)) granted |= kTokenAllAccess;
+  if (desired & kGenericRead) granted |= kTokenRead;
+  return granted;
+}
 
 // Copies `text` into a buffer of `capacity` characters; false when it does
 // not fit with its terminating zero.
@@ -33,7 +48,10 @@ BOOL WINAPI LookupAccountNameA(LPCSTR lpSystemName, LPCSTR lpAccountName, PSID S
   std::string target;
   Computer* c = FindSystem(s.model, lpSystemName ? lpSystemName : "", target);
   LogCall(s, "LookupAccountNameA", target, lpAccountName ? lpAccountName : "");
-  if (lpAccountName == nullptr || cbSid == nullptr || cchReferencedDomainName == nullptr) {
+  // A null buffer must come with a size of 0.
+  if (lpAccountName == nullptr || cbSid == nullptr || cchReferencedDomainName == nullptr ||
+      (Sid == nullptr && *cbSid != 0) ||
+      (ReferencedDomainName == nullptr && *cchReferencedDomainName != 0)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
@@ -76,7 +94,9 @@ BOOL WINAPI LookupAccountSidA(LPCSTR lpSystemName, PSID Sid, LPSTR Name, LPDWORD
     SetLastError(ERROR_INVALID_SID);
     return FALSE;
   }
-  if (cchName == nullptr || cchReferencedDomainName == nullptr) {
+  if (cchName == nullptr || cchReferencedDomainName == nullptr ||
+      (Name == nullptr && *cchName != 0) ||
+      (ReferencedDomainName == nullptr && *cchReferencedDomainName != 0)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
@@ -120,7 +140,7 @@ BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE 
     SetLastError(ERROR_NOACCESS);
     return FALSE;
   }
-  Token* token = new Token{kTokenMagic, DesiredAccess};
+  Token* token = new Token{kTokenMagic, GrantedTokenAccess(DesiredAccess)};
   s.tokens.insert(token);
   *TokenHandle = token;
   return TRUE;

@@ -19,6 +19,7 @@ constexpr DWORD kMbErrInvalidChars = 0x00000008;
 constexpr DWORD kWcErrInvalidChars = 0x00000080;
 constexpr DWORD kErrorNoUnicodeTranslation = 1113;
 constexpr DWORD kErrorInvalidFlags = 1004;
+constexpr DWORD kMaxWidthMask = 0x000000FF;  // FORMAT_MESSAGE_MAX_WIDTH_MASK
 
 // ---------------------------------------------------------------- system texts
 // The English texts Windows gives with FORMAT_MESSAGE_FROM_SYSTEM for every
@@ -26,30 +27,57 @@ constexpr DWORD kErrorInvalidFlags = 1004;
 const std::unordered_map<DWORD, const char*>& SystemTexts() {
   static const std::unordered_map<DWORD, const char*> texts = {
       {0, "The operation completed successfully.\r\n"},
+      {1, "Incorrect function.\r\n"},
       {2, "The system cannot find the file specified.\r\n"},
       {5, "Access is denied.\r\n"},
       {6, "The handle is invalid.\r\n"},
       {8, "Not enough storage is available to process this command.\r\n"},
+      {31, "A device attached to the system is not functioning.\r\n"},
+      {50, "The request is not supported.\r\n"},
       {53, "The network path was not found.\r\n"},
+      {67, "The network name cannot be found.\r\n"},
+      {86, "The specified network password is not correct.\r\n"},
       {87, "The parameter is incorrect.\r\n"},
       {111, "The file name is too long.\r\n"},
       {120, "This function is not supported on this system.\r\n"},
+      {121, "The semaphore timeout period has expired.\r\n"},
       {122, "The data area passed to a system call is too small.\r\n"},
+      {123, "The filename, directory name, or volume label syntax is incorrect.\r\n"},
       {124, "The system call level is not correct.\r\n"},
       {126, "The specified module could not be found.\r\n"},
       {127, "The specified procedure could not be found.\r\n"},
       {234, "More data is available.\r\n"},
+      {259, "No more data is available.\r\n"},
       {317,
        "The system cannot find message text for message number 0x%1 in the message file for "
        "%2.\r\n"},
+      {997, "Overlapped I/O operation is in progress.\r\n"},
       {998, "Invalid access to memory location.\r\n"},
       {1004, "Invalid flags.\r\n"},
       {1113, "No mapping for the Unicode character exists in the target multi-byte code page.\r\n"},
+      {1225, "The remote computer refused the network connection.\r\n"},
+      {1231,
+       "The network location cannot be reached. For information about network troubleshooting, see "
+       "Windows Help.\r\n"},
+      {1232,
+       "The network location cannot be reached. For information about network troubleshooting, see "
+       "Windows Help.\r\n"},
+      {1301, "Some mapping between account names and security IDs was not done.\r\n"},
+      {1311, "There are currently no logon servers available to service the logon request.\r\n"},
       {1313, "A specified privilege does not exist.\r\n"},
+      {1314, "A required privilege is not held by the client.\r\n"},
+      {1315, "The name provided is not a properly formed account name.\r\n"},
+      {1317, "The specified account does not exist.\r\n"},
+      {1326, "Logon failure: unknown user name or bad password.\r\n"},
+      {1327, "Logon failure: user account restriction.\r\n"},
       {1332, "No mapping between account names and security IDs was done.\r\n"},
       {1337, "The security ID structure is invalid.\r\n"},
+      {1352,
+       "The security account manager (SAM) or local security authority (LSA) server was in the "
+       "wrong state to perform the security operation.\r\n"},
       {1355, "The specified domain either does not exist or could not be contacted.\r\n"},
       {1450, "Insufficient system resources exist to complete the requested service.\r\n"},
+      {1460, "This operation returned because the timeout period expired.\r\n"},
       {1722, "The RPC server is unavailable.\r\n"},
       {1727, "The remote procedure call failed and did not execute.\r\n"},
       {1788,
@@ -359,8 +387,12 @@ BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
 
 DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
                             LPSTR lpBuffer, DWORD nSize, va_list* Arguments) {
-  if (dwFlags & FORMAT_MESSAGE_ALLOCATE_BUFFER) {
-    // The simulated platform has no LocalFree to release such a buffer.
+  const DWORD width = dwFlags & kMaxWidthMask;
+  // The simulated platform has no LocalFree to release an allocated buffer,
+  // and does not wrap lines at a width.
+  if ((dwFlags & FORMAT_MESSAGE_ALLOCATE_BUFFER) || (width != 0 && width != kMaxWidthMask) ||
+      ((dwFlags & FORMAT_MESSAGE_FROM_STRING) &&
+       (dwFlags & (FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_FROM_HMODULE)))) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }
@@ -383,10 +415,21 @@ DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, 
     SetLastError(ERROR_MR_MID_NOT_FOUND);
     return 0;
   }
+  // The message's own line breaks come out as "\r\n", or as a space with the
+  // maximum width; %n is a hard break either way.
+  std::string broken;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r' && text[i] != '\n') {
+      broken.push_back(text[i]);
+      continue;
+    }
+    if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    broken += width == kMaxWidthMask ? " " : "\r\n";
+  }
   std::string out;
   if (dwFlags & FORMAT_MESSAGE_IGNORE_INSERTS) {
-    out = text;
-  } else if (!ExpandInserts(text, dwFlags, Arguments, out)) {
+    out = broken;
+  } else if (!ExpandInserts(broken, dwFlags, Arguments, out)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return 0;
   }

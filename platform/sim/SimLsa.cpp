@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
 
 #include "platform/sim/SimModel.h"
 
@@ -238,38 +239,51 @@ ULONG NTAPI LsaNtStatusToWinError(NTSTATUS Status) {
   }
   const uint32_t st = static_cast<uint32_t>(Status);
   if (st & 0x20000000u) return st;  // customer status: passed through
-  switch (st) {
-    case 0x00000000u:
-      return ERROR_SUCCESS;
-    case 0xC0000005u:
-      return ERROR_NOACCESS;
-    case 0xC0000008u:
-      return ERROR_INVALID_HANDLE;
-    case 0xC000000Du:
-      return ERROR_INVALID_PARAMETER;
-    case 0xC0000022u:
-      return ERROR_ACCESS_DENIED;
-    case 0xC0000034u:
-      return ERROR_FILE_NOT_FOUND;
-    case 0xC0000060u:
-      return ERROR_NO_SUCH_PRIVILEGE;
-    case 0xC0000073u:
-      return ERROR_NONE_MAPPED;
-    case 0xC0000078u:
-      return ERROR_INVALID_SID;
-    case 0xC000009Au:
-      return ERROR_NO_SYSTEM_RESOURCES;
-    case 0xC00000DFu:
-      return ERROR_NO_SUCH_DOMAIN;
-    case 0xC000018Cu:
-      return ERROR_TRUSTED_DOMAIN_FAILURE;
-    case 0xC0020017u:
-      return RPC_S_SERVER_UNAVAILABLE;
-    case 0xC002001Cu:
-      return RPC_S_CALL_FAILED_DNE;
-    default:
-      return ERROR_MR_MID_NOT_FOUND;
-  }
+  // The statuses a policy or lookup call can answer, with the codes
+  // RtlNtStatusToDosError gives them.
+  static const std::unordered_map<uint32_t, ULONG> codes = {
+      {0x00000000u, 0},     // STATUS_SUCCESS
+      {0x00000103u, 997},   // STATUS_PENDING
+      {0x00000105u, 234},   // STATUS_MORE_ENTRIES
+      {0x00000107u, 1301},  // STATUS_SOME_NOT_MAPPED
+      {0x80000005u, 234},   // STATUS_BUFFER_OVERFLOW
+      {0x8000001Au, 259},   // STATUS_NO_MORE_ENTRIES
+      {0xC0000001u, 31},    // STATUS_UNSUCCESSFUL
+      {0xC0000002u, 1},     // STATUS_NOT_IMPLEMENTED
+      {0xC0000005u, 998},   // STATUS_ACCESS_VIOLATION
+      {0xC0000008u, 6},     // STATUS_INVALID_HANDLE
+      {0xC000000Du, 87},    // STATUS_INVALID_PARAMETER
+      {0xC0000017u, 8},     // STATUS_NO_MEMORY
+      {0xC0000022u, 5},     // STATUS_ACCESS_DENIED
+      {0xC0000023u, 122},   // STATUS_BUFFER_TOO_SMALL
+      {0xC0000033u, 123},   // STATUS_OBJECT_NAME_INVALID
+      {0xC0000034u, 2},     // STATUS_OBJECT_NAME_NOT_FOUND
+      {0xC000005Eu, 1311},  // STATUS_NO_LOGON_SERVERS
+      {0xC0000060u, 1313},  // STATUS_NO_SUCH_PRIVILEGE
+      {0xC0000061u, 1314},  // STATUS_PRIVILEGE_NOT_HELD
+      {0xC0000062u, 1315},  // STATUS_INVALID_ACCOUNT_NAME
+      {0xC0000064u, 1317},  // STATUS_NO_SUCH_USER
+      {0xC000006Au, 86},    // STATUS_WRONG_PASSWORD
+      {0xC000006Du, 1326},  // STATUS_LOGON_FAILURE
+      {0xC000006Eu, 1327},  // STATUS_ACCOUNT_RESTRICTION
+      {0xC0000073u, 1332},  // STATUS_NONE_MAPPED
+      {0xC0000078u, 1337},  // STATUS_INVALID_SID
+      {0xC000009Au, 1450},  // STATUS_INSUFFICIENT_RESOURCES
+      {0xC00000B5u, 121},   // STATUS_IO_TIMEOUT
+      {0xC00000BBu, 50},    // STATUS_NOT_SUPPORTED
+      {0xC00000BEu, 53},    // STATUS_BAD_NETWORK_PATH
+      {0xC00000CCu, 67},    // STATUS_BAD_NETWORK_NAME
+      {0xC00000DCu, 1352},  // STATUS_INVALID_SERVER_STATE
+      {0xC00000DFu, 1355},  // STATUS_NO_SUCH_DOMAIN
+      {0xC000018Cu, 1788},  // STATUS_TRUSTED_DOMAIN_FAILURE
+      {0xC0000236u, 1225},  // STATUS_CONNECTION_REFUSED
+      {0xC000023Cu, 1231},  // STATUS_NETWORK_UNREACHABLE
+      {0xC000023Du, 1232},  // STATUS_HOST_UNREACHABLE
+      {0xC0020017u, 1722},  // RPC_NT_SERVER_UNAVAILABLE
+      {0xC002001Cu, 1727},  // RPC_NT_CALL_FAILED_DNE
+  };
+  auto it = codes.find(st);
+  return it == codes.end() ? ERROR_MR_MID_NOT_FOUND : it->second;
 }
 
 }  // extern "C"

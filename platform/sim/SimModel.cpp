@@ -143,7 +143,7 @@ void AccountResult(const AccountDb& db, const Account& a, Resolved& out) {
 
 void DbResult(const AccountDb& db, Resolved& out) {
   out.sid = db.sid;
-  out.name.clear();
+  out.name = db.name;  // an account domain is named after itself
   out.domain = db.name;
   out.use = SidTypeDomain;
 }

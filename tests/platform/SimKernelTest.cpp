@@ -1,88 +1,69 @@
 // kernel32 services of the simulation: system texts, computer name, version,
-// the simulated libraries, code pages, string helpers and threads.
-#include <gtest/gtest.h>
-
+// the process token, the simulated libraries, code pages, string helpers and
+// threads.
 #include <atomic>
-#include <string>
 #include <thread>
-#include <vector>
 
-#include "platform/win32api.h"
-#include "tests/platform/SimTestHelpers.h"
 #include "tests/support/SimFixture.h"
+#include "tests/support/SimTestHelpers.h"
 
 namespace {
 
+using namespace tavrin::test;
 namespace sim = tavrin::sim;
-using tavrin::test::Names;
 
-class SimKernel : public tavrin::test::SimTest {};
+class SimKernel : public SimTest {};
 
-constexpr DWORD kFlags = FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_ARGUMENT_ARRAY;
-
-TEST(SimMessages, WindowsEnglishTexts) {
-  const struct {
-    DWORD code;
-    const char* text;
-  } cases[] = {
-      {0, "The operation completed successfully."},
-      {2, "The system cannot find the file specified."},
-      {5, "Access is denied."},
-      {6, "The handle is invalid."},
-      {53, "The network path was not found."},
-      {87, "The parameter is incorrect."},
-      {111, "The file name is too long."},
-      {120, "This function is not supported on this system."},
-      {122, "The data area passed to a system call is too small."},
-      {124, "The system call level is not correct."},
-      {126, "The specified module could not be found."},
-      {127, "The specified procedure could not be found."},
-      {234, "More data is available."},
-      {998, "Invalid access to memory location."},
-      {1313, "A specified privilege does not exist."},
-      {1332, "No mapping between account names and security IDs was done."},
-      {1337, "The security ID structure is invalid."},
-      {1355, "The specified domain either does not exist or could not be contacted."},
-      {1450, "Insufficient system resources exist to complete the requested service."},
-      {1722, "The RPC server is unavailable."},
-      {1727, "The remote procedure call failed and did not execute."},
-      {1788, "The trust relationship between the primary domain and the trusted domain failed."},
-      {6118, "The list of servers for this workgroup is not currently available"},
-  };
-  char buffer[256];
-  for (const auto& c : cases) {
-    const DWORD n = FormatMessageA(kFlags, nullptr, c.code, 0, buffer, sizeof buffer, nullptr);
-    EXPECT_EQ(std::string(buffer, n), std::string(c.text) + "\r\n") << c.code;
-  }
-  // 317's text has inserts: with IGNORE_INSERTS it comes as written.
-  DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, 317,
-                           0, buffer, sizeof buffer, nullptr);
-  EXPECT_NE(std::string(buffer, n).find("message number 0x%1"), std::string::npos);
-
-  // Network codes have no system text.
-  for (DWORD code : {2100u, 2221u, 2453u, 2999u, 4242u}) {
-    EXPECT_EQ(FormatMessageA(kFlags, nullptr, code, 0, buffer, sizeof buffer, nullptr), 0u) << code;
-    EXPECT_EQ(GetLastError(), ERROR_MR_MID_NOT_FOUND) << code;
-  }
-  // "Access is denied.\r\n" is 19 characters and needs 20 with its zero.
-  EXPECT_EQ(FormatMessageA(kFlags, nullptr, 5, 0, buffer, 19, nullptr), 0u);
-  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
-  EXPECT_EQ(FormatMessageA(kFlags, nullptr, 5, 0, buffer, 20, nullptr), 19u);
-
-  // Inserts from an argument array.
+// The text FormatMessageA gives, or "error <code>".
+std::string Message(DWORD flags, DWORD code, const char* source = nullptr, DWORD size = 512) {
   const char* args[] = {"alpha", "beta"};
-  n = FormatMessageA(FORMAT_MESSAGE_FROM_STRING | FORMAT_MESSAGE_ARGUMENT_ARRAY,
-                     "%2 and %1%% done%n", 0, 0, buffer, sizeof buffer,
-                     reinterpret_cast<va_list*>(args));
-  EXPECT_EQ(std::string(buffer, n), "beta and alpha% done\r\n");
+  char buffer[512];
+  const DWORD n = FormatMessageA(flags | FORMAT_MESSAGE_ARGUMENT_ARRAY, source, code, 0, buffer,
+                                 size, reinterpret_cast<va_list*>(args));
+  return n ? std::string(buffer, n) : "error " + std::to_string(GetLastError());
 }
 
-TEST_F(SimKernel, ComputerNameAndVersion) {
+TEST(SimMessages, WindowsEnglishTexts) {
+  const std::pair<DWORD, const char*> texts[] = {
+      {0, "The operation completed successfully."},
+      {8, "Not enough storage is available to process this command."},
+      {31, "A device attached to the system is not functioning."},
+      {53, "The network path was not found."},
+      {1314, "A required privilege is not held by the client."},
+      {1326, "Logon failure: unknown user name or bad password."},
+      {1332, "No mapping between account names and security IDs was done."},
+      {1722, "The RPC server is unavailable."},
+      {6118, "The list of servers for this workgroup is not currently available"},
+  };
+  constexpr DWORD kSystem = FORMAT_MESSAGE_FROM_SYSTEM, kString = FORMAT_MESSAGE_FROM_STRING;
+  for (const auto& [code, text] : texts)
+    EXPECT_EQ(Message(kSystem, code), text + std::string("\r\n"));
+  // 317's text has inserts: with IGNORE_INSERTS it comes as written.
+  EXPECT_NE(Message(kSystem | FORMAT_MESSAGE_IGNORE_INSERTS, 317).find("number 0x%1 "),
+            std::string::npos);
+  // Network codes have no system text.
+  for (DWORD code : {2100u, 2221u, 2453u, 2999u, 4242u})
+    EXPECT_EQ(Message(kSystem, code), "error 317");
+  // "Access is denied.\r\n" is 19 characters and needs 20 with its zero.
+  EXPECT_EQ(Message(kSystem, 5, nullptr, 19), "error 122");
+  EXPECT_EQ(Message(kSystem, 5, nullptr, 20), "Access is denied.\r\n");
+
+  EXPECT_EQ(Message(kString, 0, "%2 and %1%% done%n"), "beta and alpha% done\r\n");
+  // The message's line breaks come as "\r\n", with the maximum width as
+  // spaces; %n stays a break.
+  EXPECT_EQ(Message(kString, 0, "a\nb\r\nc%n"), "a\r\nb\r\nc\r\n");
+  EXPECT_EQ(Message(kString | 0xFF, 0, "a\nb\r\nc%n"), "a b c\r\n");
+  EXPECT_EQ(Message(kSystem | 0xFF, 5), "Access is denied. ");
+  // Refused: an allocated buffer, a line width, a string with the system table.
+  for (DWORD flags : {kSystem | FORMAT_MESSAGE_ALLOCATE_BUFFER, kSystem | 80, kString | kSystem})
+    EXPECT_EQ(Message(flags, 5, "x"), "error 87") << flags;
+}
+
+TEST_F(SimKernel, ComputerNameVersionAndToken) {
   char name[16];
   DWORD size = 4;
-  EXPECT_FALSE(GetComputerNameA(name, &size));
-  EXPECT_EQ(GetLastError(), ERROR_BUFFER_OVERFLOW);
-  EXPECT_EQ(size, 5u);
+  EXPECT_EQ(ErrorOf(GetComputerNameA(name, &size)), ERROR_BUFFER_OVERFLOW);
+  ASSERT_EQ(size, 5u);
   ASSERT_TRUE(GetComputerNameA(name, &size));
   EXPECT_STREQ(name, "WS01");
   EXPECT_EQ(size, 4u);
@@ -97,8 +78,31 @@ TEST_F(SimKernel, ComputerNameAndVersion) {
   ASSERT_TRUE(GetVersionExA(&version));
   EXPECT_EQ(version.dwPlatformId, VER_PLATFORM_WIN32_WINDOWS);
   version.dwOSVersionInfoSize = 100;
-  EXPECT_FALSE(GetVersionExA(&version));
-  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+  EXPECT_EQ(ErrorOf(GetVersionExA(&version)), ERROR_INSUFFICIENT_BUFFER);
+
+  // The token of one's own process: TOKEN_QUERY, MAXIMUM_ALLOWED and
+  // GENERIC_READ may query its user.
+  const size_t tokens = sim::OpenTokenHandles();
+  HANDLE token = nullptr;
+  DWORD needed = 0;
+  for (DWORD access : {DWORD{TOKEN_QUERY}, 0x02000000u, 0x80000000u}) {
+    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), access, &token));
+    EXPECT_EQ(ErrorOf(GetTokenInformation(token, TokenUser, nullptr, 0, &needed)),
+              ERROR_INSUFFICIENT_BUFFER);
+    EXPECT_EQ(needed, sizeof(TOKEN_USER) + 28) << "the record and alice's SID";
+    std::vector<BYTE> user(needed);
+    ASSERT_TRUE(GetTokenInformation(token, TokenUser, user.data(), needed, &needed)) << access;
+    PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+    EXPECT_TRUE(EqualSid(sid, SidBytes("S-1-5-21-1000-2000-3000-1105").data()));
+    EXPECT_FALSE(EqualSid(sid, SidBytes("S-1-5-21-1000-2000-3000-1106").data()));
+    EXPECT_TRUE(CloseHandle(token));
+  }
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), 0x0002 /* TOKEN_DUPLICATE */, &token));
+  EXPECT_EQ(ErrorOf(GetTokenInformation(token, TokenUser, nullptr, 0, &needed)),
+            ERROR_ACCESS_DENIED);
+  EXPECT_TRUE(CloseHandle(token));
+  EXPECT_FALSE(CloseHandle(token));
+  EXPECT_EQ(sim::OpenTokenHandles(), tokens);
 }
 
 template <typename T>
@@ -109,59 +113,53 @@ FARPROC Proc(T* function) {
 TEST_F(SimKernel, LibrariesAndExports) {
   const int loads = sim::LibraryLoads("advapi32.dll");
   HMODULE advapi = LoadLibraryA("ADVAPI32.dll");
-  ASSERT_NE(advapi, nullptr);
   EXPECT_EQ(sim::LibraryLoads("advapi32.dll"), loads + 1);
   EXPECT_EQ(GetProcAddress(advapi, "LsaOpenPolicy"), Proc(&LsaOpenPolicy));
-  SetLastError(0);
-  EXPECT_EQ(GetProcAddress(advapi, "lsaopenpolicy"), nullptr) << "export names are case-sensitive";
-  EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
-  EXPECT_EQ(GetProcAddress(advapi, "NetUserEnum"), nullptr);
-
+  sim::HideExport("advapi32.dll", "LsaClose");
+  for (const char* missing : {"lsaopenpolicy", "NetUserEnum", "LsaClose"}) {  // case-sensitive
+    SetLastError(0);
+    EXPECT_EQ(GetProcAddress(advapi, missing), nullptr);
+    EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
+  }
   // A listed function the program never calls answers 120.
   using LookupNames = NTSTATUS (*)(LSA_HANDLE, ULONG, PLSA_UNICODE_STRING, PVOID*, PVOID*);
   auto lookupNames = reinterpret_cast<LookupNames>(
       reinterpret_cast<void*>(GetProcAddress(advapi, "LsaLookupNames")));
   ASSERT_NE(lookupNames, nullptr);
   EXPECT_EQ(lookupNames(nullptr, 0, nullptr, nullptr, nullptr), 120);
-
-  sim::HideExport("advapi32.dll", "LsaOpenPolicy");
-  EXPECT_EQ(GetProcAddress(advapi, "LsaOpenPolicy"), nullptr);
-  EXPECT_EQ(GetLastError(), ERROR_PROC_NOT_FOUND);
-  EXPECT_NE(GetProcAddress(advapi, "LsaClose"), nullptr);
   EXPECT_TRUE(FreeLibrary(advapi));
   EXPECT_EQ(sim::LibraryLoads("advapi32.dll"), loads);
 
   HMODULE netapi = LoadLibraryA("netapi32");
-  ASSERT_NE(netapi, nullptr);
   EXPECT_EQ(GetProcAddress(netapi, "NetServerEnum"), Proc(&NetServerEnum));
-  FreeLibrary(netapi);
+  EXPECT_TRUE(FreeLibrary(netapi));
   sim::HideLibrary("netapi32.dll");
   for (const char* missing : {"netapi32.dll", "shell32.dll"}) {
     EXPECT_EQ(LoadLibraryA(missing), nullptr) << missing;
     EXPECT_EQ(GetLastError(), ERROR_MOD_NOT_FOUND) << missing;
   }
-  sim::ShowAllExports();
-  HMODULE again = LoadLibraryA("netapi32.dll");
-  EXPECT_NE(again, nullptr);
-  FreeLibrary(again);
 }
 
 TEST(SimText, CodePageConversions) {
   const char* text = "Ёлкин";  // five Cyrillic letters, two bytes each
   EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0), 6) << "-1 counts the zero";
   EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, text, 4, nullptr, 0), 2);
-  WCHAR wide[8];
+  // A buffer too short fails and is not written past its end.
+  WCHAR wide[8] = {0, 0, 0, 0, 0, 0x2A, 0x2A, 0x2A};
   EXPECT_EQ(MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 5), 0);
   EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+  EXPECT_EQ(wide[5], 0x2A);
   ASSERT_EQ(MultiByteToWideChar(CP_ACP, 0, text, -1, wide, 8), 6);
   EXPECT_EQ(std::u16string(wide), u"Ёлкин");
+  EXPECT_EQ(wide[6], 0x2A);
 
   EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, wide, -1, nullptr, 0, nullptr, nullptr), 11);
-  char back[16];
-  ASSERT_EQ(WideCharToMultiByte(CP_UTF8, 0, wide, -1, back, sizeof back, nullptr, nullptr), 11);
-  EXPECT_STREQ(back, text);
+  char back[16] = "***************";
   EXPECT_EQ(WideCharToMultiByte(CP_ACP, 0, wide, 5, back, 9, nullptr, nullptr), 0);
   EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+  EXPECT_EQ(back[9], '*');
+  ASSERT_EQ(WideCharToMultiByte(CP_UTF8, 0, wide, -1, back, sizeof back, nullptr, nullptr), 11);
+  EXPECT_STREQ(back, text);
   EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 8 /* MB_ERR_INVALID_CHARS */, "\xC3(", 2, wide, 8), 0);
   EXPECT_EQ(GetLastError(), 1113u);
 }
@@ -187,45 +185,34 @@ TEST(SimText, CaseInsensitiveCompareAndUpperCase) {
   EXPECT_STREQ(partial, "ABcd");
 }
 
-TEST(SimThreads, LastErrorIsPerThread) {
-  SetLastError(5);
-  DWORD seen = 99;
-  std::thread([&] {
-    seen = GetLastError();
+TEST_F(SimKernel, SeveralThreadsShareTheNetwork) {
+  SetLastError(5);  // the last error is each thread's own
+  std::thread([] {
+    EXPECT_EQ(GetLastError(), 0u);
     SetLastError(6);
   }).join();
-  EXPECT_EQ(seen, 0u);
   EXPECT_EQ(GetLastError(), 5u);
-}
 
-TEST_F(SimKernel, SeveralThreadsShareTheNetwork) {
   sim::SetLatency(std::chrono::microseconds(50));
   std::atomic<int> failures{0};
-  auto worker = [&](int id) {
+  auto worker = [&] {
     for (int i = 0; i < 50; ++i) {
-      if (tavrin::test::ServerEnum().names.size() != 4) ++failures;
-      if (tavrin::test::NameSizeQuery(nullptr, id % 2 ? "CORP\\bob" : "Everyone").error !=
-          ERROR_INSUFFICIENT_BUFFER)
-        ++failures;
       LSA_HANDLE policy = nullptr;
       Names rights;
-      if (tavrin::test::OpenPolicy(u"SRV01", policy) != STATUS_SUCCESS ||
-          tavrin::test::EnumerateRights(policy, "S-1-5-32-544", rights) != STATUS_SUCCESS ||
-          rights.size() != 1)
+      if (ServerEnum().names.size() != 4 || OpenPolicy(u"SRV01", policy) != STATUS_SUCCESS ||
+          EnumerateRights(policy, "S-1-5-32-544", rights) != STATUS_SUCCESS || rights.size() != 1)
         ++failures;
       LsaClose(policy);
     }
   };
-  const size_t handles = sim::OpenPolicyHandles();
-  const size_t netBuffers = sim::OutstandingNetBuffers();
-  const size_t lsaBuffers = sim::OutstandingLsaBuffers();
+  const size_t held =
+      sim::OpenPolicyHandles() + sim::OutstandingNetBuffers() + sim::OutstandingLsaBuffers();
   std::vector<std::thread> threads;
-  for (int t = 0; t < 4; ++t) threads.emplace_back(worker, t);
+  for (int t = 0; t < 4; ++t) threads.emplace_back(worker);
   for (auto& t : threads) t.join();
   EXPECT_EQ(failures.load(), 0);
-  EXPECT_EQ(sim::OpenPolicyHandles(), handles);
-  EXPECT_EQ(sim::OutstandingNetBuffers(), netBuffers);
-  EXPECT_EQ(sim::OutstandingLsaBuffers(), lsaBuffers);
+  EXPECT_EQ(sim::OpenPolicyHandles() + sim::OutstandingNetBuffers() + sim::OutstandingLsaBuffers(),
+            held);
   EXPECT_GE(sim::CountCalls("LsaOpenPolicy"), 200u);
 }
 

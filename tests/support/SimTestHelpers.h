@@ -1,0 +1,120 @@
+// Small helpers of the tests that call the simulated platform directly.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/win32api.h"
+
+namespace tavrin::test {
+
+using Names = std::vector<std::string>;
+
+// The last error of a call that fails, 0 for one that succeeds.
+inline DWORD ErrorOf(BOOL ok) { return ok ? 0 : GetLastError(); }
+
+// A binary SID from its text form (revision 1, decimal authority).
+inline std::vector<BYTE> SidBytes(const std::string& text) {
+  std::vector<uint64_t> parts;
+  std::stringstream in(text.substr(2));
+  for (std::string piece; std::getline(in, piece, '-');) parts.push_back(std::stoull(piece));
+  std::vector<BYTE> sid(8 + 4 * (parts.size() - 2), 0);
+  sid[0] = static_cast<BYTE>(parts[0]);
+  sid[1] = static_cast<BYTE>(parts.size() - 2);
+  for (int b = 0; b < 6; ++b) sid[2 + b] = static_cast<BYTE>(parts[1] >> (8 * (5 - b)));
+  for (size_t k = 2; k < parts.size(); ++k) {
+    const DWORD v = static_cast<DWORD>(parts[k]);
+    std::memcpy(&sid[8 + 4 * (k - 2)], &v, 4);
+  }
+  return sid;
+}
+
+// An LSA string over a text that outlives it, without a terminating zero:
+// the LSA must not need one.
+inline LSA_UNICODE_STRING LsaString(const std::u16string& text) {
+  const auto length = static_cast<USHORT>(text.size() * sizeof(WCHAR));
+  return LSA_UNICODE_STRING{length, length, const_cast<WCHAR*>(text.data())};
+}
+
+// The ASCII of a UTF-16 text ('?' for others): `length` units, or up to its zero.
+inline std::string Narrow(const WCHAR* text, size_t length = SIZE_MAX) {
+  std::string out;
+  for (size_t i = 0; text != nullptr && i < length && text[i] != 0; ++i)
+    out.push_back(static_cast<char>(text[i] < 0x80 ? text[i] : '?'));
+  return out;
+}
+
+// Opens a policy; empty computer: this computer.
+inline NTSTATUS OpenPolicy(const std::u16string& computer, LSA_HANDLE& handle,
+                           ACCESS_MASK access = POLICY_LOOKUP_NAMES | POLICY_CREATE_ACCOUNT) {
+  LSA_OBJECT_ATTRIBUTES attributes{};
+  attributes.Length = sizeof attributes;
+  LSA_UNICODE_STRING name = LsaString(computer);
+  return LsaOpenPolicy(computer.empty() ? nullptr : &name, &attributes, access, &handle);
+}
+
+// Reads a SID's rights through the LSA, checking the array's strings and
+// releasing it.
+inline NTSTATUS EnumerateRights(LSA_HANDLE policy, const std::string& sidText, Names& names) {
+  std::vector<BYTE> sid = SidBytes(sidText);
+  PLSA_UNICODE_STRING rights = nullptr;
+  ULONG count = 99;
+  names.clear();
+  const NTSTATUS status = LsaEnumerateAccountRights(policy, sid.data(), &rights, &count);
+  if (status != STATUS_SUCCESS) {
+    EXPECT_EQ(rights, nullptr) << "no array on failure";
+    return status;
+  }
+  for (ULONG i = 0; i < count; ++i) {
+    EXPECT_EQ(rights[i].MaximumLength, rights[i].Length + sizeof(WCHAR));
+    EXPECT_EQ(rights[i].Buffer[rights[i].Length / sizeof(WCHAR)], 0);
+    names.push_back(Narrow(rights[i].Buffer, rights[i].Length / sizeof(WCHAR)));
+  }
+  EXPECT_EQ(LsaFreeMemory(rights), STATUS_SUCCESS);
+  return status;
+}
+
+// The size query of the account lookup's two-call protocol: the error, and
+// the sizes it asks for.
+struct SizeQuery {
+  DWORD error = 0, sidSize = 0, domainSize = 0;
+};
+inline SizeQuery NameSizeQuery(const char* system, const char* name) {
+  SizeQuery q;
+  SID_NAME_USE use;
+  q.error =
+      ErrorOf(LookupAccountNameA(system, name, nullptr, &q.sidSize, nullptr, &q.domainSize, &use));
+  return q;
+}
+
+// One NetServerEnum call at level 100 or 101, its buffer read and released.
+struct ServerList {
+  NET_API_STATUS status = 0;
+  DWORD read = 0, total = 0;
+  Names names;
+  std::vector<DWORD> types;  // level 101 only
+};
+inline ServerList ServerEnum(DWORD level = 101, DWORD prefmaxlen = 4096,
+                             const char16_t* domain = nullptr, const char16_t* server = nullptr,
+                             DWORD resume = 0, DWORD type = SV_TYPE_ALL) {
+  ServerList list;
+  LPBYTE buffer = nullptr;
+  list.status = NetServerEnum(server, level, &buffer, prefmaxlen, &list.read, &list.total, type,
+                              domain, &resume);
+  const bool answered = list.status == NERR_Success || list.status == ERROR_MORE_DATA;
+  EXPECT_TRUE(answered || buffer == nullptr) << "no buffer on failure";
+  const auto* v100 = reinterpret_cast<const SERVER_INFO_100*>(buffer);
+  const auto* v101 = reinterpret_cast<const SERVER_INFO_101*>(buffer);
+  for (DWORD i = 0; buffer != nullptr && i < list.read; ++i) {
+    list.names.push_back(Narrow(level == 101 ? v101[i].sv101_name : v100[i].sv100_name));
+    if (level == 101) list.types.push_back(v101[i].sv101_type);
+  }
+  NetApiBufferFree(buffer);
+  return list;
+}
+
+}  // namespace tavrin::test
