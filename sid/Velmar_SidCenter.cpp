@@ -1,6 +1,8 @@
 // The SID center's properties, its readiness marks and the name lookups.
 #include "sid/Velmar_SidCenter.h"
 
+#include <algorithm>
+#include <cctype>
 #include <cstring>
 
 #include "rights/Velmar_CenterUtils.h"
@@ -204,6 +206,18 @@ void TvmSidCenter::EnsureExplicit() {
 
 // ------------------------------------------------------------ lookups
 
+namespace {
+
+// Account names compare without regard to case (ASCII letters).
+bool SameName(const std::string& a, const std::string& b) {
+  return a.size() == b.size() &&
+         std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
+           return std::tolower(x) == std::tolower(y);
+         });
+}
+
+}  // namespace
+
 // The system name of the lookups: none (this computer) when Server is empty.
 LPCSTR TvmSidCenter::SystemName() const { return server_.empty() ? nullptr : server_.c_str(); }
 
@@ -222,7 +236,9 @@ void TvmSidCenter::LookupName() {
     account = computer;
   } else if (domain_.empty()) {
     account = ".\\" + userName_;
-  } else if (userName_.empty()) {
+  } else if (userName_.empty() || SameName(userName_, domain_)) {
+    // A domain is named by its name alone: the system names a domain's SID
+    // "DOMAIN\DOMAIN", which no name lookup accepts.
     account = domain_;
   } else {
     account = domain_ + "\\" + userName_;

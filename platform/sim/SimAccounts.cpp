@@ -55,7 +55,7 @@ BOOL WINAPI LookupAccountNameA(LPCSTR lpSystemName, LPCSTR lpAccountName, PSID S
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  if (!Reachable(s.model, c)) {
+  if (Unanswered(lock, s.model, c)) {
     SetLastError(RPC_S_SERVER_UNAVAILABLE);
     return FALSE;
   }
@@ -100,7 +100,7 @@ BOOL WINAPI LookupAccountSidA(LPCSTR lpSystemName, PSID Sid, LPSTR Name, LPDWORD
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
-  if (!Reachable(s.model, c)) {
+  if (Unanswered(lock, s.model, c)) {
     SetLastError(RPC_S_SERVER_UNAVAILABLE);
     return FALSE;
   }

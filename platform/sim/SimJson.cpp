@@ -177,9 +177,10 @@ AccountKind ParseKind(const json& o, const std::string& path) {
 }
 
 NetworkSpec FromJson(const json& root) {
-  OnlyKnownFields(root, "",
-                  {"thisComputer", "platformId", "majorVersion", "minorVersion", "buildNumber",
-                   "currentUser", "browserAnswers", "latencyMs", "domains", "computers"});
+  OnlyKnownFields(
+      root, "",
+      {"thisComputer", "platformId", "majorVersion", "minorVersion", "buildNumber", "currentUser",
+       "browserAnswers", "latencyMs", "timeoutMs", "domains", "computers"});
   NetworkSpec description;
   description.thisComputer = String(root, "", "thisComputer", true);
   description.platformId = Unsigned(root, "", "platformId", false, description.platformId);
@@ -192,6 +193,11 @@ NetworkSpec FromJson(const json& root) {
     if (!it->is_number() || it->get<double>() < 0 || it->get<double>() > 60000)
       Bad("latencyMs", "expected a number of milliseconds from 0 to 60000, found " + Found(*it));
     description.latency = std::chrono::microseconds(static_cast<int64_t>(it->get<double>() * 1000));
+  }
+  if (auto it = root.find("timeoutMs"); it != root.end()) {
+    if (!it->is_number() || it->get<double>() < 0 || it->get<double>() > 120000)
+      Bad("timeoutMs", "expected a number of milliseconds from 0 to 120000, found " + Found(*it));
+    description.timeout = std::chrono::microseconds(static_cast<int64_t>(it->get<double>() * 1000));
   }
   const json& domains = List(root, "", "domains");
   for (size_t i = 0; i < domains.size(); ++i) {

@@ -85,7 +85,7 @@ NTSTATUS NTAPI LsaOpenPolicy(PLSA_UNICODE_STRING SystemName,
   LogCall(s, "LsaOpenPolicy", target, access);
   if (PolicyHandle == nullptr) return STATUS_INVALID_PARAMETER;
   *PolicyHandle = nullptr;
-  if (!Reachable(s.model, c)) return RPC_NT_SERVER_UNAVAILABLE;
+  if (Unanswered(lock, s.model, c)) return RPC_NT_SERVER_UNAVAILABLE;
   if (c->policyDenied) return STATUS_ACCESS_DENIED;
   ACCESS_MASK granted = DesiredAccess;
   if (granted & (kMaximumAllowed | kGenericAll)) granted |= POLICY_ALL_ACCESS;

@@ -192,6 +192,7 @@ void BuildModel(const NetworkSpec& description, Model& m) {
   m.platformId = description.platformId;
   m.browserAnswers = description.browserAnswers;
   if (description.latency.count() < 0) Fail("latency", "must not be negative");
+  if (description.timeout.count() < 0) Fail("timeout", "must not be negative");
 
   for (size_t i = 0; i < description.domains.size(); ++i) {
     const DomainSpec& ds = description.domains[i];
@@ -491,6 +492,7 @@ std::unique_lock<std::mutex> LockModel() {
   if (!s.installed) {
     BuildModel(BuiltInNetwork(), s.model);
     s.latencyUs = s.model.description.latency.count();
+    s.timeoutUs = s.model.description.timeout.count();
     s.installed = true;
   }
   return lock;
@@ -531,6 +533,18 @@ Computer* FindSystem(Model& m, const std::string& systemName, std::string& logge
 bool Reachable(const Model& m, const Computer* c) {
   if (c == nullptr) return false;
   return c == &m.computers[m.thisComputer] || c->answers;
+}
+
+bool Unanswered(std::unique_lock<std::mutex>& lock, const Model& m, const Computer* c) {
+  if (Reachable(m, c)) return false;
+  // An unknown name fails at once; a computer that is there but silent
+  // keeps the caller waiting.
+  const int64_t us = TheState().timeoutUs.load();
+  if (c != nullptr && us > 0) {
+    lock.unlock();
+    std::this_thread::sleep_for(std::chrono::microseconds(us));
+  }
+  return true;
 }
 
 uint32_t EnumFault(const State& s, const std::string& function,

@@ -142,6 +142,7 @@ struct State {
   std::set<std::string> hiddenExports;  // "ADVAPI32.DLL!Name"
   std::set<std::string> hiddenLibraries;
   std::atomic<int64_t> latencyUs{0};
+  std::atomic<int64_t> timeoutUs{0};
   // call log
   std::vector<Call> calls;
   std::unordered_map<std::string, size_t> callCounts;
@@ -170,6 +171,10 @@ void LogCall(State& s, const char* function, std::string target, std::string arg
 Computer* FindSystem(Model& m, const std::string& systemName, std::string& logged);
 // Whether a call to that computer gets an answer (this computer always does).
 bool Reachable(const Model& m, const Computer* c);
+// The same for a call holding the model's lock: a known computer that does
+// not answer makes the call wait for the network's time-out first, with the
+// lock released (the caller then only returns its failure).
+bool Unanswered(std::unique_lock<std::mutex>& lock, const Model& m, const Computer* c);
 // The status an enumeration fault injects for the function and targets, or 0.
 uint32_t EnumFault(const State& s, const std::string& function,
                    std::initializer_list<std::string> targets);

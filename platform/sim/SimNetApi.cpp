@@ -161,7 +161,7 @@ NET_API_STATUS EnumerateNames(const char* function, LPCWSTR servername, DWORD le
   Clear(bufptr, entriesread, totalentries);
   if (uint32_t fault = EnumFault(s, function, {t.logged, t.computer ? t.computer->upper : ""}))
     return fault;
-  if (!Reachable(s.model, t.computer)) return ERROR_BAD_NETPATH;
+  if (Unanswered(lock, s.model, t.computer)) return ERROR_BAD_NETPATH;
   if (level != 0) return ERROR_INVALID_LEVEL;
   const AccountDb& db = s.model.dbs[t.computer->db];
   static const std::vector<size_t> none;
@@ -271,7 +271,8 @@ NET_API_STATUS WINAPI NetServerEnum(LMCSTR servername, DWORD level, LPBYTE* bufp
     auto add = [&](const Computer& c) {
       const DWORD type = TypeOf(c);
       if (c.listed && (type & servertype) != 0)
-        entries.push_back({Utf8ToUtf16(c.name), type, m.description.majorVersion, m.description.minorVersion});
+        entries.push_back(
+            {Utf8ToUtf16(c.name), type, m.description.majorVersion, m.description.minorVersion});
     };
     if (which >= 0) {
       for (int k : m.domains[which].members) add(m.computers[k]);
@@ -338,7 +339,7 @@ NET_API_STATUS WINAPI NetServerGetInfo(LMSTR servername, DWORD level, LPBYTE* bu
   if (uint32_t fault =
           EnumFault(s, "NetServerGetInfo", {t.logged, t.computer ? t.computer->upper : ""}))
     return fault;
-  if (!Reachable(s.model, t.computer)) return ERROR_BAD_NETPATH;
+  if (Unanswered(lock, s.model, t.computer)) return ERROR_BAD_NETPATH;
   if (level != 100 && level != 101) return ERROR_INVALID_LEVEL;
   std::vector<Entry> one = {{Utf8ToUtf16(t.computer->name), TypeOf(*t.computer),
                              s.model.description.majorVersion, s.model.description.minorVersion}};

@@ -44,6 +44,10 @@ NetworkBuilder& NetworkBuilder::Latency(std::chrono::microseconds perCall) {
   spec_.latency = perCall;
   return *this;
 }
+NetworkBuilder& NetworkBuilder::Timeout(std::chrono::microseconds wait) {
+  spec_.timeout = wait;
+  return *this;
+}
 NetworkBuilder& NetworkBuilder::Domain(const std::string& name, bool listed) {
   spec_.domains.push_back({name, false, listed});
   return *this;
@@ -121,6 +125,7 @@ void Install(const NetworkSpec& description) {
   s.hiddenExports.clear();
   s.hiddenLibraries.clear();
   s.latencyUs = description.latency.count();
+  s.timeoutUs = description.timeout.count();
   s.calls.clear();
   s.callCounts.clear();
 }
@@ -138,6 +143,7 @@ NetworkSpec Current() {
   description.platformId = m.platformId;
   description.browserAnswers = m.browserAnswers;
   description.latency = std::chrono::microseconds(TheState().latencyUs.load());
+  description.timeout = std::chrono::microseconds(TheState().timeoutUs.load());
   for (size_t i = 0; i < description.computers.size(); ++i) {
     const Computer& c = m.computers[i];
     description.computers[i].answers = c.answers;
@@ -226,6 +232,11 @@ void ShowAllExports() {
 void SetLatency(std::chrono::microseconds perCall) {
   auto lock = LockModel();
   TheState().latencyUs = std::max<int64_t>(0, perCall.count());
+}
+
+void SetTimeout(std::chrono::microseconds wait) {
+  auto lock = LockModel();
+  TheState().timeoutUs = std::max<int64_t>(0, wait.count());
 }
 
 void SetPlatformId(uint32_t id) {

@@ -58,6 +58,8 @@ struct NetworkSpec {
   std::vector<DomainSpec> domains;
   std::vector<ComputerSpec> computers;
   std::chrono::microseconds latency{0};  // added to every network-facing call
+  // How long a call to a computer that does not answer waits before it fails.
+  std::chrono::microseconds timeout{0};
 };
 
 // Raised by the loader and by Install for a description that cannot be used.
@@ -78,6 +80,7 @@ class NetworkBuilder {
   // Latency applies to calls that name a computer; calls without a target
   // name (this computer) answer at once.
   NetworkBuilder& Latency(std::chrono::microseconds perCall);
+  NetworkBuilder& Timeout(std::chrono::microseconds wait);
   NetworkBuilder& Domain(const std::string& name, bool listed = true);
   NetworkBuilder& Workgroup(const std::string& name, bool listed = true);
   // Starts a computer; the calls below apply to the last computer started.
@@ -142,6 +145,8 @@ void HideExport(const std::string& dll, const std::string& name);
 void HideLibrary(const std::string& dll);
 void ShowAllExports();
 void SetLatency(std::chrono::microseconds perCall);
+// How long calls to a computer that does not answer wait before they fail.
+void SetTimeout(std::chrono::microseconds wait);
 // Changes what GetVersionExA reports.
 void SetPlatformId(uint32_t id);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <string>
 #include <vector>
 
@@ -70,7 +71,11 @@ TEST_F(RowWork, ReadGivesThePolicyOrAFailure) {
   EXPECT_FALSE(read.failed);
   EXPECT_EQ(read.rights, (TvmPrivileges{spBackup, spDebug, spInteractiveLogon}));
 
-  read = ReadRights(sc, arc, "GHOST", admins);  // does not answer
+  // A computer that does not answer fails after the network's time-out.
+  sim::SetTimeout(std::chrono::milliseconds(60));
+  const auto start = std::chrono::steady_clock::now();
+  read = ReadRights(sc, arc, "GHOST", admins);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(60));
   EXPECT_TRUE(read.failed);
   EXPECT_NE(read.error, 0u);
   EXPECT_FALSE(read.errorText.empty());
