@@ -90,7 +90,7 @@ void Measure(TTavrinForm& form, int workers, milliseconds latency, milliseconds 
   }
   const int rows = form.GrRights->RowCount() - 2;
   const double callTime =
-      double(remote) * latency.count() / 1000.0 + double(silent) * timeout.count() / 1000.0;
+      double(delayed) * latency.count() / 1000.0 + double(silent) * timeout.count() / 1000.0;
   const double slowest = silent > 0 ? timeout.count() / 1000.0 + latency.count() / 1000.0
                                     : 3 * latency.count() / 1000.0;
   const double floor = std::max(slowest, callTime / workers);
