@@ -106,7 +106,7 @@ constexpr const char* kStyle =
     "th,td{border:1px solid #bbb;padding:2px 6px;text-align:center}"
     "th.name,td.name{text-align:left;white-space:nowrap}"
     "td.err{text-align:left;color:#a00}"
-    "td.held{color:#060;font-weight:bold}"
+    ".held{color:#060;font-weight:bold}"
     "td.grant{background:#dfd;color:#060;font-weight:bold}"
     "td.revoke{background:#fdd;color:#a00;font-weight:bold}"
     "td.error{background:#f6c6c6;color:#a00}"
