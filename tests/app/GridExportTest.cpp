@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <memory>
 
+#include "app/AppHelp.h"
 #include "app/GridExport.h"
 #include "app/RightsGrid.h"
 #include "app/fmTavrinMain.h"
@@ -64,6 +66,20 @@ TEST(GridExport, MenuEntryAndFilesMatchTheGrid) {
   EXPECT_FALSE(tavrin::WriteGridExport(grid, "x", dir.filePath("no/such/dir.csv"),
                                        tavrin::ExportFormat::Csv, error));
   EXPECT_FALSE(error.isEmpty());
+}
+
+// Installed, the program is in bin/ and its manual in share/tavrin/manual.
+TEST(GridExport, HelpFindsTheInstalledManual) {
+  QTemporaryDir dir;
+  const auto page = [&](const QString& folder) {
+    return tavrin::HelpContextUrl(dir.filePath(folder + "/tavrin.hlp"), tavrin::HelpContextContents)
+        .toLocalFile();
+  };
+  ASSERT_TRUE(QDir(dir.path()).mkpath("usr/share/tavrin/manual"));
+  ASSERT_TRUE(QDir(dir.path()).mkpath("usr/bin"));
+  EXPECT_EQ(page("usr/bin"), dir.filePath("usr/share/tavrin/manual/index.html"));
+  ASSERT_TRUE(QDir(dir.path()).mkpath("usr/bin/manual"));
+  EXPECT_EQ(page("usr/bin"), dir.filePath("usr/bin/manual/index.html"));
 }
 
 }  // namespace
