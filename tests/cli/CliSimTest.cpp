@@ -7,7 +7,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
-#include <map>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sstream>
@@ -17,7 +16,10 @@
 
 namespace {
 
-constexpr const char* kNetwork = R"({"thisComputer": "WS01", "domains": [{"name": "CORP"}],
+// Calls to other computers take a while, so that the rows of a report
+// arrive out of the order of the list (an unreachable computer is quickest).
+constexpr const char* kNetwork = R"({"thisComputer": "WS01", "latencyMs": 20,
+ "domains": [{"name": "CORP"}],
  "computers": [
   {"name": "DC01", "role": "domainController", "domain": "CORP", "machineSid": "S-1-5-21-1-2-3",
    "accounts": [{"name": "alice", "rid": 1105}]},
@@ -65,9 +67,9 @@ class CliProcess : public ::testing::Test {
   static inline std::string dir_;
 };
 
-// What a report says of each computer: the names of the rights held, or
-// "E:" and the error text.
-using Rows = std::map<std::string, std::string>;
+// What a report says of each computer, in the order printed: the names of
+// the rights held, or "E:" and the error text.
+using Rows = std::vector<std::pair<std::string, std::string>>;
 
 std::string Joined(const std::set<std::string>& names) {
   std::string text;
@@ -103,7 +105,7 @@ Rows FromColumns(const std::string& out, bool csv) {
     const std::string name = cells.at(0);
     const size_t error = csv ? line.find(",E,") : line.find("error: ");
     if (error != std::string::npos) {
-      rows[name] = "E:" + (csv ? cells.back() : line.substr(error + 7));
+      rows.emplace_back(name, "E:" + (csv ? cells.back() : line.substr(error + 7)));
       continue;
     }
     std::set<std::string> held;
@@ -111,7 +113,7 @@ Rows FromColumns(const std::string& out, bool csv) {
       EXPECT_TRUE(cells.at(i + 1) == "Y" || cells.at(i + 1) == "N") << line;
       if (cells.at(i + 1) == "Y") held.insert(PolicyNames[i]);
     }
-    rows[name] = Joined(held);
+    rows.emplace_back(name, Joined(held));
   }
   return rows;
 }
@@ -122,14 +124,14 @@ Rows FromJson(const std::string& out) {
   for (const auto& computer : report.at("computers")) {
     const std::string name = computer.at("name");
     if (!computer.at("error").is_null()) {
-      rows[name] = "E:" + computer.at("error").get<std::string>();
+      rows.emplace_back(name, "E:" + computer.at("error").get<std::string>());
       continue;
     }
     std::set<std::string> held;
     EXPECT_EQ(computer.at("rights").size(), 27u);
     for (const auto& [right, value] : computer.at("rights").items())
       if (value.get<bool>()) held.insert(right);
-    rows[name] = Joined(held);
+    rows.emplace_back(name, Joined(held));
   }
   return rows;
 }
