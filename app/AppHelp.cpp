@@ -18,9 +18,17 @@ UrlOpener& Opener() {
   return opener;
 }
 
-QString ManualDirectory() {
-  return QCoreApplication::applicationDirPath() + QStringLiteral("/manual/");
+// The manual of a program in `folder`: "manual" beside it (the build tree),
+// else ../share/tavrin/manual (the installed layout).
+QString ManualIn(const QString& folder) {
+  const QString beside = folder + QStringLiteral("/manual/");
+  const QString installed = folder + QStringLiteral("/../share/tavrin/manual/");
+  if (!QFileInfo::exists(beside) && QFileInfo::exists(installed))
+    return QDir::cleanPath(installed) + QLatin1Char('/');
+  return beside;
 }
+
+QString ManualDirectory() { return ManualIn(QCoreApplication::applicationDirPath()); }
 
 }  // namespace
 
@@ -43,7 +51,7 @@ QUrl HelpContextUrl(const QString& helpFile, int context) {
       return {};
   }
   const QString folder = QFileInfo(QDir::fromNativeSeparators(helpFile)).absolutePath();
-  return QUrl::fromLocalFile(folder + QStringLiteral("/manual/") + QLatin1String(page));
+  return QUrl::fromLocalFile(ManualIn(folder) + QLatin1String(page));
 }
 
 void ShowHelpContext(int context) {

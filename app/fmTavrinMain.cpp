@@ -23,6 +23,7 @@
 #include "app/Anchors.h"
 #include "app/AppHelp.h"
 #include "app/ClickLabel.h"
+#include "app/GridExport.h"
 #include "app/ImageLists.h"
 #include "app/RightsGrid.h"
 #include "app/fmAbout.h"
@@ -252,6 +253,7 @@ void TTavrinForm::CreateMenus() {
   MI_Computer = MM_Main->addMenu(QStringLiteral("&Computer"));
   MI_Computer->setObjectName(QStringLiteral("MI_Computer"));
   MI_Computer->addActions({aAdd, aRemove, aUpdate});
+  CreateExportAction();
   MI_Policy = MM_Main->addMenu(QStringLiteral("&Policy"));
   MI_Policy->setObjectName(QStringLiteral("MI_Policy"));
   MI_Policy->addActions({aDiscard, aCommit, aRefresh});
@@ -265,6 +267,18 @@ void TTavrinForm::CreateMenus() {
   MI_Help->addAction(aContents);
   MI_Help->addSeparator();
   MI_Help->addActions({aHome, aAbout});
+}
+
+void TTavrinForm::CreateExportAction() {
+  aExport = new QAction(QStringLiteral("&Export..."), this);
+  aExport->setObjectName(QStringLiteral("aExport"));
+  connect(aExport, &QAction::triggered, this, &TTavrinForm::aExportExecute);
+  MI_Computer->addAction(aExport);
+}
+
+void TTavrinForm::aExportExecute() {
+  const QString status = tavrin::ExportGridWithDialog(this, *GrRights, CBxUsers->currentText());
+  if (!status.isEmpty()) SetStatusText(2, status);
 }
 
 void TTavrinForm::CreateToolBar() {

@@ -105,6 +105,9 @@ class TTavrinForm : public QMainWindow {
   // Ends a pass over the computers early (Escape): rows not yet started
   // keep their codes and marks, rows under way finish.
   QAction* aStop = nullptr;
+  // Computer menu, after Update: writes the grid to a CSV file or an HTML
+  // report.
+  QAction* aExport = nullptr;
 
   // How many computers a pass reads or commits at once.
   int PassWorkers = 16;
@@ -121,6 +124,7 @@ class TTavrinForm : public QMainWindow {
   void aAboutExecute();
   void LbVelmarClick();
   void aStopExecute();
+  void aExportExecute();
 
   void GrRightsClick();
   void GrRightsDblClick();
@@ -148,6 +152,7 @@ class TTavrinForm : public QMainWindow {
  private:
   void CreateActions();
   void CreateMenus();
+  void CreateExportAction();
   void CreateToolBar();
   void CreateControls();
   void CreateStatusBar();

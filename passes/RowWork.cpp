@@ -85,6 +85,7 @@ TRowCommit CommitRights(TvmSidCenter& sc, TvmAccountRigthsCenter& arc, const std
       result.errorText = StatusDescription(status);
       return result;  // skipped: the row keeps its marks
     }
+    result.before = rights;
     if (!ApplyMarks(codes, rights)) {
       result.errorText = "the computer's rights were not readable";
       return result;

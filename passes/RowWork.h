@@ -58,6 +58,7 @@ enum class TCommitOutcome : uint8_t {
 
 struct TRowCommit {
   TCommitOutcome outcome = TCommitOutcome::Skipped;
+  TvmPrivileges before;   // what the fresh read found, once it went through
   TvmPrivileges rights;   // what the computer holds afterwards (InForce, Written)
   std::string errorText;  // why it failed or was skipped
   // The codes the row shows afterwards.

@@ -92,9 +92,10 @@ TEST_F(MainWindow, StateRightAfterCreation) {
     auto* button = qobject_cast<QToolButton*>(form->ToolBar1->widgetForAction(a));
     bar << (button ? button->defaultAction() : nullptr);
   }
-  EXPECT_EQ(menus, (QList<QAction*>{form->aAdd, form->aRemove, form->aUpdate, form->aDiscard,
-                                    form->aCommit, form->aRefresh, nullptr, form->aStop,
-                                    form->aContents, nullptr, form->aHome, form->aAbout}));
+  EXPECT_EQ(menus,
+            (QList<QAction*>{form->aAdd, form->aRemove, form->aUpdate, form->aExport,
+                             form->aDiscard, form->aCommit, form->aRefresh, nullptr, form->aStop,
+                             form->aContents, nullptr, form->aHome, form->aAbout}));
   EXPECT_EQ(bar, (QList<QAction*>{form->aAdd, form->aRemove, form->aUpdate, nullptr, form->aRefresh,
                                   form->aCommit, form->aDiscard, nullptr, form->aContents,
                                   form->aHome, form->aAbout, nullptr, form->aStop}));

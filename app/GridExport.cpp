@@ -1,0 +1,58 @@
+#include "app/GridExport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
+
+#include "app/RightsGrid.h"
+
+namespace tavrin {
+
+std::vector<TExportRow> GridRows(const TRightsGrid& grid) {
+  std::vector<TExportRow> rows;
+  for (int row = TRightsGrid::FixedRows; row < grid.RowCount() - 1; ++row) {
+    TExportRow exported;
+    exported.name = grid.Cells(0, row).toStdString();
+    for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal)
+      exported.codes[ordinal] = grid.Code(TRightsGrid::FixedCols + ordinal, row);
+    rows.push_back(std::move(exported));
+  }
+  return rows;
+}
+
+bool WriteGridExport(const TRightsGrid& grid, const QString& account, const QString& path,
+                     ExportFormat format, QString& error) {
+  const std::vector<TExportRow> rows = GridRows(grid);
+  const std::string text =
+      format == ExportFormat::Csv ? ExportCsv(rows) : ExportHtml(rows, account.toStdString());
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+      file.write(text.data(), static_cast<qint64>(text.size())) !=
+          static_cast<qint64>(text.size()) ||
+      !file.flush()) {
+    error = file.errorString();
+    return false;
+  }
+  return true;
+}
+
+QString ExportGridWithDialog(QWidget* parent, const TRightsGrid& grid, const QString& account) {
+  const QString csvFilter = QStringLiteral("CSV (*.csv)");
+  const QString htmlFilter = QStringLiteral("HTML report (*.html)");
+  QString filter = csvFilter;
+  QString path =
+      QFileDialog::getSaveFileName(parent, QStringLiteral("Export"), QString(),
+                                   csvFilter + QStringLiteral(";;") + htmlFilter, &filter);
+  if (path.isEmpty()) return {};
+  const bool html = filter == htmlFilter || QFileInfo(path).suffix().compare(
+                                                QLatin1String("html"), Qt::CaseInsensitive) == 0;
+  if (QFileInfo(path).suffix().isEmpty())
+    path += html ? QStringLiteral(".html") : QStringLiteral(".csv");
+  QString error;
+  if (!WriteGridExport(grid, account, path, html ? ExportFormat::Html : ExportFormat::Csv, error))
+    return QStringLiteral("Export failed: ") + error;
+  return QStringLiteral("Exported to ") + QDir::toNativeSeparators(path);
+}
+
+}  // namespace tavrin

@@ -1,0 +1,38 @@
+// The command line of tavrin-cli: what was asked for, and how to read it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "rights/Velmar_RightsCenter.h"
+
+namespace tavrin::cli {
+
+enum class TCommand { Help, Version, Report, Apply };
+enum class TFormat { Table, Csv, Json };
+
+struct TOptions {
+  TCommand command = TCommand::Help;
+  std::string account;                 // a SID text, "DOMAIN\name" or a name
+  std::string source;                  // computer or domain resolving names; empty: this one
+  std::vector<std::string> computers;  // from --computers, in order
+  std::vector<std::string> files;      // from --computers-file, in order
+  bool scan = false;
+  TFormat format = TFormat::Table;
+  TvmPrivileges grant;
+  TvmPrivileges revoke;
+  bool dryRun = false;
+};
+
+// Reads the arguments after the program name. Throws std::invalid_argument
+// with a message for the user (an unknown option or right, a missing value,
+// a right both granted and revoked, no computers, nothing to apply).
+TOptions ParseOptions(const std::vector<std::string>& args);
+
+// The text of --help.
+std::string HelpText();
+
+// Splits "a,b,,c " into its non-empty, trimmed parts.
+std::vector<std::string> SplitList(const std::string& text);
+
+}  // namespace tavrin::cli

@@ -1,0 +1,145 @@
+#include "passes/Export.h"
+
+#include <cstdio>
+
+#include "rights/Velmar_RightsCenter.h"
+
+std::string CellText(const TCellCode& code) {
+  std::string text = code.Text();
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return text;
+}
+
+std::string CsvField(std::string_view text) {
+  const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
+                     (!text.empty() && (text.front() == ' ' || text.back() == ' '));
+  if (!quote) return std::string(text);
+  std::string field = "\"";
+  for (char c : text) {
+    if (c == '"') field += '"';
+    field += c;
+  }
+  return field + '"';
+}
+
+std::string ExportCsv(const std::vector<TExportRow>& rows) {
+  std::string out = "Computer";
+  for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal)
+    out += ',' + PrivilegeCode(static_cast<TvmPrivilege>(ordinal));
+  out += ",Error\r\n";
+  for (const TExportRow& row : rows) {
+    out += CsvField(row.name);
+    for (const TCellCode& code : row.codes) out += ',' + CsvField(CellText(code));
+    out += ',' + CsvField(row.error) + "\r\n";
+  }
+  return out;
+}
+
+std::string HtmlEscape(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    switch (c) {
+      case '&':
+        out += "&amp;";
+        break;
+      case '<':
+        out += "&lt;";
+        break;
+      case '>':
+        out += "&gt;";
+        break;
+      case '"':
+        out += "&quot;";
+        break;
+      default:
+        out += c;
+    }
+  }
+  return out;
+}
+
+std::string JsonEscape(std::string_view text) {
+  std::string out;
+  for (char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      out += '\\';
+      out += c;
+    } else if (byte < 0x20) {
+      char escaped[8];
+      std::snprintf(escaped, sizeof escaped, "\\u%04x", byte);
+      out += escaped;
+    } else {
+      out += c;
+    }
+  }
+  return out;
+}
+
+namespace {
+
+// How a cell shows in the report: a symbol and a style class, after the
+// state images of the grid.
+struct TCellLook {
+  const char* symbol;
+  const char* cls;
+};
+
+TCellLook LookOf(const TCellCode& code) {
+  switch (StateImageIndex(code)) {
+    case 0:
+      return {"+", "grant"};
+    case 1:
+      return {"&minus;", "revoke"};
+    case 2:
+      return {"&times;", "error"};
+    case 3:
+      return {"&#10003;", "held"};
+    default:
+      return {"", "none"};
+  }
+}
+
+constexpr const char* kStyle =
+    "body{font-family:sans-serif;margin:1.5em;color:#222}"
+    "table{border-collapse:collapse}"
+    "th,td{border:1px solid #bbb;padding:2px 6px;text-align:center}"
+    "th.name,td.name{text-align:left;white-space:nowrap}"
+    "td.err{text-align:left;color:#a00}"
+    ".held{color:#060;font-weight:bold}"
+    "td.grant{background:#dfd;color:#060;font-weight:bold}"
+    "td.revoke{background:#fdd;color:#a00;font-weight:bold}"
+    "td.error{background:#f6c6c6;color:#a00}"
+    "ul.legend{columns:3;font-size:90%}";
+
+}  // namespace
+
+std::string ExportHtml(const std::vector<TExportRow>& rows, const std::string& account) {
+  std::string out =
+      "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">\n<title>Tavrin: user rights of " +
+      HtmlEscape(account) + "</title>\n<style>" + kStyle + "</style></head>\n<body>\n";
+  out += "<h1>User rights of " + HtmlEscape(account) + "</h1>\n";
+  out += "<table>\n<tr><th class=\"name\">Computer</th>";
+  for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal) {
+    const auto right = static_cast<TvmPrivilege>(ordinal);
+    out += "<th title=\"" + HtmlEscape(PrivilegeLegendLine(right)) + "\">" + PrivilegeCode(right) +
+           "</th>";
+  }
+  out += "<th class=\"name\">Error</th></tr>\n";
+  for (const TExportRow& row : rows) {
+    out += "<tr><td class=\"name\">" + HtmlEscape(row.name) + "</td>";
+    for (const TCellCode& code : row.codes) {
+      const TCellLook look = LookOf(code);
+      out += std::string("<td class=\"") + look.cls + "\" title=\"" + CellText(code) + "\">" +
+             look.symbol + "</td>";
+    }
+    out += "<td class=\"err\">" + HtmlEscape(row.error) + "</td></tr>\n";
+  }
+  out +=
+      "</table>\n<h2>Legend</h2>\n<p><span class=\"held\">&#10003;</span> right held, "
+      "+ grant staged, &minus; revocation staged, &times; unreadable or failed; "
+      "an empty cell: right not held.</p>\n<ul class=\"legend\">\n";
+  for (const char* line : PrivilegeLegend) out += "<li>" + HtmlEscape(line) + "</li>\n";
+  out += "</ul>\n</body></html>\n";
+  return out;
+}

@@ -1,0 +1,42 @@
+// The rights of many computers written out as text: CSV (the window's
+// export and the command line's csv), an HTML report with the legend (the
+// window's export) and JSON (the command line). Plain C++, no Qt, so the
+// window and the command line share one writer per format.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "passes/CellCode.h"
+
+// One computer's row as exported: its name, its 27 cell codes and, when it
+// could not be read, why.
+struct TExportRow {
+  std::string name;
+  TRowCodes codes;
+  std::string error;
+};
+
+// The text of a cell: its code without trailing blanks ("Y", "N", "E",
+// "NY" for a grant staged, "YN" for a revocation staged); empty for a cell
+// never written.
+std::string CellText(const TCellCode& code);
+
+// A CSV field: quoted (with inner quotes doubled) when it holds a comma, a
+// quote, a line break or leading or trailing blanks.
+std::string CsvField(std::string_view text);
+
+// CSV, lines ended by CR LF: a header "Computer", the 27 two-letter codes
+// in catalogue order and "Error"; then one line per row with its cell texts
+// and its error text.
+std::string ExportCsv(const std::vector<TExportRow>& rows);
+
+// A self-contained HTML page (inline style, text symbols for the states):
+// a title, the account, a table of the rows and the legend of the codes
+// and of the states.
+std::string ExportHtml(const std::vector<TExportRow>& rows, const std::string& account);
+
+// Escaping for HTML text and for a JSON string (without the quotes).
+std::string HtmlEscape(std::string_view text);
+std::string JsonEscape(std::string_view text);

@@ -1,0 +1,85 @@
+// Export of the grid: the menu entry, and files that hold exactly the
+// grid's rows and codes (CSV) or a self-contained report with the legend.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QMenu>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "app/AppHelp.h"
+#include "app/GridExport.h"
+#include "app/RightsGrid.h"
+#include "app/fmTavrinMain.h"
+
+namespace {
+
+QString Read(const QString& path) {
+  QFile file(path);
+  EXPECT_TRUE(file.open(QIODevice::ReadOnly));
+  return QString::fromUtf8(file.readAll());
+}
+
+TEST(GridExport, MenuEntryAndFilesMatchTheGrid) {
+  auto form = std::make_unique<TTavrinForm>();
+  const QList<QAction*> menu = form->MI_Computer->actions();
+  ASSERT_GE(menu.indexOf(form->aUpdate), 0);
+  ASSERT_EQ(menu.value(menu.indexOf(form->aUpdate) + 1), form->aExport);
+  EXPECT_EQ(form->aExport->text(), "&Export...");
+
+  TRightsGrid& grid = *form->GrRights;
+  grid.Reset();
+  const char* const rows[][4] = {
+      {"WS01", "Y ", "NY", "YN"}, {"Ёлка, \"s\"", "E ", "EY", "N "}, {"SRV01", "", "N ", "YY"}};
+  for (const auto& row : rows) {
+    const int r = grid.AppendRow(QString::fromUtf8(row[0]));
+    for (int col = 1; col < grid.ColCount(); ++col) grid.SetCode(col, r, TCellCode::Of('N', ' '));
+    for (int col = 1; col <= 3; ++col) grid.SetCode(col, r, TCellCode::FromText(row[col]));
+  }
+
+  QTemporaryDir dir;
+  QString error;
+  ASSERT_TRUE(tavrin::WriteGridExport(grid, "Administrators", dir.filePath("g.csv"),
+                                      tavrin::ExportFormat::Csv, error));
+  QStringList lines = Read(dir.filePath("g.csv")).split("\r\n");
+  ASSERT_EQ(lines.takeLast(), "");
+  ASSERT_EQ(lines.size(), grid.RowCount() - 1);  // the header, no spare row
+  EXPECT_TRUE(lines[0].startsWith("Computer,CT,PT,LM,")) << lines[0].toStdString();
+  EXPECT_TRUE(lines[0].endsWith(",LS,Error"));
+  const QStringList expected = {"WS01,Y,NY,YN,", "\"Ёлка, \"\"s\"\"\",E,EY,N,", "SRV01,,N,YY,"};
+  for (int i = 0; i < 3; ++i) {
+    EXPECT_TRUE(lines[i + 1].startsWith(expected[i])) << lines[i + 1].toStdString();
+    EXPECT_EQ(lines[i + 1].count(','), 28 + 1 * (i == 1));  // the comma inside the name
+  }
+
+  ASSERT_TRUE(tavrin::WriteGridExport(grid, "Administrators", dir.filePath("g.html"),
+                                      tavrin::ExportFormat::Html, error));
+  const QString html = Read(dir.filePath("g.html"));
+  EXPECT_TRUE(html.contains("Ёлка, &quot;s&quot;"));
+  EXPECT_TRUE(html.contains("User rights of Administrators"));
+  for (const char* line : PrivilegeLegend) EXPECT_TRUE(html.contains(line)) << line;
+  EXPECT_EQ(html.count("<tr>"), 4);
+  EXPECT_FALSE(html.contains("src=") || html.contains("href="));  // nothing outside the file
+
+  EXPECT_FALSE(tavrin::WriteGridExport(grid, "x", dir.filePath("no/such/dir.csv"),
+                                       tavrin::ExportFormat::Csv, error));
+  EXPECT_FALSE(error.isEmpty());
+}
+
+// Installed, the program is in bin/ and its manual in share/tavrin/manual.
+TEST(GridExport, HelpFindsTheInstalledManual) {
+  QTemporaryDir dir;
+  const auto page = [&](const QString& folder) {
+    return tavrin::HelpContextUrl(dir.filePath(folder + "/tavrin.hlp"), tavrin::HelpContextContents)
+        .toLocalFile();
+  };
+  ASSERT_TRUE(QDir(dir.path()).mkpath("usr/share/tavrin/manual"));
+  ASSERT_TRUE(QDir(dir.path()).mkpath("usr/bin"));
+  EXPECT_EQ(page("usr/bin"), dir.filePath("usr/share/tavrin/manual/index.html"));
+  ASSERT_TRUE(QDir(dir.path()).mkpath("usr/bin/manual"));
+  EXPECT_EQ(page("usr/bin"), dir.filePath("usr/bin/manual/index.html"));
+}
+
+}  // namespace
