@@ -111,9 +111,9 @@ TEST_F(PickersGuiSim, UsersPickerFillsOnItsOwnThreadAndMayGoAnyTime) {
 
   // Destroyed during a fill: the control goes at once, its thread stops
   // before its next call, and nothing comes back to it.
-  sim::SetLatency(std::chrono::milliseconds(20));
+  sim::SetLatency(std::chrono::milliseconds(100));
   box->SetServer("DC01");
-  QThread::msleep(100);
+  QThread::msleep(250);
   ASSERT_TRUE(box->Filling());
   QElapsedTimer clock;
   clock.start();
