@@ -54,16 +54,18 @@ void TvmUsersComboBox::UpdateList() {
   list_.Clear();
   const unsigned generation = ++generation_;
   try {
-    // The result comes on the fill's thread and is shown from the event
-    // loop; a control destroyed meanwhile takes its queued call with it.
+    // The result comes on the fill's thread, which never calls back once
+    // the fill is cancelled (as the destructor does); it is shown from the
+    // event loop, and a control destroyed meanwhile takes its queued call
+    // with it.
     fill_ = std::make_unique<TvmUserListFill>(
         list_, [this, generation](std::unique_ptr<TvmUserList> filled) {
-          QMetaObject::invokeMethod(
-              this,
-              [this, generation, list = std::shared_ptr<TvmUserList>(std::move(filled))] {
-                TakeFill(generation, list.get());
-              },
-              Qt::QueuedConnection);
+          {
+            const std::lock_guard<std::mutex> hold(mailboxLock_);
+            mailbox_ = std::move(filled);
+            mailboxGeneration_ = generation;
+          }
+          QMetaObject::invokeMethod(this, "TakeMailbox", Qt::QueuedConnection);
         });
   } catch (const std::system_error&) {
     // No thread to be had: the fill runs here.
@@ -77,6 +79,17 @@ void TvmUsersComboBox::UpdateList() {
   if (auto* items = qobject_cast<QStandardItemModel*>(model()))
     items->item(0)->setFlags(Qt::NoItemFlags);
   setCurrentIndex(0);
+}
+
+void TvmUsersComboBox::TakeMailbox() {
+  std::unique_ptr<TvmUserList> filled;
+  unsigned generation = 0;
+  {
+    const std::lock_guard<std::mutex> hold(mailboxLock_);
+    filled = std::move(mailbox_);
+    generation = mailboxGeneration_;
+  }
+  if (filled != nullptr) TakeFill(generation, filled.get());
 }
 
 void TvmUsersComboBox::TakeFill(unsigned generation, TvmUserList* filled) {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include <memory>
+#include <mutex>
 
 #include "pickers/Velmar_ComboBox.h"
 #include "pickers/Velmar_UsersComboBoxList.h"
@@ -63,6 +64,10 @@ class TvmUsersComboBox : public TvmCustomComboBox {
   void DrawImage(QPainter* painter, const QRect& cell, int position) override;
   void ParentWindowChanged() override { UpdateList(); }
 
+ private slots:
+  // Takes what a fill's thread left in the mailbox.
+  void TakeMailbox();
+
  private:
   // Shows the accounts of a fill that ended (none: list_ holds them already),
   // unless a later fill replaced it.
@@ -72,4 +77,8 @@ class TvmUsersComboBox : public TvmCustomComboBox {
   std::unique_ptr<TvmUserListFill> fill_;
   unsigned generation_ = 0;  // of the latest fill started
   int selectedBefore_ = -1;  // the position selected when the fills began
+  // A fill's thread leaves its list here and asks the event loop to take it.
+  std::mutex mailboxLock_;
+  std::unique_ptr<TvmUserList> mailbox_;
+  unsigned mailboxGeneration_ = 0;
 };
