@@ -469,8 +469,13 @@ void TTavrinForm::FormCreate() {
   // 5. Point the account picker at the first source.
   CBxSidSource->setCurrentIndex(0);
   CBxSidSourceClick();
-  // 6. The first account; selecting by program reads nothing.
-  CBxUsers->setCurrentIndex(0);
+  // 6. The first account, once the picker has filled; selecting by program reads nothing.
+  if (CBxUsers->Filling())
+    connect(
+        CBxUsers, &TvmUsersComboBox::Filled, this, [this] { CBxUsers->setCurrentIndex(0); },
+        Qt::SingleShotConnection);
+  else
+    CBxUsers->setCurrentIndex(0);
   // 7. Scan the network; its end reads every computer found.
   aUpdate->trigger();
 }
@@ -712,7 +717,8 @@ void TTavrinForm::GetRights(const QString& Name) {
 }
 
 void TTavrinForm::TimerTimer() {
-  if (TComputerList::Running(Computers->State())) return;
+  // The reads wait for the account picker too: a row read without an account fails.
+  if (TComputerList::Running(Computers->State()) || CBxUsers->Filling()) return;
   Timer->stop();
   // The names are taken once: the pass reads what this scan found.
   QStringList names;

@@ -306,7 +306,7 @@ NET_API_STATUS EnumerateUsers(const std::string& server,
         *resume = handle;
         return status;
       },
-      {1, sizeof(USER_INFO_0)}, NameReader(&USER_INFO_0::usri0_name, name));
+      {AccountBatchLength, sizeof(USER_INFO_0)}, NameReader(&USER_INFO_0::usri0_name, name));
 }
 
 NET_API_STATUS EnumerateLocalGroups(const std::string& server,
@@ -317,7 +317,8 @@ NET_API_STATUS EnumerateLocalGroups(const std::string& server,
         return VelmarNet::NetLocalGroupEnum(serverArgument.get(), 0, buffer, length, read, total,
                                             resume);
       },
-      {256, sizeof(LOCALGROUP_INFO_0)}, NameReader(&LOCALGROUP_INFO_0::lgrpi0_name, name));
+      {AccountBatchLength, sizeof(LOCALGROUP_INFO_0)},
+      NameReader(&LOCALGROUP_INFO_0::lgrpi0_name, name));
 }
 
 NET_API_STATUS EnumerateGroups(const std::string& server,
@@ -328,7 +329,7 @@ NET_API_STATUS EnumerateGroups(const std::string& server,
         return VelmarNet::NetGroupEnum(serverArgument.get(), 0, buffer, length, read, total,
                                        resume);
       },
-      {256, sizeof(GROUP_INFO_0)}, NameReader(&GROUP_INFO_0::grpi0_name, name));
+      {AccountBatchLength, sizeof(GROUP_INFO_0)}, NameReader(&GROUP_INFO_0::grpi0_name, name));
 }
 
 NET_API_STATUS EnumerateServers(DWORD level, DWORD serverType, const BatchShape& shape,

@@ -135,11 +135,15 @@ NET_API_STATUS EnumerateBatches(const BatchCall& call, const BatchShape& shape,
                                 const std::function<void(const BYTE* record)>& record,
                                 const std::function<bool()>& stop = {});
 
+// The preferred maximum length of the account enumerations' batches: a
+// domain of 10,000 users comes in a handful of calls rather than one call per
+// account, and no single answer grows without bound.
+constexpr DWORD AccountBatchLength = 64 * 1024;
+
 // The three account enumerations of a server ("" for this computer), each
-// name of each batch in order handed to `name`. Level 0, with the preferred
-// maximum lengths the account picker uses: users 1 byte (filter
-// FILTER_NORMAL_ACCOUNT), local and global groups 256 bytes. Returns 0 or the
-// failing status.
+// name of each batch in order handed to `name`. Level 0 (users with filter
+// FILTER_NORMAL_ACCOUNT), batches of AccountBatchLength bytes. Returns 0 or
+// the failing status.
 NET_API_STATUS EnumerateUsers(const std::string& server,
                               const std::function<void(const std::string&)>& name);
 NET_API_STATUS EnumerateLocalGroups(const std::string& server,

@@ -1,12 +1,25 @@
 #include "pickers/Velmar_UsersComboBox.h"
 
+#include <QStandardItemModel>
+#include <system_error>
+
 #include "pickers/Velmar_SidResBitmap.h"
 
 TvmUsersComboBox::TvmUsersComboBox(QWidget* parent) : TvmCustomComboBox(parent) {
   ComputeHeights();
 }
 
-TvmUsersComboBox::~TvmUsersComboBox() { SetDestroying(); }
+// A fill under way is cancelled: its result is never delivered here. Its
+// thread is given a moment to end (it stops before its next remote call), so
+// that a window closed during a fill does not leave it running as the
+// program ends; the window never waits longer than that.
+TvmUsersComboBox::~TvmUsersComboBox() {
+  SetDestroying();
+  if (fill_ != nullptr) {
+    fill_->Cancel();
+    fill_->WaitEnded(FillLingerMilliseconds);
+  }
+}
 
 void TvmUsersComboBox::SetDomain(const std::string& value) {
   list_.SetDomain(value);
@@ -26,7 +39,7 @@ void TvmUsersComboBox::SetFilter(TvmSidTypes value) {
 void TvmUsersComboBox::SetShowFullName(bool value) {
   if (value == list_.ShowFullName()) return;
   list_.SetShowFullName(value);
-  RefreshItems(-1);
+  if (!Filling()) RefreshItems(-1);
 }
 
 void TvmUsersComboBox::Loaded() {
@@ -36,8 +49,64 @@ void TvmUsersComboBox::Loaded() {
 
 void TvmUsersComboBox::UpdateList() {
   if (parentWidget() == nullptr || Destroying() || Loading()) return;
-  list_.Fill();
-  RefreshItems(-1);
+  if (!Filling()) selectedBefore_ = currentIndex();
+  fill_.reset();
+  list_.Clear();
+  const unsigned generation = ++generation_;
+  try {
+    // The result comes on the fill's thread, which never calls back once
+    // the fill is cancelled (as the destructor does); it is shown from the
+    // event loop, and a control destroyed meanwhile takes its queued call
+    // with it.
+    fill_ = std::make_unique<TvmUserListFill>(
+        list_, [this, generation](std::unique_ptr<TvmUserList> filled) {
+          {
+            const std::lock_guard<std::mutex> hold(mailboxLock_);
+            mailbox_ = std::move(filled);
+            mailboxGeneration_ = generation;
+          }
+          QMetaObject::invokeMethod(this, "TakeMailbox", Qt::QueuedConnection);
+        });
+  } catch (const std::system_error&) {
+    // No thread to be had: the fill runs here.
+    list_.Fill();
+    TakeFill(generation, nullptr);
+    return;
+  }
+  const QSignalBlocker quiet(this);
+  clear();
+  addItem(QString::fromLatin1(FillingText()));
+  if (auto* items = qobject_cast<QStandardItemModel*>(model()))
+    items->item(0)->setFlags(Qt::NoItemFlags);
+  setCurrentIndex(0);
+}
+
+void TvmUsersComboBox::TakeMailbox() {
+  std::unique_ptr<TvmUserList> filled;
+  unsigned generation = 0;
+  {
+    const std::lock_guard<std::mutex> hold(mailboxLock_);
+    filled = std::move(mailbox_);
+    generation = mailboxGeneration_;
+  }
+  if (filled != nullptr) TakeFill(generation, filled.get());
+}
+
+void TvmUsersComboBox::TakeFill(unsigned generation, TvmUserList* filled) {
+  if (generation != generation_ || Destroying()) return;
+  fill_.reset();
+  if (filled != nullptr) list_.TakeFill(*filled);
+  QStringList texts;
+  for (int i = 0; i < list_.Count(); ++i) texts.push_back(QString::fromLocal8Bit(GetItemText(i)));
+  {
+    const QSignalBlocker quiet(this);
+    clear();
+    addItems(texts);
+  }
+  // The position selected before the fill, restored by number as a refill
+  // always has; no click follows.
+  setCurrentIndex(selectedBefore_ < count() ? selectedBefore_ : -1);
+  emit Filled();
 }
 
 PSID TvmUsersComboBox::SelectedSid() const {

@@ -1,7 +1,16 @@
 // The account picker: the accounts of one computer or domain (well-known
 // accounts, users, local groups, global groups), each with the image of its
 // kind and its name, optionally preceded by its domain.
+//
+// The list fills on a thread of its own: until it is complete the control
+// shows "Filling..." as its only item, which cannot be chosen, and no SID is
+// selected; then it shows the accounts, selects the position selected before
+// the fill (by number) and signals Filled. A fill started while another runs
+// replaces it; the older result is dropped.
 #pragma once
+
+#include <memory>
+#include <mutex>
 
 #include "pickers/Velmar_ComboBox.h"
 #include "pickers/Velmar_UsersComboBoxList.h"
@@ -24,9 +33,15 @@ class TvmUsersComboBox : public TvmCustomComboBox {
   bool ShowFullName() const { return list_.ShowFullName(); }
   void SetShowFullName(bool value);
 
-  // Fills the list now (not while loading, without a parent window or
+  // Starts filling the list (not while loading, without a parent window or
   // while the control is destroyed).
   void UpdateList();
+  // Whether a fill is under way.
+  bool Filling() const { return fill_ != nullptr; }
+  // The text of the only item while a fill is under way.
+  static const char* FillingText() { return "Filling..."; }
+  // How long destroying the control waits at most for a fill's thread.
+  static constexpr int FillLingerMilliseconds = 1000;
   void Loaded() override;
 
   // The SID of the selected entry (owned by the entry, valid until the
@@ -35,6 +50,10 @@ class TvmUsersComboBox : public TvmCustomComboBox {
   const TvmUserInfo* UserInfo(int index) const { return list_.UserInfo(index); }
   const std::vector<std::string>& Errors() const { return list_.Errors(); }
   const TvmUserList& List() const { return list_; }
+
+ signals:
+  // A fill has ended and its accounts are shown.
+  void Filled();
 
  protected:
   int GetItemCount() const override;
@@ -45,6 +64,21 @@ class TvmUsersComboBox : public TvmCustomComboBox {
   void DrawImage(QPainter* painter, const QRect& cell, int position) override;
   void ParentWindowChanged() override { UpdateList(); }
 
+ private slots:
+  // Takes what a fill's thread left in the mailbox.
+  void TakeMailbox();
+
  private:
+  // Shows the accounts of a fill that ended (none: list_ holds them already),
+  // unless a later fill replaced it.
+  void TakeFill(unsigned generation, TvmUserList* filled);
+
   TvmUserList list_;
+  std::unique_ptr<TvmUserListFill> fill_;
+  unsigned generation_ = 0;  // of the latest fill started
+  int selectedBefore_ = -1;  // the position selected when the fills began
+  // A fill's thread leaves its list here and asks the event loop to take it.
+  std::mutex mailboxLock_;
+  std::unique_ptr<TvmUserList> mailbox_;
+  unsigned mailboxGeneration_ = 0;
 };

@@ -1,10 +1,17 @@
 #include "pickers/Velmar_UsersComboBoxList.h"
 
 #include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "pickers/Velmar_Net.h"
 #include "rights/Velmar_CenterUtils.h"
+#include "sid/Velmar_SidCenterCache.h"
 
 namespace {
 
@@ -41,6 +48,108 @@ std::string Upper(std::string text) {
   if (!text.empty()) CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
   return text;
 }
+
+bool Stopped(const std::atomic<bool>* stop) { return stop != nullptr && stop->load(); }
+
+// The per-server lookup cache behind the SID center's name look-ups is not
+// made for several threads: fills take turns at it.
+std::mutex gCacheTurn;
+
+// What one look-up answered: the SID, the name (of a SID look-up), the
+// domain part and the use; ok false when the call failed.
+struct Answer {
+  bool ok = false;
+  std::vector<BYTE> sid;
+  std::string name;
+  std::string domain;
+  SID_NAME_USE use = SidTypeUnknown;
+};
+
+std::vector<BYTE> SidBytes(PSID sid) {
+  const auto* bytes = static_cast<const BYTE*>(sid);
+  return std::vector<BYTE>(bytes, bytes + GetLengthSid(sid));
+}
+
+LPCSTR SystemOf(const std::string& server) { return server.empty() ? nullptr : server.c_str(); }
+
+// The account text the SID center looks a name up by: "DOMAIN\name", or
+// ".\name" without a domain.
+std::string AccountOf(const std::string& domain, const std::string& name) {
+  return (domain.empty() ? std::string(".") : domain) + "\\" + name;
+}
+
+// A name looked up once, with buffers that hold any SID and the domain part
+// the SID center accepts (64 characters). A use left unwritten counts as a
+// failure: the caller then resolves the name the SID center's way.
+Answer LookUpName(const std::string& server, const std::string& account) {
+  Answer answer;
+  BYTE sid[SECURITY_MAX_SID_SIZE] = {};
+  char domain[kNameCapacity + 1] = {};
+  DWORD sidLength = sizeof sid;
+  DWORD domainLength = kNameCapacity;
+  SID_NAME_USE use = static_cast<SID_NAME_USE>(0);
+  if (!LookupAccountNameA(SystemOf(server), account.c_str(), sid, &sidLength, domain, &domainLength,
+                          &use) ||
+      use == static_cast<SID_NAME_USE>(0))
+    return answer;
+  domain[kNameCapacity] = '\0';
+  answer.ok = true;
+  answer.sid = SidBytes(sid);
+  answer.domain = domain;
+  answer.use = use;
+  return answer;
+}
+
+// A SID looked up as the SID center looks it up (name 128, domain 64
+// characters).
+Answer LookUpSid(const std::string& server, std::vector<BYTE> sid) {
+  Answer answer;
+  char name[129] = {};
+  char domain[kNameCapacity + 1] = {};
+  DWORD nameLength = 128;
+  DWORD domainLength = kNameCapacity;
+  if (!LookupAccountSidA(SystemOf(server), sid.data(), name, &nameLength, domain, &domainLength,
+                         &answer.use))
+    return answer;
+  name[128] = '\0';
+  domain[kNameCapacity] = '\0';
+  answer.ok = true;
+  answer.sid = std::move(sid);
+  answer.name = name;
+  answer.domain = domain;
+  return answer;
+}
+
+// Runs `work` for every index below `count`, on up to LookupThreads threads
+// at once, taking no further index once `stop` is set.
+void ForEachAtOnce(size_t count, const std::atomic<bool>* stop,
+                   const std::function<void(size_t)>& work) {
+  std::atomic<size_t> next{0};
+  const auto run = [&] {
+    for (size_t i = next++; i < count && !Stopped(stop); i = next++) work(i);
+  };
+  std::vector<std::thread> helpers;
+  const size_t wanted = std::min<size_t>(count, TvmUserList::LookupThreads);
+  for (size_t t = 1; t < wanted; ++t) {
+    try {
+      helpers.emplace_back(run);
+    } catch (const std::system_error&) {
+      break;  // fewer threads do the same work
+    }
+  }
+  run();
+  for (std::thread& helper : helpers) helper.join();
+}
+
+// The SID text of a binary SID.
+std::string SidText(PSID sid) {
+  TvmSidCenter center(nullptr);
+  center.SetSid(sid);
+  return center.SidString();
+}
+
+// The relative identifiers of wkAdmin to wkGuestsGroup.
+constexpr DWORD kDomainRids[] = {500, 501, 512, 513, 514};
 
 }  // namespace
 
@@ -82,20 +191,21 @@ std::string TvmUserList::DuplicateKey(const std::string& name, const std::string
   return Upper(name) + '\n' + Upper(sidString);
 }
 
-void TvmUserList::Fill() {
+void TvmUserList::TakeFill(TvmUserList& filled) {
+  entries_ = std::move(filled.entries_);
+  keys_ = std::move(filled.keys_);
+  errors_ = std::move(filled.errors_);
+  filled.Clear();
+}
+
+void TvmUserList::Fill(const std::atomic<bool>* stop) {
   Clear();
   try {
-    // The well-known accounts, as far as the server names them.
-    center_->SetServer(server_);
-    for (int value = wkNull; value <= wkReplicatorAlias; ++value) {
-      center_->SetDomain(domain_);
-      center_->SetWellKnown(static_cast<TvmWellKnownSid>(value));
-      AddCandidate();
-    }
-    AddEnumerated(&VelmarNet::EnumerateUsers);
-    AddEnumerated(&VelmarNet::EnumerateLocalGroups);
+    AddWellKnown(stop);
+    AddEnumerated(&VelmarNet::EnumerateUsers, stop);
+    AddEnumerated(&VelmarNet::EnumerateLocalGroups, stop);
     try {
-      AddEnumerated(&VelmarNet::EnumerateGroups);
+      AddEnumerated(&VelmarNet::EnumerateGroups, stop);
     } catch (const std::exception& e) {
       errors_.push_back(e.what());
     }
@@ -104,52 +214,171 @@ void TvmUserList::Fill() {
   }
 }
 
-void TvmUserList::AddEnumerated(Enumeration enumerate) {
-  const NET_API_STATUS status = enumerate(server_, [this](const std::string& name) {
-    center_->SetDomain(domain_);
-    center_->SetUserName(name);
-    AddCandidate();
+void TvmUserList::AddWellKnown(const std::atomic<bool>* stop) {
+  // Each value's SID is built here (the five relative to the account domain
+  // from one look-up of the domain); then the SIDs are looked up at once.
+  // A value that cannot be built or named is left out without a message.
+  struct Known {
+    TvmWellKnownSid value;
+    std::vector<BYTE> sid;
+  };
+  std::vector<Known> known;
+  std::vector<BYTE> domainRelative;  // wkAdmin's SID; empty when it cannot be built
+  center_->SetServer(server_);
+  for (int value = wkNull; value <= wkReplicatorAlias && !Stopped(stop); ++value) {
+    const auto wellKnown = static_cast<TvmWellKnownSid>(value);
+    std::vector<BYTE> sid;
+    if (wellKnown > wkAdmin && wellKnown <= wkGuestsGroup) {
+      if (domainRelative.empty()) continue;
+      sid = domainRelative;
+      const DWORD rid = kDomainRids[wellKnown - wkAdmin];
+      std::memcpy(sid.data() + sid.size() - sizeof rid, &rid, sizeof rid);
+    } else {
+      center_->SetDomain(domain_);
+      center_->SetWellKnown(wellKnown);
+      try {
+        const std::lock_guard<std::mutex> turn(gCacheTurn);
+        PSID built = center_->GetSid();
+        if (built == nullptr) continue;
+        sid = SidBytes(built);
+      } catch (const std::exception&) {
+        continue;
+      }
+      if (wellKnown == wkAdmin) domainRelative = sid;
+    }
+    known.push_back({wellKnown, std::move(sid)});
+  }
+
+  std::vector<Answer> answers(known.size());
+  ForEachAtOnce(known.size(), stop,
+                [&](size_t i) { answers[i] = LookUpSid(server_, known[i].sid); });
+  for (size_t i = 0; i < known.size() && !Stopped(stop); ++i) {
+    Answer& answer = answers[i];
+    if (!answer.ok || answer.name.empty()) continue;
+    try {
+      AddResolved(answer.domain, answer.name, answer.use, answer.sid.data(),
+                  SidText(answer.sid.data()), known[i].value);
+    } catch (const std::exception& e) {
+      errors_.push_back(e.what());
+    }
+  }
+}
+
+void TvmUserList::AddEnumerated(Enumeration enumerate, const std::atomic<bool>* stop) {
+  if (Stopped(stop)) return;
+  std::vector<std::string> names;
+  const NET_API_STATUS status =
+      enumerate(server_, [&names](const std::string& name) { names.push_back(name); });
+
+  // Every name is looked up once, many at a time; the answers are then
+  // taken in the order of the names. A name the system did not map is asked
+  // once more the SID center's way; what still fails is an error.
+  std::vector<Answer> answers(names.size());
+  ForEachAtOnce(names.size(), stop, [&](size_t i) {
+    if (!names[i].empty()) answers[i] = LookUpName(server_, AccountOf(domain_, names[i]));
   });
+  for (size_t i = 0; i < names.size() && !Stopped(stop); ++i) {
+    if (names[i].empty()) continue;
+    try {
+      Answer& answer = answers[i];
+      if (!answer.ok) {
+        // Asked again as the SID center asks, through the per-server cache
+        // of well-known accounts, which answers some names the system does
+        // not map but leaves the use unknown; the SID look-up gives it.
+        const std::lock_guard<std::mutex> turn(gCacheTurn);
+        BYTE sid[SECURITY_MAX_SID_SIZE] = {};
+        char domain[kNameCapacity + 1] = {};
+        DWORD sidLength = sizeof sid;
+        DWORD domainLength = kNameCapacity;
+        SID_NAME_USE use = SidTypeUnknown;
+        if (!LookupAccountNameCached(SystemOf(server_), AccountOf(domain_, names[i]).c_str(), sid,
+                                     &sidLength, domain, &domainLength, &use)) {
+          errors_.push_back(LastWin32ErrorMessage());
+          continue;
+        }
+        if (!LookupDomainAndUse(SystemOf(server_), sid, answer.domain, answer.use)) continue;
+        answer.sid = SidBytes(sid);
+      }
+      PSID sid = answer.sid.data();
+      AddResolved(answer.domain, names[i], answer.use, sid, SidText(sid), wkOther);
+    } catch (const std::exception& e) {
+      errors_.push_back(e.what());
+    }
+  }
   if (status != NERR_Success) {
     SetLastError(status);
     errors_.push_back(LastWin32ErrorMessage());
   }
 }
 
-void TvmUserList::AddCandidate() {
-  // A candidate that cannot be resolved is left out and its failure noted;
-  // the accounts after it are still listed.
-  try {
-    const std::string userName = center_->UserName();
-    if (userName.empty()) return;
-    const std::string sidString = center_->SidString();
-
-    const std::string key = DuplicateKey(userName, sidString);
-    const auto [first, last] = keys_.equal_range(key);
-    for (auto it = first; it != last; ++it) {
-      const TvmUserInfo& entry = *entries_[it->second];
-      if (lstrcmpiA(entry.Name().c_str(), userName.c_str()) == 0 &&
-          lstrcmpiA(entry.SidString().c_str(), sidString.c_str()) == 0)
-        return;
-    }
-
-    PSID sid = center_->GetSid();
-    std::string domain;
-    SID_NAME_USE use = SidTypeUnknown;
-    if (!LookupDomainAndUse(server_.empty() ? nullptr : server_.c_str(), sid, domain, use)) return;
-
-    const int kind = static_cast<int>(use) - 1;
-    if (kind < stUser || kind > stUnknown) return;
-    const auto sidType = static_cast<TvmSidType>(kind);
-    if (!filter_.Contains(sidType)) return;
-
-    entries_.push_back(std::make_unique<TvmUserInfo>(domain, userName, sidType, sid, sidString,
-                                                     center_->WellKnown()));
-    keys_.emplace(key, entries_.size() - 1);
-  } catch (const EAbort& e) {
-    // The SID center noted why it gave up; its last note says it best.
-    errors_.push_back(center_->Errors().empty() ? e.what() : center_->Errors().back());
-  } catch (const std::exception& e) {
-    errors_.push_back(e.what());
+bool TvmUserList::Listed(const std::string& name, const std::string& sidString) const {
+  const auto [first, last] = keys_.equal_range(DuplicateKey(name, sidString));
+  for (auto it = first; it != last; ++it) {
+    const TvmUserInfo& entry = *entries_[it->second];
+    if (lstrcmpiA(entry.Name().c_str(), name.c_str()) == 0 &&
+        lstrcmpiA(entry.SidString().c_str(), sidString.c_str()) == 0)
+      return true;
   }
+  return false;
+}
+
+void TvmUserList::AddResolved(const std::string& domain, const std::string& name, SID_NAME_USE use,
+                              PSID sid, const std::string& sidString, TvmWellKnownSid wellKnown) {
+  if (Listed(name, sidString)) return;
+  const int kind = static_cast<int>(use) - 1;
+  if (kind < stUser || kind > stUnknown) return;
+  const auto sidType = static_cast<TvmSidType>(kind);
+  if (!filter_.Contains(sidType)) return;
+  // A SID that is no well-known one is recognised as the SID center would.
+  if (wellKnown == wkOther) {
+    TvmSidCenter center(nullptr);
+    center.SetSid(sid);
+    wellKnown = center.WellKnown();
+  }
+  entries_.push_back(
+      std::make_unique<TvmUserInfo>(domain, name, sidType, sid, sidString, wellKnown));
+  keys_.emplace(DuplicateKey(name, sidString), entries_.size() - 1);
+}
+
+// ------------------------------------------------------------ TvmUserListFill
+
+struct TvmUserListFill::Shared {
+  std::atomic<bool> stop{false};
+  std::mutex lock;
+  std::condition_variable ended;
+  bool cancelled = false;  // under lock
+  bool done = false;       // under lock: the thread has ended
+  Done onDone;
+};
+
+TvmUserListFill::TvmUserListFill(const TvmUserList& settings, Done done)
+    : shared_(std::make_shared<Shared>()) {
+  shared_->onDone = std::move(done);
+  auto list = std::make_unique<TvmUserList>();
+  list->SetDomain(settings.Domain());
+  list->SetServer(settings.Server());
+  list->SetFilter(settings.Filter());
+  list->SetShowFullName(settings.ShowFullName());
+  std::thread([shared = shared_, list = std::move(list)]() mutable {
+    list->Fill(&shared->stop);
+    const std::lock_guard<std::mutex> hold(shared->lock);
+    if (!shared->cancelled) shared->onDone(std::move(list));
+    shared->onDone = nullptr;
+    shared->done = true;
+    shared->ended.notify_all();
+  }).detach();
+}
+
+TvmUserListFill::~TvmUserListFill() { Cancel(); }
+
+void TvmUserListFill::Cancel() {
+  shared_->stop = true;
+  const std::lock_guard<std::mutex> hold(shared_->lock);
+  shared_->cancelled = true;
+}
+
+bool TvmUserListFill::WaitEnded(int milliseconds) const {
+  std::unique_lock<std::mutex> hold(shared_->lock);
+  return shared_->ended.wait_for(hold, std::chrono::milliseconds(milliseconds),
+                                 [this] { return shared_->done; });
 }

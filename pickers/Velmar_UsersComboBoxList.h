@@ -1,8 +1,15 @@
 // The account list behind the account picker: the well-known accounts, the
 // users, the local groups and the global groups of one computer or domain,
 // each resolved through a private SID center, listed once, filtered by kind.
+//
+// A fill asks for the enumerations in large batches and looks each
+// enumerated name up once (LookupAccountNameA gives the SID, the domain and
+// the kind together), many names at a time, so that a domain of thousands of
+// accounts costs about one round trip per account spread over
+// LookupThreads threads. TvmUserListFill runs a fill on a thread of its own.
 #pragma once
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -37,9 +44,16 @@ class TvmUserList {
   bool ShowFullName() const { return showFullName_; }
   void SetShowFullName(bool value) { showFullName_ = value; }
 
+  // How many look-ups a fill has under way at once.
+  static constexpr int LookupThreads = 32;
+
   // Fills the list from scratch. Never raises: every failure is a line in
-  // Errors.
-  void Fill();
+  // Errors. `stop`, when given, is watched before every remote call: once
+  // it is set the fill ends early and leaves the list incomplete.
+  void Fill(const std::atomic<bool>* stop = nullptr);
+  // Takes the entries and the errors of another list's fill (the settings
+  // stay); the other list is left empty.
+  void TakeFill(TvmUserList& filled);
   // Drops every entry and the errors.
   void Clear();
 
@@ -56,13 +70,17 @@ class TvmUserList {
   const std::vector<std::string>& Errors() const { return errors_; }
 
  private:
-  // Adds the account the SID center holds, unless it is unnamed, listed
-  // already, not named by the server or of a kind the filter leaves out.
-  void AddCandidate();
-  // Adds every enumerated name of one step; returns the failing status.
+  // The well-known accounts, as far as the server names them.
+  void AddWellKnown(const std::atomic<bool>* stop);
+  // Adds an account whose SID, domain and use are known, unless it is listed
+  // already or of a kind the filter leaves out.
+  void AddResolved(const std::string& domain, const std::string& name, SID_NAME_USE use, PSID sid,
+                   const std::string& sidString, TvmWellKnownSid wellKnown);
+  bool Listed(const std::string& name, const std::string& sidString) const;
+  // Adds every enumerated name of one step; a failing status is an error.
   using Enumeration = NET_API_STATUS (*)(const std::string&,
                                          const std::function<void(const std::string&)>&);
-  void AddEnumerated(Enumeration enumerate);
+  void AddEnumerated(Enumeration enumerate, const std::atomic<bool>* stop);
   static std::string DuplicateKey(const std::string& name, const std::string& sidString);
 
   std::string domain_;
@@ -75,4 +93,28 @@ class TvmUserList {
   std::unordered_multimap<std::string, size_t> keys_;
   bool showFullName_ = false;
   std::vector<std::string> errors_;
+};
+
+// A fill on a thread of its own, of a list of its own that has the settings
+// of the list it was started from. When the fill is complete, `done` is
+// called on that thread with the filled list, unless the fill was cancelled
+// first. The thread keeps everything it uses; it ends by itself.
+class TvmUserListFill {
+ public:
+  using Done = std::function<void(std::unique_ptr<TvmUserList> filled)>;
+  TvmUserListFill(const TvmUserList& settings, Done done);
+  // Cancels; does not wait for the thread.
+  ~TvmUserListFill();
+  TvmUserListFill(const TvmUserListFill&) = delete;
+  TvmUserListFill& operator=(const TvmUserListFill&) = delete;
+
+  // The thread stops before its next remote call, and `done` is not called
+  // once Cancel has returned (a call under way is waited for).
+  void Cancel();
+  // Waits for the thread to end, at most `milliseconds`; whether it ended.
+  bool WaitEnded(int milliseconds) const;
+
+ private:
+  struct Shared;
+  std::shared_ptr<Shared> shared_;
 };

@@ -5,7 +5,9 @@
 #include <set>
 
 #include "app/Startup.h"
+#include "pickers/Velmar_Net.h"
 #include "pickers/Velmar_UsersComboBoxList.h"
+#include "sid/Velmar_SidCenter.h"
 #include "tests/support/NameList.h"
 #include "tests/support/SimFixture.h"
 
@@ -35,6 +37,125 @@ class AccountListSim : public tavrin::test::SimTest {
 
   TvmUserList list;
 };
+
+// One row per entry: domain, name, kind, SID, well-known value and image;
+// then the errors.
+using tavrin::test::Names;
+std::string Row(const std::string& domain, const std::string& name, int kind,
+                const std::string& sid, int wellKnown, int image) {
+  return domain + "|" + name + "|" + std::to_string(kind) + "|" + sid + "|" +
+         std::to_string(wellKnown) + "|" + std::to_string(image);
+}
+
+// The account fill as it was first made: every candidate resolved through
+// the SID center (two name look-ups) and looked up by SID once more, users
+// asked for in batches of one byte and groups of 256.
+Names ReferenceFill(const std::string& domain, const std::string& server) {
+  Names rows, errors;
+  std::vector<std::pair<std::string, std::string>> listed;
+  TvmSidCenter center;
+  center.SetServer(server);
+  const auto add = [&] {
+    try {
+      const std::string name = center.UserName(), sid = center.SidString();
+      if (name.empty()) return;
+      for (const auto& [n, s] : listed)
+        if (lstrcmpiA(n.c_str(), name.c_str()) == 0 && lstrcmpiA(s.c_str(), sid.c_str()) == 0)
+          return;
+      char found[300], foundDomain[300];
+      DWORD nameLength = 299, domainLength = 299;
+      SID_NAME_USE use;
+      if (!LookupAccountSidA(server.empty() ? nullptr : server.c_str(), center.GetSid(), found,
+                             &nameLength, foundDomain, &domainLength, &use))
+        return;
+      const int kind = use - 1, wk = center.WellKnown();
+      if (kind < stUser || kind > stUnknown ||
+          !TvmUserList::DefaultFilter().Contains(TvmSidType(kind)))
+        return;
+      listed.emplace_back(name, sid);
+      rows.push_back(
+          Row(foundDomain, name, kind, sid, wk, wk != wkOther ? wk - 1 : wkReplicatorAlias + kind));
+    } catch (const EAbort&) {
+      errors.push_back(center.Errors().back());
+    }
+  };
+  for (int wk = wkNull; wk <= wkReplicatorAlias; ++wk) {
+    center.SetDomain(domain);
+    center.SetWellKnown(TvmWellKnownSid(wk));
+    add();
+  }
+  const VelmarNet::ServerArgument at(server);
+  for (int step = 0; step < 3; ++step) {
+    const NET_API_STATUS status = VelmarNet::EnumerateBatches(
+        [&](DWORD length, LPBYTE* buffer, DWORD* read, DWORD* total, DWORD_PTR* resume) {
+          DWORD handle = static_cast<DWORD>(*resume);
+          const NET_API_STATUS status =
+              step == 0
+                  ? VelmarNet::NetUserEnum(at.get(), 0, 2, buffer, length, read, total, &handle)
+              : step == 1
+                  ? VelmarNet::NetLocalGroupEnum(at.get(), 0, buffer, length, read, total, resume)
+                  : VelmarNet::NetGroupEnum(at.get(), 0, buffer, length, read, total, resume);
+          if (step == 0) *resume = handle;
+          return status;
+        },
+        {step == 0 ? 1u : 256u, sizeof(USER_INFO_0)},
+        [&](const BYTE* record) {
+          center.SetDomain(domain);
+          center.SetUserName(
+              VelmarNet::FromWide(reinterpret_cast<const USER_INFO_0*>(record)->usri0_name));
+          add();
+        });
+    if (status != NERR_Success) {
+      SetLastError(status);
+      errors.push_back(LastWin32ErrorMessage());
+    }
+  }
+  rows.insert(rows.end(), errors.begin(), errors.end());
+  return rows;
+}
+
+TEST_F(AccountListSim, FillListsWhatTheFirstFillListedInFarFewerCalls) {
+  sim::NetworkSpec network = sim::Current();
+  for (sim::ComputerSpec& computer : network.computers)
+    if (computer.name == "DC01") {
+      for (uint32_t rid = 3000; rid < 3040; ++rid)
+        computer.accounts.push_back({"u" + std::to_string(rid), sim::AccountKind::User, rid});
+      computer.accounts.push_back({"Auditors", sim::AccountKind::LocalGroup, 1191});
+    }
+  Reinstall(network);
+  const struct {
+    const char* domain;
+    const char* server;
+    const char* failing;  // an enumeration that fails
+    bool manyAccounts;    // the users listed: the calls saved count
+  } cases[] = {{"CORP", "DC01", "", true},
+               {"CORP", "DC01", "NetUserEnum", false},
+               {"CORP", "DC01", "NetGroupEnum", true},
+               {"WS01", "", "", false},
+               {"", "", "", false},
+               {"CORP", "GHOST", "", false}};
+  for (const auto& c : cases) {
+    sim::ClearFaults();
+    if (*c.failing) sim::FailEnumeration(c.failing, "", ERROR_ACCESS_DENIED);
+    sim::ClearCalls();
+    const Names expected = ReferenceFill(c.domain, c.server);
+    const size_t referenceCalls = sim::Calls().size();
+    sim::ClearCalls();
+    Fill(c.domain, c.server);
+    const size_t calls = sim::Calls().size();
+    Names rows;
+    for (int i = 0; i < list.Count(); ++i) {
+      const TvmUserInfo& e = *list.UserInfo(i);
+      rows.push_back(
+          Row(e.Domain(), e.Name(), e.SidType(), e.SidString(), e.WellKnown(), list.ImageIndex(i)));
+    }
+    rows.insert(rows.end(), list.Errors().begin(), list.Errors().end());
+    EXPECT_EQ(rows, expected) << c.domain << " " << c.server << " " << c.failing;
+    if (c.manyAccounts) {
+      EXPECT_LT(calls * 2, referenceCalls) << c.domain << " " << c.failing;
+    }
+  }
+}
 
 TEST_F(AccountListSim, DomainAccountsInTheirOrderEachOnce) {
   Fill("CORP", "DC01");
@@ -93,8 +214,7 @@ TEST_F(AccountListSim, ThisComputerWithEmptyServer) {
 }
 
 TEST_F(AccountListSim, NamesLongerThanTheFirstBuffersAreListed) {
-  // Group names may be 256 characters long (user names only 20).
-  const std::string group(256, 'g');
+  const std::string group(256, 'g');  // user names stop at 20 characters
   Reinstall(sim::NetworkBuilder()
                 .ThisComputer("WS01")
                 .Workgroup("HOME")

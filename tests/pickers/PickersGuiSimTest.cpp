@@ -2,8 +2,12 @@
 // what they show, the selected position across refills, and their images.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QPainter>
 #include <QSignalSpy>
+#include <QThread>
+#include <QTimer>
 #include <QWidget>
 
 #include "pickers/Velmar_SidResBitmap.h"
@@ -16,6 +20,17 @@ namespace {
 namespace sim = tavrin::sim;
 using PickersGuiSim = tavrin::test::SimTest;
 
+// Turns the event loop until the picker's fill has ended; false after 20 s.
+bool Filled(TvmUsersComboBox* box) {
+  QElapsedTimer clock;
+  clock.start();
+  while (box->Filling() && clock.elapsed() < 20000) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(1);
+  }
+  return !box->Filling();
+}
+
 TEST_F(PickersGuiSim, UsersPickerFillsWhenPlacedAndLoadedAndKeepsTheSelectedNumber) {
   QWidget form;
   auto* box = new TvmUsersComboBox();
@@ -25,6 +40,13 @@ TEST_F(PickersGuiSim, UsersPickerFillsWhenPlacedAndLoadedAndKeepsTheSelectedNumb
   EXPECT_EQ(box->count(), 0);
   EXPECT_EQ(sim::CountCalls("NetUserEnum"), 0u);
   box->Loaded();
+  // Until the fill ends, "Filling..." is the only item, and it cannot be chosen.
+  EXPECT_TRUE(box->Filling());
+  ASSERT_EQ(box->count(), 1);
+  EXPECT_EQ(box->itemText(0), "Filling...");
+  EXPECT_FALSE(box->model()->flags(box->model()->index(0, 0)) & Qt::ItemIsEnabled);
+  EXPECT_EQ(box->SelectedSid(), nullptr);
+  ASSERT_TRUE(Filled(box));
   ASSERT_GT(box->count(), 5);
   EXPECT_EQ(box->count(), box->List().Count());
   for (int i = 0; i < box->count(); ++i)
@@ -40,22 +62,67 @@ TEST_F(PickersGuiSim, UsersPickerFillsWhenPlacedAndLoadedAndKeepsTheSelectedNumb
   QSignalSpy clicks(box, &QComboBox::activated);
   const size_t before = sim::CountCalls("NetUserEnum");
   box->SetServer("DC01");
+  ASSERT_TRUE(Filled(box));
   EXPECT_GT(sim::CountCalls("NetUserEnum"), before);
   box->SetShowFullName(true);
   EXPECT_EQ(box->currentIndex(), 5);
   EXPECT_EQ(box->itemText(5).toStdString(),
             box->UserInfo(5)->Domain() + "\\" + box->UserInfo(5)->Name());
   box->SetDomain("WS01");  // this computer's list is shorter
-  box->SetServer("");
+  box->SetServer("");      // replaces the fill under way
+  ASSERT_TRUE(Filled(box));
   EXPECT_EQ(box->currentIndex(), 5);
   EXPECT_EQ(clicks.count(), 0);
 
   // The filter keeps the groups only; the position beyond them selects nothing.
   box->setCurrentIndex(box->count() - 1);
   box->SetFilter({stGroup});
+  ASSERT_TRUE(Filled(box));
   EXPECT_EQ(box->currentIndex(), -1);
   EXPECT_EQ(box->SelectedSid(), nullptr);
   for (int i = 0; i < box->count(); ++i) EXPECT_EQ(box->UserInfo(i)->SidType(), stGroup);
+}
+
+TEST_F(PickersGuiSim, UsersPickerFillsOnItsOwnThreadAndMayGoAnyTime) {
+  QWidget form;
+  auto* box = new TvmUsersComboBox(&form);
+  QSignalSpy filled(box, &TvmUsersComboBox::Filled);
+  box->SetServer("DC01");
+  box->SetDomain("CORP");
+  box->Loaded();
+  box->SetFilter({stUser});
+  // The users-only fill ends and sends its result; before the window takes
+  // it, a later fill replaces it: only the later one is ever shown.
+  QThread::msleep(500);
+  box->SetFilter(TvmUserList::DefaultFilter());
+  sim::SetLatency(std::chrono::milliseconds(2));
+  int ticks = 0;
+  QTimer ticker;
+  QObject::connect(&ticker, &QTimer::timeout, [&] { ++ticks; });
+  ticker.start(0);
+  ASSERT_TRUE(Filled(box));
+  EXPECT_GT(ticks, 10);  // the window kept turning meanwhile
+  QCoreApplication::processEvents();
+  EXPECT_EQ(filled.count(), 1);
+  EXPECT_GE(box->count(), 10);
+  const int operators = box->findText("Operators");
+  ASSERT_GE(operators, 0);
+  EXPECT_EQ(box->UserInfo(operators)->SidType(), stGroup);
+
+  // Destroyed during a fill: the control goes at once, its thread stops
+  // before its next call, and nothing comes back to it.
+  sim::SetLatency(std::chrono::milliseconds(100));
+  box->SetServer("DC01");
+  QThread::msleep(250);
+  ASSERT_TRUE(box->Filling());
+  QElapsedTimer clock;
+  clock.start();
+  delete box;
+  EXPECT_LT(clock.elapsed(), TvmUsersComboBox::FillLingerMilliseconds);
+  const size_t calls = sim::Calls().size();
+  QThread::msleep(100);
+  QCoreApplication::processEvents();
+  EXPECT_EQ(sim::Calls().size(), calls);
 }
 
 TEST_F(PickersGuiSim, SourcePickerShowsThisComputerAndDomains) {
@@ -109,6 +176,7 @@ TEST_F(PickersGuiSim, ImagesAreDrawnCentredWithTheirGroundLeftOut) {
   TvmUsersComboBox box(&form);
   box.Loaded();
   box.SetDomain("WS01");
+  ASSERT_TRUE(Filled(&box));
   int everyone = -1;
   for (int i = 0; i < box.count(); ++i)
     if (box.UserInfo(i)->WellKnown() == wkWorld) everyone = i;
