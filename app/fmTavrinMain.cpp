@@ -713,7 +713,17 @@ void TTavrinForm::aAboutExecute() {
 
 void TTavrinForm::GetRights(const QString& Name) {
   if (PassRunning() || Name.isEmpty()) return;
+  if (AfterAccountsFilled([this, Name] { GetRights(Name); })) return;
   StartPass(TRowJobKind::Read, {Name});
+}
+
+bool TTavrinForm::AfterAccountsFilled(const std::function<void()>& command) {
+  // Rows read or committed without the account would only fail: the command
+  // runs once the account picker has filled.
+  if (!CBxUsers->Filling()) return false;
+  SetStatusText(2, QStringLiteral("Filling the list of accounts..."));
+  connect(CBxUsers, &TvmUsersComboBox::Filled, this, command, Qt::SingleShotConnection);
+  return true;
 }
 
 void TTavrinForm::TimerTimer() {
@@ -733,6 +743,7 @@ void TTavrinForm::TimerTimer() {
 }
 
 void TTavrinForm::aRefreshExecute() {
+  if (AfterAccountsFilled([this] { aRefreshExecute(); })) return;
   QStringList names;
   for (int row = 1; row <= GrRights->RowCount() - 2; ++row) names << GrRights->Cells(0, row);
   if (!names.isEmpty() && !PassRunning()) StartPass(TRowJobKind::Read, names);
@@ -757,6 +768,7 @@ void TTavrinForm::CBxUsersClick() {
 // --------------------------------------------------- committing, discarding
 
 void TTavrinForm::aCommitExecute() {
+  if (AfterAccountsFilled([this] { aCommitExecute(); })) return;
   SetActionEnabled(aCommit, false);
   SetActionEnabled(aDiscard, false);
   QStringList names;

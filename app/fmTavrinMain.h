@@ -6,6 +6,7 @@
 #include <QList>
 #include <QMainWindow>
 #include <array>
+#include <functional>
 #include <memory>
 
 #include "passes/PassPool.h"
@@ -165,6 +166,9 @@ class TTavrinForm : public QMainWindow {
   // A pass: its rows are named by `names`, dispatched in that order to the
   // workers, and their results written into their rows as they arrive.
   void StartPass(TRowJobKind kind, const QStringList& names);
+  // While the account picker fills, runs `command` once it has filled and
+  // answers true; otherwise answers false.
+  bool AfterAccountsFilled(const std::function<void()>& command);
   void DispatchRows();
   void TakeResults();
   void FinishPass();

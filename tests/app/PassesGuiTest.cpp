@@ -83,7 +83,9 @@ class Passes : public tavrin::test::SimTest, public ::testing::WithParamInterfac
     ASSERT_TRUE(WaitIdle());
   }
   bool WaitIdle() {
-    return WaitFor([this] { return !form->Timer->isActive() && !form->PassRunning(); });
+    return WaitFor([this] {
+      return !form->Timer->isActive() && !form->PassRunning() && !form->CBxUsers->Filling();
+    });
   }
   TRightsGrid& Grid() { return *form->GrRights; }
   int Row(const char* name) { return Grid().FindRow(QString::fromUtf8(name)); }
@@ -217,6 +219,13 @@ TEST_P(Passes, CommitWritesTheStagedDifferences) {
 
 TEST_P(Passes, DiscardRefreshAndAccountChoice) {
   Start();
+  // A refresh asked for while the account picker fills waits for the account.
+  form->CBxSidSourceClick();
+  ASSERT_TRUE(form->CBxUsers->Filling());
+  Run(form->aRefresh);
+  const std::string first = SidText(form->CBxUsers->SelectedSid());
+  ASSERT_FALSE(first.empty());
+  EXPECT_EQ(Codes(Row("DC01")), Expected("DC01", first));
   SelectAccount(kAdmins);
   Stage("DC01", spCreateToken, Qt::Key_Insert);
   Mark("WS01", spDebug, 'N');
