@@ -1,25 +1,23 @@
-// Renders the main window with a few computers and staged cells into a PNG,
-// and the about box into a second one, for the documentation. Run it under
-// an X server (scripts/screenshot.sh starts one with xvfb-run):
+// Runs the program's main window on the built-in simulated network, lets it
+// scan and read every computer, stages a few changes as an administrator
+// would, and saves the window into a PNG (and the about box into a second
+// one), for the documentation. Run it under an X server
+// (scripts/screenshot.sh starts one with xvfb-run):
 //   tavrin_screenshot WINDOW.png [ABOUT.png]
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QTest>
 #include <QTimer>
 #include <cstdio>
 
 #include "app/RightsGrid.h"
+#include "app/Startup.h"
 #include "app/fmAbout.h"
 #include "app/fmTavrinMain.h"
+#include "platform/PlatformInit.h"
 
 namespace {
-
-struct DemoRow {
-  const char* name;
-  std::vector<const char*> held;                    // codes of the rights held
-  std::vector<std::pair<const char*, char>> marks;  // staged marks
-  bool unreadable = false;
-};
 
 int Column(const TRightsGrid& grid, const char* code) {
   for (int col = 1; col < grid.ColCount(); ++col)
@@ -27,15 +25,26 @@ int Column(const TRightsGrid& grid, const char* code) {
   return -1;
 }
 
-void Stage(TRightsGrid& grid, const DemoRow& demo) {
-  const int row = grid.AppendRow(QString::fromLatin1(demo.name));
-  for (int col = 1; col < grid.ColCount(); ++col)
-    grid.SetCode(col, row, TCellCode::Of(demo.unreadable ? 'E' : 'N', ' '));
-  for (const char* code : demo.held) grid.SetCode(Column(grid, code), row, TCellCode::Of('Y', ' '));
-  for (const auto& [code, mark] : demo.marks) {
-    const int col = Column(grid, code);
-    grid.SetCode(col, row, WithMark(grid.Code(col, row), mark));
+// Runs the event loop until the window has scanned the network and read
+// every computer found, and the account picker has filled.
+bool WaitIdle(TTavrinForm& form) {
+  QElapsedTimer clock;
+  clock.start();
+  while (form.Timer->isActive() || form.PassRunning() || form.CBxUsers->Filling()) {
+    if (clock.elapsed() > 60000) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
   }
+  return true;
+}
+
+// Stages a mark the way the administrator does: select, press the key.
+void Stage(TTavrinForm& form, const char* computer, const char* code, Qt::Key key) {
+  TRightsGrid& grid = *form.GrRights;
+  const int row = grid.FindRow(QString::fromLatin1(computer));
+  const int col = Column(grid, code);
+  if (row < 0 || col < 0) return;
+  grid.SetSelection({col, row, col, row});
+  QTest::keyClick(&grid, key);
 }
 
 }  // namespace
@@ -46,31 +55,38 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: tavrin_screenshot WINDOW.png [ABOUT.png]\n");
     return 2;
   }
+  std::string error;
+  if (!tavrin::platform::Initialize(error)) {
+    std::fprintf(stderr, "%s\n", error.c_str());
+    return 1;
+  }
+  tavrin::StartupScope startup;
+  // The program as it starts on the built-in network: the scan, then the
+  // reads of every computer found.
   TTavrinForm form;
-  // The pickers are filled from the built-in network; show the local
-  // Administrators alias, as an administrator usually starts.
-  const int admins = form.CBxUsers->findText(QStringLiteral("Administrators"));
-  if (admins >= 0) form.CBxUsers->setCurrentIndex(admins);
-  const std::vector<const char*> admin = {"PS", "SY", "TO", "LD", "SP", "ST", "PR",
-                                          "IP", "PG", "BK", "RE", "SH", "DG", "SE",
-                                          "CN", "RS", "IL", "NL", "BJ", "IQ"};
-  const DemoRow rows[] = {
-      {"OKT-DC01", admin, {{"LS", 'Y'}, {"DG", 'N'}}},
-      {"OKT-WS01", admin, {{"LM", 'Y'}, {"TO", 'N'}, {"DG", 'N'}}},
-      {"OKT-FS01", {"BK", "RE", "IL", "NL", "CN"}, {{"SH", 'Y'}, {"RS", 'Y'}, {"SE", 'E'}}},
-      {"OKT-WS03", {"IL", "NL", "CN", "SH"}, {}},
-      {"OKT-WS04", {}, {{"BK", 'Y'}}, true},
-      {"OKT-WS02", {"IL", "NL", "CN", "SH", "BK"}, {{"BK", 'N'}, {"MA", 'Y'}}},
-  };
-  for (const DemoRow& row : rows) Stage(*form.GrRights, row);
-  form.aCommit->setEnabled(true);
-  form.aDiscard->setEnabled(true);
-
+  form.resize(720, 480);
   form.show();
-  if (!QTest::qWaitForWindowExposed(&form)) return 1;
+  if (!QTest::qWaitForWindowExposed(&form) || !WaitIdle(form)) return 1;
+  // The local Administrators alias, as an administrator usually starts, read
+  // afresh; then a few changes staged.
+  const int admins = form.CBxUsers->findText(QStringLiteral("Administrators"), Qt::MatchEndsWith);
+  if (admins >= 0) {
+    form.CBxUsers->setCurrentIndex(admins);
+    form.CBxUsersClick();
+  }
+  form.aRefresh->trigger();
+  if (!WaitIdle(form)) return 1;
   form.activateWindow();
   form.GrRights->setFocus(Qt::TabFocusReason);
-  form.GrRights->SetSelection({Column(*form.GrRights, "SH"), 3, Column(*form.GrRights, "SH"), 3});
+  Stage(form, "OKT-DC01", "LS", Qt::Key_Insert);
+  Stage(form, "OKT-DC01", "DG", Qt::Key_Delete);
+  Stage(form, "OKT-FS01", "MA", Qt::Key_Insert);
+  Stage(form, "OKT-FS01", "LM", Qt::Key_Insert);
+  Stage(form, "OKT-WS04", "BK", Qt::Key_Insert);
+  Stage(form, "OKT-WS02", "TO", Qt::Key_Delete);
+  const int row = form.GrRights->FindRow(QStringLiteral("OKT-FS01"));
+  const int col = Column(*form.GrRights, "MA");
+  form.GrRights->SetSelection({col, row, col, row});
   form.GrRightsClick();
   QTest::qWait(300);
   if (!form.grab().save(QString::fromLocal8Bit(argv[1]))) return 1;
