@@ -51,6 +51,7 @@ TEST_F(SidCenterSim, NamePairsAndDomainRelativeKindsAreLookedUpOnTheServerOrList
       {"", "CORP", "Ёлкин", wkOther, "|CORP\\Ёлкин", corp + "-1107", "CORP\\Ёлкин"},
       {"", "", "localadmin", wkOther, "|.\\localadmin", ws01 + "-1001", "\\localadmin"},
       {"", "CORP", "", wkOther, "|CORP", corp, "CORP\\"},
+      {"", "CORP", "corp", wkOther, "|CORP", corp, "CORP\\corp"},  // the name a domain SID reads as
       {"", "", "", wkOther, "|WS01", ws01, "\\"},
       {"DC01", "", "bob", wkOther, "DC01|.\\bob", corp + "-1106", "\\bob"},
       {"", "CORP", nullptr, wkAdmin, "|CORP", corp + "-500", "CORP\\Administrator"},
