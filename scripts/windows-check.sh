@@ -31,7 +31,7 @@ cmake -S . -B "$BUILD_DIR" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DTAVRIN_CORE_ONLY=ON -DTAVRIN_BENCH=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$BUILD_DIR" -j"$(nproc)"
 
-export WINEPREFIX="$PWD/$BUILD_DIR/wineprefix"
+export WINEPREFIX="$(cd "$BUILD_DIR" && pwd)/wineprefix"
 export WINEDEBUG=-all
 export WINEARCH=win64
 # No Mono or Gecko installers (no network here), no display needed.
