@@ -1,16 +1,23 @@
 #!/usr/bin/env bash
-# Installs what building, running and testing Tavrin needs on Debian 12.
-# Installs only what is missing; runs as root (or through sudo).
+# Installs what building, running and testing Tavrin needs on Debian 12: the
+# packages listed in scripts/packages.txt. Installs only what is missing; runs
+# as root (or through sudo).
+#   scripts/setup.sh          install what is missing
+#   scripts/setup.sh --list   print the package names, one a line, and stop
 set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
 
-packages=(
-  cmake g++ make pkg-config
-  qt6-base-dev qt6-base-dev-tools libgl-dev
-  nlohmann-json3-dev googletest libgtest-dev libbenchmark-dev
-  clang libclang-rt-14-dev
-  g++-mingw-w64-x86-64-posix wine wine64
-  xvfb xauth imagemagick fonts-dejavu-core
-)
+# Prints the package names of scripts/packages.txt, one a line.
+setup_packages() {
+  sed -e 's/#.*//' "$here/packages.txt" | tr -s ' \t' '\n\n' | sed '/^$/d'
+}
+
+if [[ "${1:-}" == "--list" ]]; then
+  setup_packages
+  exit 0
+fi
+
+mapfile -t packages < <(setup_packages)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -1,19 +1,104 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the native tests,
-# the Windows check (the core's tests cross-built with mingw-w64 and run under
-# Wine) and a short run of the SID parser's fuzz target.
-set -euo pipefail
+# Installs what is missing, builds, and runs every test:
+#   - the dependency check (every command used comes from setup's packages;
+#     stops everything at once when it fails) and the format check,
+#   - the native tests (build/),
+#   - the native tests again under AddressSanitizer and UndefinedBehavior-
+#     Sanitizer (build-asan/), and those labelled `threads` under
+#     ThreadSanitizer (build-tsan/),
+#   - the Windows check (the core's tests cross-built with mingw-w64 and run
+#     under Wine, build-win/),
+#   - a short run of the SID parser's fuzz target (build-fuzz/).
+# Every stage runs even when an earlier one failed. The last line is
+#   tests: N passed, M failed
+# counting each test program of the native, sanitizer and Wine runs, the fuzz
+# run and the two checks; a stage that could not run its tests (a build that
+# failed, a missing Wine prefix) counts as one failure. Exits non-zero when
+# anything failed.
+set -uo pipefail
 cd "$(dirname "$0")/.."
 start=$(date +%s)
-bash scripts/setup.sh
-bash scripts/build.sh
+passed=0
+failed=0
+
+summary() {
+  echo "== done in $(($(date +%s) - start)) s"
+  echo "tests: $passed passed, $failed failed"
+}
+
+# check NAME COMMAND...: one pass or one failure.
+check() {
+  local name=$1
+  shift
+  if "$@"; then
+    passed=$((passed + 1))
+  else
+    echo "test: $name failed" >&2
+    failed=$((failed + 1))
+  fi
+}
+
+# ctest_stage NAME LOG COMMAND...: runs COMMAND, which writes ctest's output
+# to LOG, and adds up ctest's own count of passed and failed tests. Without
+# that count (the build or the set-up failed) the stage is one failure.
+ctest_stage() {
+  local name=$1 log=$2 t0 rc total bad
+  shift 2
+  t0=$(date +%s)
+  rm -f "$log"
+  "$@"
+  rc=$?
+  read -r bad total < <(sed -nE 's/.*tests passed, ([0-9]+) tests? failed out of ([0-9]+).*/\1 \2/p' \
+    "$log" 2>/dev/null | tail -n1) || true
+  if [[ -n "${total:-}" ]]; then
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+    if [[ $rc -ne 0 && $bad -eq 0 ]]; then
+      failed=$((failed + 1))  # every test passed, yet the stage failed
+    fi
+  else
+    failed=$((failed + 1))
+  fi
+  echo "== $name: ${total:-no} tests, exit $rc, $(($(date +%s) - t0)) s"
+}
+
+echo "== setup"
+if ! bash scripts/setup.sh; then
+  echo "test: installing the packages failed" >&2
+  failed=$((failed + 1))
+  summary
+  exit 1
+fi
+
+echo "== dependency check"
+if ! bash scripts/check-deps.sh; then
+  failed=$((failed + 1))
+  summary
+  exit 1
+fi
+passed=$((passed + 1))
+
+echo "== format check"
+check "format check" bash scripts/check-format.sh
+
+native() {
+  bash scripts/build.sh &&
+    ctest --test-dir build --output-on-failure -j"$(nproc)" 2>&1 | tee build/native-tests.log
+}
 echo "== native tests"
-ctest --test-dir build --output-on-failure -j"$(nproc)" | tee build/native-tests.log
-native=$(sed -nE 's/.*tests failed out of ([0-9]+).*/\1/p' build/native-tests.log | tail -n1)
+ctest_stage "native tests" build/native-tests.log native
+
+echo "== AddressSanitizer and UndefinedBehaviorSanitizer"
+ctest_stage "ASan/UBSan tests" build-asan/sanitize-tests.log bash scripts/sanitize.sh address
+
+echo "== ThreadSanitizer (tests labelled threads)"
+ctest_stage "TSan tests" build-tsan/sanitize-tests.log bash scripts/sanitize.sh thread
+
 echo "== Windows check"
-bash scripts/windows-check.sh
-wine=$(grep -cE 'Test +#[0-9]+: ' build-win/wine-tests.log || true)
+ctest_stage "Windows check" build-win/wine-tests.log bash scripts/windows-check.sh
+
 echo "== SID parser fuzz (short run)"
-bash scripts/fuzz-sid-parser.sh 5
-echo "== all tests passed in $(( $(date +%s) - start )) s"
-echo "tests: $((native + wine + 1)) passed, 0 failed"
+check "SID parser fuzz" bash scripts/fuzz-sid-parser.sh 5
+
+summary
+[[ $failed -eq 0 ]]
