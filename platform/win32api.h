@@ -11,12 +11,15 @@
 #ifndef NOMINMAX
 #define NOMINMAX
 #endif
+// The order matters: the status codes come from ntstatus.h, not windows.h.
+// clang-format off
 #define WIN32_NO_STATUS
 #include <windows.h>
 #undef WIN32_NO_STATUS
 #include <ntstatus.h>
 #include <ntsecapi.h>
 #include <lm.h>
+// clang-format on
 
 #else  // the simulated platform
 
@@ -51,13 +54,13 @@ typedef intptr_t INT_PTR;
 typedef size_t SIZE_T;
 
 typedef void *PVOID, *LPVOID, *HANDLE;
-typedef const void *LPCVOID;
-typedef HANDLE *PHANDLE;
+typedef const void* LPCVOID;
+typedef HANDLE* PHANDLE;
 typedef BYTE *PBYTE, *LPBYTE;
 typedef DWORD *PDWORD, *LPDWORD;
-typedef ULONG *PULONG;
-typedef DWORD_PTR *PDWORD_PTR;
-typedef BOOL *LPBOOL;
+typedef ULONG* PULONG;
+typedef DWORD_PTR* PDWORD_PTR;
+typedef BOOL* LPBOOL;
 typedef CHAR *LPSTR, *PSTR, *LPCH;
 typedef const CHAR *LPCSTR, *PCSTR, *LPCCH;
 typedef WCHAR *LPWSTR, *PWSTR, *LPWCH;
@@ -195,7 +198,8 @@ typedef enum _SID_NAME_USE {
   SidTypeUnknown,
   SidTypeComputer,
   SidTypeLabel
-} SID_NAME_USE, *PSID_NAME_USE;
+} SID_NAME_USE,
+    *PSID_NAME_USE;
 
 typedef struct _SID_AND_ATTRIBUTES {
   PSID Sid;
@@ -279,9 +283,8 @@ extern "C" {
 
 // kernel32
 BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA lpVersionInformation);
-DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId,
-                            DWORD dwLanguageId, LPSTR lpBuffer, DWORD nSize,
-                            va_list *Arguments);
+DWORD WINAPI FormatMessageA(DWORD dwFlags, LPCVOID lpSource, DWORD dwMessageId, DWORD dwLanguageId,
+                            LPSTR lpBuffer, DWORD nSize, va_list* Arguments);
 DWORD WINAPI GetLastError(void);
 void WINAPI SetLastError(DWORD dwErrCode);
 BOOL WINAPI GetComputerNameA(LPSTR lpBuffer, LPDWORD nSize);
@@ -290,19 +293,19 @@ BOOL WINAPI CloseHandle(HANDLE hObject);
 HMODULE WINAPI LoadLibraryA(LPCSTR lpLibFileName);
 FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName);
 BOOL WINAPI FreeLibrary(HMODULE hLibModule);
-int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr,
-                               int cbMultiByte, LPWSTR lpWideCharStr, int cchWideChar);
-int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharStr,
-                               int cchWideChar, LPSTR lpMultiByteStr, int cbMultiByte,
-                               LPCCH lpDefaultChar, LPBOOL lpUsedDefaultChar);
+int WINAPI MultiByteToWideChar(UINT CodePage, DWORD dwFlags, LPCCH lpMultiByteStr, int cbMultiByte,
+                               LPWSTR lpWideCharStr, int cchWideChar);
+int WINAPI WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWCH lpWideCharStr, int cchWideChar,
+                               LPSTR lpMultiByteStr, int cbMultiByte, LPCCH lpDefaultChar,
+                               LPBOOL lpUsedDefaultChar);
 void WINAPI Sleep(DWORD dwMilliseconds);
 int WINAPI lstrcmpiA(LPCSTR lpString1, LPCSTR lpString2);
 DWORD WINAPI CharUpperBuffA(LPSTR lpsz, DWORD cchLength);
 
 // advapi32: accounts and security
-BOOL WINAPI LookupAccountNameA(LPCSTR lpSystemName, LPCSTR lpAccountName, PSID Sid,
-                               LPDWORD cbSid, LPSTR ReferencedDomainName,
-                               LPDWORD cchReferencedDomainName, PSID_NAME_USE peUse);
+BOOL WINAPI LookupAccountNameA(LPCSTR lpSystemName, LPCSTR lpAccountName, PSID Sid, LPDWORD cbSid,
+                               LPSTR ReferencedDomainName, LPDWORD cchReferencedDomainName,
+                               PSID_NAME_USE peUse);
 BOOL WINAPI LookupAccountSidA(LPCSTR lpSystemName, PSID Sid, LPSTR Name, LPDWORD cchName,
                               LPSTR ReferencedDomainName, LPDWORD cchReferencedDomainName,
                               PSID_NAME_USE peUse);
@@ -315,12 +318,13 @@ DWORD WINAPI GetLengthSid(PSID pSid);
 BOOL WINAPI EqualSid(PSID pSid1, PSID pSid2);
 
 // advapi32: LSA policy
-NTSTATUS NTAPI LsaOpenPolicy(PLSA_UNICODE_STRING SystemName, PLSA_OBJECT_ATTRIBUTES ObjectAttributes,
-                             ACCESS_MASK DesiredAccess, PLSA_HANDLE PolicyHandle);
+NTSTATUS NTAPI LsaOpenPolicy(PLSA_UNICODE_STRING SystemName,
+                             PLSA_OBJECT_ATTRIBUTES ObjectAttributes, ACCESS_MASK DesiredAccess,
+                             PLSA_HANDLE PolicyHandle);
 NTSTATUS NTAPI LsaClose(LSA_HANDLE ObjectHandle);
 NTSTATUS NTAPI LsaFreeMemory(PVOID Buffer);
 NTSTATUS NTAPI LsaEnumerateAccountRights(LSA_HANDLE PolicyHandle, PSID AccountSid,
-                                         PLSA_UNICODE_STRING *UserRights, PULONG CountOfRights);
+                                         PLSA_UNICODE_STRING* UserRights, PULONG CountOfRights);
 NTSTATUS NTAPI LsaAddAccountRights(LSA_HANDLE PolicyHandle, PSID AccountSid,
                                    PLSA_UNICODE_STRING UserRights, ULONG CountOfRights);
 NTSTATUS NTAPI LsaRemoveAccountRights(LSA_HANDLE PolicyHandle, PSID AccountSid, BOOLEAN AllRights,
@@ -328,20 +332,20 @@ NTSTATUS NTAPI LsaRemoveAccountRights(LSA_HANDLE PolicyHandle, PSID AccountSid, 
 ULONG NTAPI LsaNtStatusToWinError(NTSTATUS Status);
 
 // netapi32
-NET_API_STATUS WINAPI NetUserEnum(LPCWSTR servername, DWORD level, DWORD filter, LPBYTE *bufptr,
+NET_API_STATUS WINAPI NetUserEnum(LPCWSTR servername, DWORD level, DWORD filter, LPBYTE* bufptr,
                                   DWORD prefmaxlen, LPDWORD entriesread, LPDWORD totalentries,
                                   LPDWORD resume_handle);
-NET_API_STATUS WINAPI NetGroupEnum(LPCWSTR servername, DWORD level, LPBYTE *bufptr, DWORD prefmaxlen,
-                                   LPDWORD entriesread, LPDWORD totalentries,
+NET_API_STATUS WINAPI NetGroupEnum(LPCWSTR servername, DWORD level, LPBYTE* bufptr,
+                                   DWORD prefmaxlen, LPDWORD entriesread, LPDWORD totalentries,
                                    PDWORD_PTR resume_handle);
-NET_API_STATUS WINAPI NetLocalGroupEnum(LPCWSTR servername, DWORD level, LPBYTE *bufptr,
-                                        DWORD prefmaxlen, LPDWORD entriesread,
-                                        LPDWORD totalentries, PDWORD_PTR resumehandle);
-NET_API_STATUS WINAPI NetServerEnum(LMCSTR servername, DWORD level, LPBYTE *bufptr, DWORD prefmaxlen,
-                                    LPDWORD entriesread, LPDWORD totalentries, DWORD servertype,
-                                    LMCSTR domain, LPDWORD resume_handle);
-NET_API_STATUS WINAPI NetGetAnyDCName(LPCWSTR servername, LPCWSTR domainname, LPBYTE *bufptr);
-NET_API_STATUS WINAPI NetServerGetInfo(LMSTR servername, DWORD level, LPBYTE *bufptr);
+NET_API_STATUS WINAPI NetLocalGroupEnum(LPCWSTR servername, DWORD level, LPBYTE* bufptr,
+                                        DWORD prefmaxlen, LPDWORD entriesread, LPDWORD totalentries,
+                                        PDWORD_PTR resumehandle);
+NET_API_STATUS WINAPI NetServerEnum(LMCSTR servername, DWORD level, LPBYTE* bufptr,
+                                    DWORD prefmaxlen, LPDWORD entriesread, LPDWORD totalentries,
+                                    DWORD servertype, LMCSTR domain, LPDWORD resume_handle);
+NET_API_STATUS WINAPI NetGetAnyDCName(LPCWSTR servername, LPCWSTR domainname, LPBYTE* bufptr);
+NET_API_STATUS WINAPI NetServerGetInfo(LMSTR servername, DWORD level, LPBYTE* bufptr);
 NET_API_STATUS WINAPI NetApiBufferFree(LPVOID Buffer);
 
 }  // extern "C"
