@@ -26,6 +26,7 @@ commands=(
   x86_64-w64-mingw32-windres
   wine wineboot wineserver                 # Windows check: running the tests
   xvfb-run import                          # run.sh, screenshots
+  cpack dpkg-shlibdeps                     # the Debian package and its dependencies
 )
 
 mapfile -t listed < <(bash scripts/setup.sh --list)
