@@ -113,9 +113,9 @@ TEST_F(SimLookup, NamesAndSidsBothWays) {
 
 TEST_F(SimLookup, Failures) {
   const struct {
-    const char *system, *name;
+    const char *system, *nameOrSid;
     DWORD error;
-  } names[] = {
+  } cases[] = {
       {nullptr, "nobody", ERROR_NONE_MAPPED},
       {nullptr, ".\\Administrators", ERROR_NONE_MAPPED},  // BUILTIN is not WS01's domain
       {nullptr, "BUILTIN\\BUILTIN", ERROR_NONE_MAPPED},
@@ -123,20 +123,16 @@ TEST_F(SimLookup, Failures) {
       {"\\\\SRV01", "localadmin", ERROR_NONE_MAPPED},     // WS01's account
       {"\\\\GHOST", "Everyone", RPC_S_SERVER_UNAVAILABLE},
       {"NOWHERE", "Everyone", RPC_S_SERVER_UNAVAILABLE},
-  };
-  for (const auto& c : names) EXPECT_EQ(LookupName(c.system, c.name).error, c.error) << c.name;
-  const struct {
-    const char *system, *sid;
-    DWORD error;
-  } sids[] = {
       {nullptr, "S-1-5-21-1000-2000-3000-1999", ERROR_NONE_MAPPED},  // deleted
       {nullptr, "S-1-5-21-21-22-23-500", ERROR_NONE_MAPPED},         // SRV01's own
       {nullptr, "S-1-5-32-553", ERROR_NONE_MAPPED},
       {"GHOST", "S-1-1-0", RPC_S_SERVER_UNAVAILABLE},
   };
-  for (const auto& c : sids)
-    EXPECT_EQ(LookupSid(c.system, SidBytes(c.sid)).error, c.error) << c.sid;
-
+  for (const auto& [system, key, error] : cases) {
+    const bool sid = std::string(key).rfind("S-1-", 0) == 0;
+    EXPECT_EQ((sid ? LookupSid(system, SidBytes(key)) : LookupName(system, key)).error, error)
+        << key;
+  }
   // With its controller gone a member no longer resolves the domain's accounts.
   sim::SetAnswers("DC01", false);
   EXPECT_EQ(LookupName(nullptr, "CORP\\alice").error, ERROR_NONE_MAPPED);
