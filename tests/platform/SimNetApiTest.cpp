@@ -110,9 +110,7 @@ TEST_F(SimNetApi, ServerEnumListsTheBrowser) {
 
 TEST_F(SimNetApi, ControllerSearchAndReachability) {
   LPBYTE buffer = nullptr;
-  ASSERT_EQ(NetGetAnyDCName(nullptr, u"CORP", &buffer), NERR_Success);
-  EXPECT_EQ(Narrow(reinterpret_cast<const WCHAR*>(buffer)), "\\\\DC01");
-  NetApiBufferFree(buffer);
+  // A controller found is pinned by the source list's tests; here the failures.
   EXPECT_EQ(NetGetAnyDCName(nullptr, u"HOME", &buffer), NERR_DCNotFound);
   EXPECT_EQ(NetGetAnyDCName(nullptr, u"NOWHERE", &buffer), ERROR_NO_SUCH_DOMAIN);
   sim::SetAnswers("DC01", false);
