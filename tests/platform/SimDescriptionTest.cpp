@@ -13,7 +13,6 @@
 #include "platform/win32api.h"
 #include "rights/Velmar_RightsCenter.h"
 #include "tests/platform/SimTestHelpers.h"
-#include "tests/support/SimFixture.h"
 
 namespace {
 
@@ -43,83 +42,68 @@ std::string ThisComputer() {
 std::string Computers(const std::string& list) {
   return R"({"thisComputer": "A", "domains": [{"name": "D"}], "computers": [)" + list + "]}";
 }
-
-TEST(SimDescription, SyntaxErrorsNameFileAndLine) {
-  const std::string message = ErrorOf("{\n  \"thisComputer\": \"A\",\n  oops\n}");
-  EXPECT_EQ(message.rfind("net.json: line 3, column ", 0), 0u) << message;
-  EXPECT_NE(message.find("syntax error"), std::string::npos) << message;
-  EXPECT_EQ(ErrorOf("[1, 2").rfind("net.json: line 1, column ", 0), 0u);
+// A description whose computer A has the fields given.
+std::string OnA(const std::string& fields) { return Computers(R"({"name": "A", )" + fields + "}"); }
+std::string Account(const std::string& name) {
+  return OnA(R"("accounts": [{"name": ")" + name + R"(", "rid": 1000}])");
 }
 
 TEST(SimDescription, ContentErrorsNameTheField) {
-  const struct {
-    std::string json;
-    std::string expected;
-  } cases[] = {
-      {Computers(R"({"name": "A"}, {"role": "server"})"), "net.json: computers[1].name: missing"},
-      {Computers(R"({"name": "A"}, {"name": "a"})"),
-       "net.json: computers[1].name: duplicate computer 'a'"},
-      {Computers(R"({"name": "A", "role": "router"})"),
-       "net.json: computers[0].role: unknown role 'router'"},
-      {Computers(R"({"name": "B"})"), "net.json: thisComputer: 'A' is not among computers"},
-      {Computers(R"({"name": "A", "machineSid": "S-1-5-21-1-2"})"),
-       "net.json: computers[0].machineSid: bad SID text 'S-1-5-21-1-2'"},
-      {Computers(R"({"name": "A", "domain": "E"})"),
-       "net.json: computers[0].domain: 'E' is not among domains"},
-      {Computers(R"({"name": "A", "answers": "no"})"),
-       "net.json: computers[0].answers: expected true or false"},
-      {Computers(R"({"name": "A", "polcyDenied": true})"),
-       "net.json: computers[0].polcyDenied: unknown field"},
-      {Computers(R"({"name": "A", "accounts": [{"name": "x", "rid": -4}]})"),
-       "net.json: computers[0].accounts[0].rid: expected a whole number"},
-      {Computers(
-           R"({"name": "A", "accounts": [{"name": "x", "rid": 1000}, {"name": "X", "rid": 1001}]})"),
-       "net.json: computers[0].accounts[1].name: duplicate account 'X'"},
-      {Computers(R"({"name": "A", "rights": {"S-1-5-32-54x": ["SeTcbPrivilege"]}})"),
-       "net.json: computers[0].rights[S-1-5-32-54x]: bad SID text"},
-      {Computers(R"({"name": "A", "rights": {"S-1-1-0": ["SeFlyPrivilege"]}})"),
-       "net.json: computers[0].rights[S-1-1-0]: unknown right name 'SeFlyPrivilege'"},
-      {Computers(R"({"name": "A", "role": "domainController"})"),
-       "net.json: computers[0].role: a domain controller must belong to a domain"},
-      {R"({"computers": []})", "net.json: thisComputer: missing"},
+  // Each message starts "net.json: " and then the text given.
+  const std::pair<std::string, std::string> cases[] = {
+      {"{\n  \"thisComputer\": \"A\",\n  oops\n}", "line 3, column "},
+      {"[1, 2", "line 1, column "},
+      {Computers(R"({"name": "A"}, {"role": "server"})"), "computers[1].name: missing"},
+      {Computers(R"({"name": "A"}, {"name": "a"})"), "computers[1].name: duplicate computer 'a'"},
+      {OnA(R"("role": "router")"), "computers[0].role: unknown role 'router'"},
+      {Computers(R"({"name": "B"})"), "thisComputer: 'A' is not among computers"},
+      {OnA(R"("machineSid": "S-1-5-21-1-2")"), "computers[0].machineSid: bad SID text"},
+      {OnA(R"("domain": "E")"), "computers[0].domain: 'E' is not among domains"},
+      {OnA(R"("answers": "no")"), "computers[0].answers: expected true or false"},
+      {OnA(R"("polcyDenied": true)"), "computers[0].polcyDenied: unknown field"},
+      {OnA(R"("accounts": [{"name": "x", "rid": -4}])"),
+       "computers[0].accounts[0].rid: expected a whole number"},
+      {OnA(R"("accounts": [{"name": "x", "rid": 1000}, {"name": "X", "rid": 1001}])"),
+       "computers[0].accounts[1].name: duplicate account 'X'"},
+      {OnA(R"("rights": {"S-1-5-32-54x": []})"), "computers[0].rights[S-1-5-32-54x]: bad SID"},
+      {OnA(R"("rights": {"S-1-1-0": ["SeFlyPrivilege"]})"),
+       "computers[0].rights[S-1-1-0]: unknown right name 'SeFlyPrivilege'"},
+      {OnA(R"("role": "domainController")"),
+       "computers[0].role: a domain controller must belong to a domain"},
+      {R"({"computers": []})", "thisComputer: missing"},
       {R"({"thisComputer": "A", "computers": [{"name": "A"}], "currentUser": "A\\nobody"})",
-       "net.json: currentUser: 'A\\nobody' is not a user"},
+       "currentUser: 'A\\nobody' is not a user"},
       // Hostile texts: refused, named, quoted escaped and short.
       {R"({"thisComputer": "A", "computers": [{"name": "A"}], "thisComputer": "A"})",
-       "net.json: thisComputer: duplicate field"},
+       "thisComputer: duplicate field"},
       {Computers(R"({"name": "A"}, {"name": "B", "rights": {"S-1-1-0": [], "S-1-1-0": []}})"),
-       "net.json: computers[1].rights[S-1-1-0]: duplicate field"},
-      {Computers(R"({"name": "A", "accounts": [{"name": "x", "rid": 1}, {"rid": -1e400}]})"),
-       "net.json: computers[0].accounts[1].rid: number too large"},
+       "computers[1].rights[S-1-1-0]: duplicate field"},
+      {OnA(R"("accounts": [{"name": "x", "rid": 1}, {"rid": -1e400}])"),
+       "computers[0].accounts[1].rid: number too large"},
       {R"({"thisComputer": "A", "latencyMs": )" + std::string(100000, '[') +
            std::string(100000, ']') + "}",
-       "net.json: latencyMs[0][0][0][0][0][0][0][0][0][0][0][0][0][0][0]: nested more than 16 "
-       "levels deep"},
-      {Computers(R"({"name": "A", "comment": ["x"]})"),
-       "net.json: computers[0].comment: expected a string, found a list"},
-      {Computers(R"({"name": "A", "role": ")" + std::string(100000, 'x') + R"("})"),
-       "net.json: computers[0].role: unknown role 'xxxxxxxxxxxxxxxx"},
-      {R"({"thisComputer": ")" + std::string(100000, 'x'), "net.json: line 1, column "},
-      {Computers(R"({"name": "A", "na\u0000me": 1})"),
-       "net.json: computers[0].na\\u0000me: unknown field"},
+       "latencyMs[0][0][0][0][0][0][0][0][0][0][0][0][0][0][0]: nested more than 16 levels deep"},
+      {OnA(R"("comment": ["x"])"), "computers[0].comment: expected a string, found a list"},
+      {OnA(R"("role": ")" + std::string(100000, 'x') + "\""),
+       "computers[0].role: unknown role 'xxxxxxxxxxxxxxxx"},
+      {R"({"thisComputer": ")" + std::string(100000, 'x'), "line 1, column "},
+      {OnA(R"("na\u0000me": 1)"), "computers[0].na\\u0000me: unknown field"},
       {Computers(R"({"name": "A"}, {"name": "PC1\u0000X"})"),
-       "net.json: computers[1].name: 'PC1\\u0000X' contains a control character"},
-      {Computers(R"({"name": "A B"})"), "net.json: computers[0].name: 'A B' contains ' '"},
+       "computers[1].name: 'PC1\\u0000X' contains a control character"},
+      {Computers(R"({"name": "A B"})"), "computers[0].name: 'A B' contains ' '"},
       {R"({"thisComputer": "A", "domains": [{"name": "ПРЕДПРИЯТИЕ-ЮГО1"}]})",
-       "net.json: domains[0].name: 'ПРЕДПРИЯТИЕ-ЮГО1' is longer than 15 characters"},
-      {Computers(R"({"name": "A", "accounts": [{"name": "a|b", "rid": 1000}]})"),
-       "net.json: computers[0].accounts[0].name: 'a|b' contains '|', which Windows does not allow"},
-      {Computers(R"({"name": "A", "accounts": [{"name": "Александр.Петровичев1", "rid": 1000}]})"),
-       "net.json: computers[0].accounts[0].name: 'Александр.Петровичев1' is longer than 20"},
-      {Computers(R"({"name": "A", "accounts": [{"name": ". .", "rid": 1000}]})"),
-       "net.json: computers[0].accounts[0].name: '. .' is made only of periods and spaces"},
-      {Computers(R"({"name": "A", "accounts": [{"kind": "localGroup", "rid": 1000, "name": ")" +
-                 std::string(257, 'g') + R"("}]})"),
-       "net.json: computers[0].accounts[0].name: 'gggggggggggggggg"},
+       "domains[0].name: 'ПРЕДПРИЯТИЕ-ЮГО1' is longer than 15 characters"},
+      {Account("a|b"), "computers[0].accounts[0].name: 'a|b' contains '|', which Windows does not"},
+      {Account("Александр.Петровичев1"),
+       "computers[0].accounts[0].name: 'Александр.Петровичев1' is longer than 20"},
+      {Account(". ."), "computers[0].accounts[0].name: '. .' is made only of periods and spaces"},
+      {OnA(R"("accounts": [{"kind": "localGroup", "rid": 1000, "name": ")" + std::string(257, 'g') +
+           R"("}])"),
+       "computers[0].accounts[0].name: 'gggggggggggggggg"},
   };
-  for (const auto& c : cases) {
-    const std::string message = ErrorOf(c.json);
-    EXPECT_EQ(message.rfind(c.expected, 0), 0u) << "got: " << message << "\nwanted: " << c.expected;
+  for (const auto& [json, expected] : cases) {
+    const std::string message = ErrorOf(json);
+    EXPECT_EQ(message.rfind("net.json: " + expected, 0), 0u) << message << "\nwanted: " << expected;
     EXPECT_LT(message.size(), 300u);
     EXPECT_EQ(message.find_first_of(std::string("\0\n", 2)), std::string::npos) << message;
   }
@@ -170,63 +154,40 @@ TEST(SimDescription, BuilderAndInstallRefuseBrokenNetworks) {
 }
 
 TEST(SimDescription, BuiltInNetworkIsABelievableOrganisation) {
-  const sim::NetworkSpec description = sim::BuiltInNetwork();
-  sim::Install(description);
-  EXPECT_GE(description.computers.size(), 10u);
-  EXPECT_LE(description.computers.size(), 15u);
-  EXPECT_GE(description.latency, std::chrono::milliseconds(10));
-  EXPECT_LE(description.latency, std::chrono::milliseconds(20));
+  using std::chrono::milliseconds;
+  const sim::NetworkSpec net = sim::BuiltInNetwork();
+  sim::Install(net);
+  EXPECT_TRUE(net.computers.size() >= 10 && net.computers.size() <= 15);
+  EXPECT_TRUE(net.latency >= milliseconds(10) && net.latency <= milliseconds(20));
   sim::SetLatency(std::chrono::microseconds(0));
-
-  int silent = 0, denied = 0, controllers = 0, nonAscii = 0, workgroups = 0;
-  for (const auto& c : description.computers) {
+  // Some of each kind; some SID holding rights on a computer that answers
+  // resolves nowhere, and some right lies outside the catalogue Tavrin shows.
+  int silent = 0, denied = 0, controllers = 0, nonAscii = 0, workgroups = 0, orphans = 0,
+      outside = 0;
+  for (const auto& d : net.domains) workgroups += d.workgroup;
+  for (const auto& c : net.computers) {
     silent += !c.answers;
     denied += c.policyDenied;
     controllers += c.role == sim::Role::DomainController;
     for (const auto& a : c.accounts)
       for (unsigned char ch : a.name) nonAscii += ch >= 0x80;
-  }
-  for (const auto& d : description.domains) workgroups += d.workgroup;
-  for (int count : {silent, denied, controllers, nonAscii, workgroups}) EXPECT_GT(count, 0);
-
-  // This computer is a domain member; its domain answers the browser.
-  EXPECT_NE(ThisComputer(), "");
-  LPBYTE buffer = nullptr;
-  ASSERT_EQ(NetGetAnyDCName(nullptr, u"OKTAVA", &buffer), NERR_Success);
-  NetApiBufferFree(buffer);
-
-  // Some SID holding rights somewhere resolves nowhere, and some right lies
-  // outside the catalogue Tavrin shows.
-  bool orphan = false, outside = false;
-  for (const auto& c : description.computers) {
-    if (!c.answers) continue;
     for (const auto& [sid, rights] : c.rights) {
-      for (const auto& r : rights) outside |= !PrivilegeFromPolicyName(r).has_value();
-      const std::string system = "\\\\" + c.name;
-      std::vector<BYTE> binary = tavrin::test::SidBytes(sid);
+      for (const auto& r : rights) outside += !PrivilegeFromPolicyName(r).has_value();
       char n[65], d[65];
       DWORD nn = 64, dd = 64;
       SID_NAME_USE use;
-      if (!LookupAccountSidA(system.c_str(), binary.data(), n, &nn, d, &dd, &use)) {
-        EXPECT_EQ(GetLastError(), ERROR_NONE_MAPPED) << sid << " on " << c.name;
-        orphan = true;
-      }
+      orphans += c.answers &&
+                 !LookupAccountSidA(("\\\\" + c.name).c_str(), tavrin::test::SidBytes(sid).data(),
+                                    n, &nn, d, &dd, &use) &&
+                 GetLastError() == ERROR_NONE_MAPPED;
     }
   }
-  EXPECT_TRUE(orphan);
-  EXPECT_TRUE(outside);
-}
-
-TEST(SimDescription, ExampleFileLoadsAndRuns) {
-  sim::Install(sim::LoadNetworkFile(TAVRIN_SOURCE_DIR "/docs/examples/small-network.json"));
-  sim::SetLatency(std::chrono::microseconds(0));
-  EXPECT_EQ(ThisComputer(), "PC01");
-  EXPECT_EQ(sim::RightsOf("FILES", "S-1-5-32-544"),
-            (std::vector<std::string>{"SeBackupPrivilege", "SeShutdownPrivilege"}));
-  EXPECT_EQ(tavrin::test::NameSizeQuery(nullptr, "SMALL\\Сергей").error, ERROR_INSUFFICIENT_BUFFER);
-  LSA_HANDLE policy = nullptr;
-  EXPECT_EQ(tavrin::test::OpenPolicy(u"SHED", policy), STATUS_ACCESS_DENIED);
-  EXPECT_EQ(tavrin::test::OpenPolicy(u"PC02", policy), RPC_NT_SERVER_UNAVAILABLE);
+  for (int count : {silent, denied, controllers, nonAscii, workgroups, orphans, outside})
+    EXPECT_GT(count, 0);
+  // This computer is a domain member; its domain has a controller.
+  LPBYTE buffer = nullptr;
+  ASSERT_EQ(NetGetAnyDCName(nullptr, u"OKTAVA", &buffer), NERR_Success);
+  NetApiBufferFree(buffer);
 }
 
 TEST(SimDescription, PlatformStartFollowsTheEnvironment) {
@@ -244,7 +205,17 @@ TEST(SimDescription, PlatformStartFollowsTheEnvironment) {
   setenv("TAVRIN_SIM_NETWORK", TAVRIN_SOURCE_DIR "/docs/examples/small-network.json", 1);
   EXPECT_TRUE(tavrin::platform::Initialize(error)) << error;
   EXPECT_TRUE(error.empty());
+  sim::SetLatency(std::chrono::microseconds(0));
   EXPECT_EQ(ThisComputer(), "PC01");
+  EXPECT_EQ(sim::RightsOf("FILES", "S-1-5-32-544"),
+            (std::vector<std::string>{"SeBackupPrivilege", "SeShutdownPrivilege"}));
+  DWORD s = 0, d = 0;
+  SID_NAME_USE use;
+  EXPECT_FALSE(LookupAccountNameA(nullptr, "SMALL\\Сергей", nullptr, &s, nullptr, &d, &use));
+  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+  LSA_HANDLE policy = nullptr;
+  EXPECT_EQ(tavrin::test::OpenPolicy(u"SHED", policy), STATUS_ACCESS_DENIED);
+  EXPECT_EQ(tavrin::test::OpenPolicy(u"PC02", policy), RPC_NT_SERVER_UNAVAILABLE);
   unsetenv("TAVRIN_SIM_NETWORK");
   EXPECT_TRUE(tavrin::platform::Initialize(error));
   EXPECT_EQ(ThisComputer(), sim::BuiltInNetwork().thisComputer);

@@ -48,7 +48,6 @@ inline std::string Narrow(const WCHAR* text, size_t length = SIZE_MAX) {
   return out;
 }
 
-// Opens a policy; empty computer: this computer.
 inline NTSTATUS OpenPolicy(const std::u16string& computer, LSA_HANDLE& handle,
                            ACCESS_MASK access = POLICY_LOOKUP_NAMES | POLICY_CREATE_ACCOUNT) {
   LSA_OBJECT_ATTRIBUTES attributes{};
@@ -57,14 +56,13 @@ inline NTSTATUS OpenPolicy(const std::u16string& computer, LSA_HANDLE& handle,
   return LsaOpenPolicy(computer.empty() ? nullptr : &name, &attributes, access, &handle);
 }
 
-// Reads a SID's rights through the LSA, checking the array's strings and
-// releasing it.
+// Reads a SID's rights through the LSA, checking the array's strings.
 inline NTSTATUS EnumerateRights(LSA_HANDLE policy, const std::string& sidText, Names& names) {
-  std::vector<BYTE> sid = SidBytes(sidText);
   PLSA_UNICODE_STRING rights = nullptr;
   ULONG count = 99;
   names.clear();
-  const NTSTATUS status = LsaEnumerateAccountRights(policy, sid.data(), &rights, &count);
+  const NTSTATUS status =
+      LsaEnumerateAccountRights(policy, SidBytes(sidText).data(), &rights, &count);
   if (status != STATUS_SUCCESS) {
     EXPECT_EQ(rights, nullptr) << "no array on failure";
     return status;
@@ -76,19 +74,6 @@ inline NTSTATUS EnumerateRights(LSA_HANDLE policy, const std::string& sidText, N
   }
   EXPECT_EQ(LsaFreeMemory(rights), STATUS_SUCCESS);
   return status;
-}
-
-// The size query of the account lookup's two-call protocol: the error, and
-// the sizes it asks for.
-struct SizeQuery {
-  DWORD error = 0, sidSize = 0, domainSize = 0;
-};
-inline SizeQuery NameSizeQuery(const char* system, const char* name) {
-  SizeQuery q;
-  SID_NAME_USE use;
-  q.error =
-      ErrorOf(LookupAccountNameA(system, name, nullptr, &q.sidSize, nullptr, &q.domainSize, &use));
-  return q;
 }
 
 // One NetServerEnum call at level 100 or 101, its buffer read and released.
@@ -105,8 +90,7 @@ inline ServerList ServerEnum(DWORD level = 101, DWORD prefmaxlen = 4096,
   LPBYTE buffer = nullptr;
   list.status = NetServerEnum(server, level, &buffer, prefmaxlen, &list.read, &list.total, type,
                               domain, &resume);
-  const bool answered = list.status == NERR_Success || list.status == ERROR_MORE_DATA;
-  EXPECT_TRUE(answered || buffer == nullptr) << "no buffer on failure";
+  EXPECT_TRUE(list.status == NERR_Success || list.status == ERROR_MORE_DATA || !buffer);
   const auto* v100 = reinterpret_cast<const SERVER_INFO_100*>(buffer);
   const auto* v101 = reinterpret_cast<const SERVER_INFO_101*>(buffer);
   for (DWORD i = 0; buffer != nullptr && i < list.read; ++i) {
