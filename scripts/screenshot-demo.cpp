@@ -3,7 +3,7 @@
 // would, and saves the window into a PNG (and the about box into a second
 // one), for the documentation. Run it under an X server
 // (scripts/screenshot.sh starts one with xvfb-run):
-//   tavrin_screenshot WINDOW.png [ABOUT.png]
+//   tavrin_screenshot WINDOW.png [ABOUT.png [REPORT.html]]
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
@@ -11,6 +11,7 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "app/GridExport.h"
 #include "app/RightsGrid.h"
 #include "app/Startup.h"
 #include "app/fmAbout.h"
@@ -90,6 +91,14 @@ int main(int argc, char** argv) {
   form.GrRightsClick();
   QTest::qWait(300);
   if (!form.grab().save(QString::fromLocal8Bit(argv[1]))) return 1;
+  // The same grid as the HTML report that Export... writes.
+  if (argc > 3) {
+    QString error;
+    if (!tavrin::WriteGridExport(*form.GrRights, form.CBxUsers->currentText(),
+                                 QString::fromLocal8Bit(argv[3]), tavrin::ExportFormat::Html,
+                                 error))
+      return 1;
+  }
 
   if (argc > 2) {
     auto* about = new TAboutForm();
