@@ -102,7 +102,7 @@ std::deque<Step> Script(const std::string& text) {
   std::istringstream words(text);
   for (std::string word; words >> word;) {
     const size_t colon = word.find(':'), slash = word.find('/');
-    Step& step = steps.emplace_back(Step{static_cast<NET_API_STATUS>(std::stoul(word))});
+    Step& step = steps.emplace_back(Step{static_cast<NET_API_STATUS>(std::stoul(word)), {}});
     if (slash != std::string::npos)
       step.total = static_cast<DWORD>(std::stoul(word.substr(slash + 1)));
     for (const char c : word.substr(colon + 1, slash - colon - 1))
