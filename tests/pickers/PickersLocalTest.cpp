@@ -1,6 +1,5 @@
-// The account and source lists of this computer, on whatever NT system runs
-// the test (under Wine too): the fills end, this computer is a source, and
-// the well-known accounts the system can name are listed.
+// The account and source lists of this computer on whatever NT system runs the
+// test (under Wine too): the fills end, with the well-known accounts first.
 #include <gtest/gtest.h>
 
 #include <set>
