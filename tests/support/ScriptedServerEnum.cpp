@@ -2,7 +2,6 @@
 
 #include <condition_variable>
 #include <cstdlib>
-#include <cstring>
 #include <mutex>
 #include <set>
 #include <stdexcept>
@@ -16,31 +15,30 @@ std::mutex gLock;
 std::vector<std::u16string> gNames;
 DWORD gLevel = 100;
 std::set<void*> gBlocks;
-FARPROC gPreviousEnum = nullptr;
-FARPROC gPreviousFree = nullptr;
+FARPROC gPreviousEnum = nullptr, gPreviousFree = nullptr;
 std::condition_variable gChanged;
-size_t gCalls = 0;
-bool gHold = false;
-size_t gHoldFrom = 1;
-bool gMoreDataToTheEnd = false;
-size_t gHeld = 0;
-size_t gRaiseFrom = 0;  // 0: never
+size_t gCalls = 0, gHoldFrom = 1, gHeld = 0, gRaiseFrom = 0;  // gRaiseFrom 0: never
+bool gHold = false, gMoreDataToTheEnd = false;
 std::string gRaiseText;
+
+// Runs `fn` under the lock and wakes the waiters.
+template <typename Fn>
+auto Locked(Fn fn) {
+  std::lock_guard<std::mutex> guard(gLock);
+  gChanged.notify_all();
+  return fn();
+}
 
 NET_API_STATUS WINAPI StandInServerEnum(LMCSTR, DWORD level, LPBYTE* bufptr, DWORD prefmaxlen,
                                         LPDWORD entriesread, LPDWORD totalentries, DWORD, LMCSTR,
                                         LPDWORD) {
   std::unique_lock<std::mutex> guard(gLock);
-  ++gCalls;
-  ++gHeld;
-  gChanged.notify_all();
-  const size_t call = gCalls;
+  const size_t call = ++gCalls;
+  ++gHeld, gChanged.notify_all();
   gChanged.wait(guard, [call] { return !gHold || call < gHoldFrom; });
   --gHeld;
   if (gRaiseFrom != 0 && gCalls >= gRaiseFrom) throw std::runtime_error(gRaiseText);
-  *bufptr = nullptr;
-  *entriesread = 0;
-  *totalentries = static_cast<DWORD>(gNames.size());
+  *bufptr = nullptr, *entriesread = 0, *totalentries = static_cast<DWORD>(gNames.size());
   if (level != gLevel) return ERROR_INVALID_LEVEL;
   const size_t record = level == 100 ? sizeof(SERVER_INFO_100) : sizeof(SERVER_INFO_101);
   // As many entries as fit the preferred length, at least one.
@@ -48,8 +46,7 @@ NET_API_STATUS WINAPI StandInServerEnum(LMCSTR, DWORD level, LPBYTE* bufptr, DWO
   while (count < gNames.size()) {
     const size_t more = record + (gNames[count].size() + 1) * sizeof(WCHAR);
     if (count > 0 && prefmaxlen != MAX_PREFERRED_LENGTH && bytes + more > prefmaxlen) break;
-    bytes += more;
-    ++count;
+    bytes += more, ++count;
   }
   if (count == 0) return NERR_Success;
   auto* block = static_cast<BYTE*>(std::calloc(1, bytes));
@@ -58,47 +55,36 @@ NET_API_STATUS WINAPI StandInServerEnum(LMCSTR, DWORD level, LPBYTE* bufptr, DWO
     WCHAR* name = text;
     for (char16_t c : gNames[i]) *text++ = static_cast<WCHAR>(c);
     *text++ = 0;
-    if (level == 100)
-      reinterpret_cast<SERVER_INFO_100*>(block)[i].sv100_name = name;
-    else
-      reinterpret_cast<SERVER_INFO_101*>(block)[i].sv101_name = name;
+    // Both levels start with the platform and the name.
+    reinterpret_cast<SERVER_INFO_100*>(block + record * i)->sv100_name = name;
   }
-  gBlocks.insert(block);
-  *bufptr = block;
+  gBlocks.insert(*bufptr = block);
   *entriesread = static_cast<DWORD>(count);
   return count < gNames.size() || gMoreDataToTheEnd ? ERROR_MORE_DATA : NERR_Success;
 }
 
 NET_API_STATUS WINAPI StandInBufferFree(LPVOID buffer) {
-  {
-    std::lock_guard<std::mutex> guard(gLock);
-    if (gBlocks.erase(buffer)) {
-      std::free(buffer);
-      return NERR_Success;
-    }
-  }
+  if (Locked([&] { return gBlocks.erase(buffer) > 0; })) return std::free(buffer), NERR_Success;
   return reinterpret_cast<decltype(&::NetApiBufferFree)>(
       reinterpret_cast<void (*)()>(gPreviousFree))(buffer);
+}
+
+FARPROC Replace(const char* name, auto* standIn) {
+  return NetApiReplaceEntry(name, reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(standIn)));
 }
 
 }  // namespace
 
 ScriptedServerEnum::ScriptedServerEnum(std::vector<std::string> names, DWORD level) {
-  std::lock_guard<std::mutex> guard(gLock);
-  gCalls = 0;
-  gRaiseFrom = 0;
-  gMoreDataToTheEnd = false;
-  // Buffers an earlier stand-in could not have released.
-  for (void* block : gBlocks) std::free(block);
-  gBlocks.clear();
-  gNames.clear();
-  for (const std::string& name : names) gNames.push_back(VelmarNet::ToWide(name));
-  gLevel = level;
-  gPreviousEnum = NetApiReplaceEntry(
-      "NetServerEnum", reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&StandInServerEnum)));
-  gPreviousFree = NetApiReplaceEntry(
-      "NetApiBufferFree",
-      reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(&StandInBufferFree)));
+  Locked([&] {
+    gCalls = gRaiseFrom = 0;
+    gMoreDataToTheEnd = false, gLevel = level;
+    for (void* block : gBlocks) std::free(block);  // what an earlier stand-in could not release
+    gBlocks.clear(), gNames.clear();
+    for (const std::string& name : names) gNames.push_back(VelmarNet::ToWide(name));
+  });
+  gPreviousEnum = Replace("NetServerEnum", &StandInServerEnum);
+  gPreviousFree = Replace("NetApiBufferFree", &StandInBufferFree);
 }
 
 ScriptedServerEnum::~ScriptedServerEnum() {
@@ -108,25 +94,19 @@ ScriptedServerEnum::~ScriptedServerEnum() {
 }
 
 size_t ScriptedServerEnum::Outstanding() const {
-  std::lock_guard<std::mutex> guard(gLock);
-  return gBlocks.size();
+  return Locked([] { return gBlocks.size(); });
 }
-
 size_t ScriptedServerEnum::Calls() const {
-  std::lock_guard<std::mutex> guard(gLock);
-  return gCalls;
+  return Locked([] { return gCalls; });
 }
-
 void ScriptedServerEnum::Hold(size_t call) {
-  std::lock_guard<std::mutex> guard(gLock);
-  gHold = true;
-  gHoldFrom = call;
+  Locked([&] { gHold = true, gHoldFrom = call; });
 }
-
 void ScriptedServerEnum::Release() {
-  std::lock_guard<std::mutex> guard(gLock);
-  gHold = false;
-  gChanged.notify_all();
+  Locked([] { gHold = false; });
+}
+void ScriptedServerEnum::MoreDataToTheEnd() {
+  Locked([] { gMoreDataToTheEnd = true; });
 }
 
 void ScriptedServerEnum::WaitUntilHeld() const {
@@ -134,15 +114,8 @@ void ScriptedServerEnum::WaitUntilHeld() const {
   gChanged.wait(guard, [] { return gHold && gHeld > 0; });
 }
 
-void ScriptedServerEnum::MoreDataToTheEnd() {
-  std::lock_guard<std::mutex> guard(gLock);
-  gMoreDataToTheEnd = true;
-}
-
 void ScriptedServerEnum::RaiseFrom(size_t call, std::string text) {
-  std::lock_guard<std::mutex> guard(gLock);
-  gRaiseFrom = call;
-  gRaiseText = std::move(text);
+  Locked([&] { gRaiseFrom = call, gRaiseText = std::move(text); });
 }
 
 }  // namespace tavrin::test
