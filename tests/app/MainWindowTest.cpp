@@ -4,14 +4,9 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QHelpEvent>
 #include <QListWidget>
-#include <QMenu>
 #include <QPushButton>
 #include <QScreen>
-#include <QToolBar>
-#include <QToolButton>
-#include <QToolTip>
 #include <QtTest>
 
 #include "app/AppHelp.h"
@@ -84,35 +79,9 @@ TEST_F(MainWindow, StateRightAfterCreation) {
     EXPECT_EQ(Cell(col, 0), QString::fromLatin1(PrivilegeLegend[col - 1], 2)) << col;
   for (QAction* a : form->Actions)
     EXPECT_EQ(a->isEnabled(), a != form->aCommit && a != form->aDiscard) << a->text().toStdString();
-  // The menus and the tool bar hold the actions in order (nullptr: a separator).
-  QList<QAction*> menus, bar;
-  for (QMenu* menu : {form->MI_Computer, form->MI_Policy, form->MI_Help})
-    for (QAction* a : menu->actions()) menus << (a->isSeparator() ? nullptr : a);
-  for (QAction* a : form->ToolBar1->actions()) {
-    auto* button = qobject_cast<QToolButton*>(form->ToolBar1->widgetForAction(a));
-    bar << (button ? button->defaultAction() : nullptr);
-  }
-  EXPECT_EQ(menus,
-            (QList<QAction*>{form->aAdd, form->aRemove, form->aUpdate, form->aExport,
-                             form->aDiscard, form->aCommit, form->aRefresh, nullptr, form->aStop,
-                             form->aContents, nullptr, form->aHome, form->aAbout}));
-  EXPECT_EQ(bar, (QList<QAction*>{form->aAdd, form->aRemove, form->aUpdate, nullptr, form->aRefresh,
-                                  form->aCommit, form->aDiscard, nullptr, form->aContents,
-                                  form->aHome, form->aAbout, nullptr, form->aStop}));
-  // The buttons' tool tips are the hints; Contents has none.
-  Show();
-  auto tipOf = [this](QToolButton* button) {
-    QToolTip::showText(form->mapToGlobal(QPoint(300, 300)), "none", form.get());
-    QHelpEvent help(QEvent::ToolTip, QPoint(3, 3), button->mapToGlobal(QPoint(3, 3)));
-    QApplication::sendEvent(button, &help);
-    return QToolTip::text();
-  };
-  EXPECT_EQ(tipOf(form->BnAdd), "Add computer name \r\nto the list of computers");
-  EXPECT_EQ(tipOf(form->BnSave), form->Hint(form->aCommit));
-  EXPECT_EQ(tipOf(form->BnContents), "none");
 }
 
-TEST_F(MainWindow, SizeLimitsAnchorsAndTabOrder) {
+TEST_F(MainWindow, SizeLimitsAndAnchors) {
   Show();
   form->resize(100, 100);
   EXPECT_EQ(form->size(), QSize(660, 350));
@@ -138,23 +107,12 @@ TEST_F(MainWindow, SizeLimitsAnchorsAndTabOrder) {
   EXPECT_EQ(form->Label2->geometry(), powered.translated(239, 0));
   EXPECT_EQ(form->LbVelmar->geometry(), velmar.translated(239, 0));
   EXPECT_EQ(form->ImgLogo->geometry(), logo);
-
-  QWidget* order[] = {form->CBxUsers, form->LBxLegend, form->GrRights, form->CBxSidSource};
-  for (int i = 0; i + 1 < 4; ++i) {
-    QWidget* next = order[i]->nextInFocusChain();
-    while (next->focusPolicy() == Qt::NoFocus || !next->isEnabled())
-      next = next->nextInFocusChain();
-    EXPECT_EQ(next, order[i + 1]) << i;
-  }
-  EXPECT_EQ(form->Label4->buddy(), form->GrRights);
 }
 
 TEST_F(MainWindow, LegendFillsColumnsTopToBottom) {
   Show();
   QListWidget& legend = *form->LBxLegend;
   ASSERT_EQ(legend.count(), 29);
-  EXPECT_EQ(legend.item(0)->text(), "CT - Create token");
-  EXPECT_EQ(legend.item(27)->text() + legend.item(28)->text(), " ");
   // Items go down the first column, then on in the next one to the right,
   // a column being as wide as the box's inside, also once the box widens.
   auto rect = [&](int i) { return legend.visualItemRect(legend.item(i)); };
@@ -189,26 +147,21 @@ TEST_F(MainWindow, HelpHomePagesAndAbout) {
                                QUrl::fromLocalFile(dir + "/manual/home.html"), velmar, velmar}));
   EXPECT_TRUE(tavrin::HelpContextUrl(tavrin::HelpFile(), 77).isEmpty());
 
-  // The about box: modal, its frame centred on the screen, "Velmar" whole,
-  // and gone once closed with Ok.
+  // The about box: modal, centred on the screen, gone once closed with Ok.
   QPointer<TAboutForm> about;
   QString caption;
   QPoint offCentre(-1, -1);
-  bool velmarWhole = false;
   QTimer::singleShot(0, [&] {
     about = qobject_cast<TAboutForm*>(QApplication::activeModalWidget());
     if (!about) return;
     caption = about->windowTitle();
     offCentre = about->frameGeometry().center() - about->screen()->availableGeometry().center();
-    const QRect label = about->LbVelmar->geometry();
-    velmarWhole = label.size() == about->LbVelmar->sizeHint() && about->rect().contains(label);
     QTest::mouseClick(about->LbVelmar, Qt::LeftButton);
     about->BnOk->click();
   });
   form->aAbout->trigger();
   ASSERT_EQ(caption, "About Tavrin");
   EXPECT_EQ(offCentre, QPoint(0, 0));
-  EXPECT_TRUE(velmarWhole);
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_TRUE(about.isNull());
   ASSERT_EQ(opened.size(), 5u);
