@@ -205,9 +205,8 @@ TEST_F(MainWindow, StatusAndDoubleClicksOnTheSelection) {
   EXPECT_EQ(Cells(2, 1, 13), QStringList(13, ""));
   EXPECT_EQ(Grid().Selection(), (TGridRect{1, 1, 13, 2}));
   EXPECT_EQ(form->StatusText(0) + form->StatusText(1), "");
-  EXPECT_TRUE(
-      form->StatusText(2).startsWith(" Create token;  Assign primary token;  Lock memory; "));
-  EXPECT_TRUE(form->StatusText(2).endsWith(";  Profile single process;  Increase base priority"));
+  EXPECT_TRUE(form->StatusText(2).startsWith(" Create token;  Assign primary token; "));
+  EXPECT_TRUE(form->StatusText(2).endsWith(";  Increase base priority"));
   EXPECT_TRUE(CommitAndDiscard());
 
   // A double-click on a cell stages and tells, here back to the first state,
