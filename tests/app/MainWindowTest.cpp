@@ -101,6 +101,9 @@ TEST_F(MainWindow, SizeLimitsAndAnchors) {
   EXPECT_EQ(form->LBxLegend->geometry(), legend.adjusted(0, 0, 239, 0));
   EXPECT_EQ(form->Label2->geometry(), powered.translated(239, 0));
   EXPECT_EQ(form->ImgLogo->geometry(), logo);
+  // "Velmar" is as wide as its text in whatever font stands in for Arial.
+  EXPECT_EQ(form->LbVelmar->size(), form->LbVelmar->sizeHint());
+  EXPECT_LE(form->LbVelmar->geometry().right(), form->centralWidget()->width());
 }
 
 TEST_F(MainWindow, LegendFillsColumnsTopToBottom) {

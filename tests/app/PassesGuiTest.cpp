@@ -296,6 +296,7 @@ TEST_P(Passes, APassBlocksCommandsAndEndsOnStopOrClose) {
   EXPECT_FALSE(form->CBxUsers->isEnabled());
   EXPECT_FALSE(form->CBxSidSource->isEnabled());
   EXPECT_TRUE(form->aStop->isEnabled());
+  EXPECT_EQ(form->aStop->shortcut(), QKeySequence(Qt::Key_Escape));
   EXPECT_EQ(form->PassProgress->text(), QStringLiteral("0 of %1 done, 0 failed").arg(rows));
   // Staging stays possible, and enables Commit once the pass has ended.
   Stage("DC01", spAudit, Qt::Key_Insert);
@@ -309,6 +310,14 @@ TEST_P(Passes, APassBlocksCommandsAndEndsOnStopOrClose) {
   // written; the others keep their marks and their computers are not
   // touched. The close waits for the rows under way, then happens.
   const int started = std::min(GetParam(), rows);
+  struct CloseCounter : QObject {
+    int closes = 0;
+    bool eventFilter(QObject*, QEvent* event) override {
+      closes += event->type() == QEvent::Close;
+      return false;
+    }
+  } counter;
+  form->installEventFilter(&counter);
   for (const char mark : {'Y', 'N'}) {
     Grid().setFocus();
     Grid().SetSelection({spAudit + 1, 1, spAudit + 1, rows});
@@ -318,9 +327,9 @@ TEST_P(Passes, APassBlocksCommandsAndEndsOnStopOrClose) {
     if (mark == 'Y') {
       form->aStop->trigger();
     } else {
-      form->show();
-      form->close();
-      EXPECT_TRUE(form->isVisible());
+      form->close();  // deferred while the pass runs
+      EXPECT_TRUE(form->PassRunning());
+      EXPECT_EQ(counter.closes, 1);
     }
     ASSERT_TRUE(WaitIdle());
     const Names writes = Writes();
@@ -333,7 +342,9 @@ TEST_P(Passes, APassBlocksCommandsAndEndsOnStopOrClose) {
       EXPECT_TRUE(row <= started || Grid().Code(spAudit + 1, row).Mark() == mark) << name;
     }
   }
-  ASSERT_TRUE(WaitFor([&] { return !form->isVisible(); }));
+  // Then the close comes again, with nothing running.
+  ASSERT_TRUE(WaitFor([&] { return counter.closes == 2; }));
+  EXPECT_FALSE(form->PassRunning());
 }
 
 }  // namespace

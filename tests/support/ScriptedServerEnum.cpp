@@ -89,6 +89,11 @@ ScriptedServerEnum::ScriptedServerEnum(std::vector<std::string> names, DWORD lev
 
 ScriptedServerEnum::~ScriptedServerEnum() {
   Release();
+  // Blocks whose release the program's end steps took away.
+  Locked([] {
+    for (void* block : gBlocks) std::free(block);
+    gBlocks.clear();
+  });
   NetApiReplaceEntry("NetServerEnum", gPreviousEnum);
   NetApiReplaceEntry("NetApiBufferFree", gPreviousFree);
 }
