@@ -77,7 +77,7 @@ failed=0
 for cmd in "${commands[@]}"; do
   path=$(command -v "$cmd" || true)
   if [[ -z "$path" ]]; then
-    echo "check-deps: command '$cmd' not found: add the package providing it to scripts/packages.txt" >&2
+    echo "check-deps: command '$cmd' not found: add the package providing it to scripts/setup.sh" >&2
     failed=1
     continue
   fi
@@ -92,7 +92,7 @@ for cmd in "${commands[@]}"; do
       <<<"$closure"); then
     echo "check-deps: $cmd: $owner (through $via)"
   else
-    echo "check-deps: command '$cmd' ($file) comes from package '$owner', which scripts/setup.sh does not install: add it to scripts/packages.txt" >&2
+    echo "check-deps: command '$cmd' ($file) comes from package '$owner', which scripts/setup.sh does not install: add it to scripts/setup.sh" >&2
     failed=1
   fi
 done

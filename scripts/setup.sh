@@ -1,23 +1,33 @@
 #!/usr/bin/env bash
 # Installs what building, running and testing Tavrin needs on Debian 12: the
-# packages listed in scripts/packages.txt. Installs only what is missing; runs
-# as root (or through sudo).
+# packages listed below. Installs only what is missing; runs as root (or
+# through sudo). scripts/check-deps.sh checks that every command the scripts
+# and the build call comes from one of them or from what they depend on.
 #   scripts/setup.sh          install what is missing
 #   scripts/setup.sh --list   print the package names, one a line, and stop
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-
-# Prints the package names of scripts/packages.txt, one a line.
-setup_packages() {
-  sed -e 's/#.*//' "$here/packages.txt" | tr -s ' \t' '\n\n' | sed '/^$/d'
-}
+packages=(
+  # build
+  cmake make pkg-config g++
+  qt6-base-dev qt6-base-dev-tools libgl-dev
+  nlohmann-json3-dev googletest libgtest-dev libbenchmark-dev
+  # fuzzing and the sanitizer runs
+  clang libclang-rt-14-dev
+  # formatting check
+  clang-format
+  # the Windows check: mingw-w64 cross-compiler and Wine (the wine package
+  # brings the wine, wineboot and wineserver commands; wine64 alone none)
+  g++-mingw-w64-x86-64-posix wine wine64
+  # the Debian package (cpack finds its dependencies with dpkg-shlibdeps)
+  dpkg-dev
+  # headless GUI runs and screenshots
+  xvfb xauth imagemagick fonts-dejavu-core
+)
 
 if [[ "${1:-}" == "--list" ]]; then
-  setup_packages
+  printf '%s\n' "${packages[@]}"
   exit 0
 fi
-
-mapfile -t packages < <(setup_packages)
 
 missing=()
 for p in "${packages[@]}"; do
