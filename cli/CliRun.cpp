@@ -26,14 +26,6 @@ namespace {
 // As many computers are read or committed at once as the window does.
 constexpr int kWorkers = 16;
 
-std::string ThisComputerName() {
-  char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
-  DWORD size = sizeof name;
-  if (!GetComputerNameA(name, &size)) return {};
-  name[MAX_COMPUTERNAME_LENGTH] = '\0';
-  return name;
-}
-
 std::string Folded(std::string text) {
   for (char& c : text)
     if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -50,13 +42,7 @@ struct TSource {
 TSource SourceOf(const std::string& source) {
   const std::string self = ThisComputerName();
   if (source.empty() || source == "." || Folded(source) == Folded(self)) return {"", self};
-  VelmarNet::NetBuffer controller;
-  if (VelmarNet::NetGetAnyDCName(nullptr, VelmarNet::ToWide(source).c_str(),
-                                 controller.Receive()) == NERR_Success) {
-    std::string server = VelmarNet::FromWide(reinterpret_cast<LPCWSTR>(controller.get()));
-    if (server.rfind("\\\\", 0) == 0) server.erase(0, 2);
-    return {server, source};
-  }
+  if (std::string server; VelmarNet::AnyDomainController(source, server)) return {server, source};
   return {source, source};  // not a domain with a controller: a computer
 }
 

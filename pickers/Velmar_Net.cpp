@@ -228,6 +228,15 @@ std::string FromWide(LPCWSTR text) {
   return narrow;
 }
 
+bool AnyDomainController(const std::string& domain, std::string& server) {
+  NetBuffer controller;
+  if (NetGetAnyDCName(nullptr, ToWide(domain).c_str(), controller.Receive()) != NERR_Success)
+    return false;
+  server = FromWide(reinterpret_cast<LPCWSTR>(controller.get()));
+  if (server.rfind("\\\\", 0) == 0) server.erase(0, 2);
+  return true;
+}
+
 ServerArgument::ServerArgument(const std::string& server) {
   if (!server.empty()) server_ = ToWide("\\\\" + server);
 }

@@ -59,6 +59,10 @@ using WideString = std::basic_string<WCHAR>;
 WideString ToWide(const std::string& text);
 std::string FromWide(LPCWSTR text);
 
+// The name of a controller of `domain` that answers (NetGetAnyDCName), without
+// the two leading backslashes the function gives; false when none answers.
+bool AnyDomainController(const std::string& domain, std::string& server);
+
 // The server argument of the account enumerations: "\\" followed by the
 // server's name, or no string at all for an empty name (this computer).
 // ServerArgument gives the pointer to pass: null for an empty name.

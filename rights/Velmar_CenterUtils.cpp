@@ -79,3 +79,11 @@ PLSA_UNICODE_STRING CopyLsaUnicodeString(const LSA_UNICODE_STRING* source) {
 }
 
 void FreeLsaUnicodeString(PLSA_UNICODE_STRING block) { std::free(block); }
+
+std::string ThisComputerName() {
+  char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD size = sizeof name;
+  if (!GetComputerNameA(name, &size)) return {};
+  name[MAX_COMPUTERNAME_LENGTH] = '\0';
+  return name;
+}

@@ -49,6 +49,9 @@ std::string Win32ErrorMessage(DWORD code);
 // The message EWin32Error would carry for the thread's last error; never raises.
 std::string LastWin32ErrorMessage();
 
+// This computer's name (GetComputerNameA); empty when the system gives none.
+std::string ThisComputerName();
+
 // Raises EWin32Error for the thread's last error.
 [[noreturn]] void RaiseLastWin32Error();
 

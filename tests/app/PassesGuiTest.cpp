@@ -46,15 +46,7 @@ std::string SidText(PSID sid) {
   return center.SidString();
 }
 
-Names Writes() {
-  Names writes;
-  for (const sim::Call& call : sim::Calls())
-    if (call.function == "LsaAddAccountRights" || call.function == "LsaRemoveAccountRights")
-      writes.push_back(call.function.substr(3, 3) + " " + call.target + " " +
-                       call.argument.substr(call.argument.find(' ') + 1));
-  std::sort(writes.begin(), writes.end());
-  return writes;
-}
+using tavrin::test::LsaWrites;
 
 // Every test runs with one worker (rows one after another, as the window
 // has always read them) and with sixteen; both must give the same grids.
@@ -171,9 +163,9 @@ TEST_P(Passes, CommitWritesTheStagedDifferences) {
   Run(form->aCommit);
 
   // One write per changed right; none for "YY"; none after the failing one.
-  EXPECT_EQ(Writes(), (Names{"Add DC01 SeCreateTokenPrivilege", "Add SRV01 SeLockMemoryPrivilege",
-                             "Add WS01 SeServiceLogonRight", "Rem DC01 SeDebugPrivilege",
-                             "Rem WS01 SeRestorePrivilege"}));
+  EXPECT_EQ(LsaWrites(), (Names{"Add DC01 SeCreateTokenPrivilege",
+                                "Add SRV01 SeLockMemoryPrivilege", "Add WS01 SeServiceLogonRight",
+                                "Rem DC01 SeDebugPrivilege", "Rem WS01 SeRestorePrivilege"}));
   EXPECT_EQ(Codes(Row("DC01")), Expected("DC01", kAdmins));
   EXPECT_EQ(Codes(Row("WS01")), Expected("WS01", kAdmins));
   // The failed row: its marks become 'E', its states stay as last read.
@@ -189,7 +181,7 @@ TEST_P(Passes, CommitWritesTheStagedDifferences) {
   EXPECT_EQ(Grid().Code(spTCB + 1, Row("GHOST")).Text(), "NY");
   Stage("DC01", spDebug, Qt::Key_Delete);
   Run(form->aCommit);
-  EXPECT_EQ(Writes(), (Names{"Add GHOST SeTcbPrivilege"}));
+  EXPECT_EQ(LsaWrites(), (Names{"Add GHOST SeTcbPrivilege"}));
   EXPECT_EQ(Grid().Code(spTCB + 1, Row("GHOST")).Text(), "Y ");
 }
 
@@ -210,7 +202,7 @@ TEST_P(Passes, DiscardRefreshAndAccountChoice) {
   Run(form->aRefresh);
   EXPECT_EQ(Grid().Code(spCreateToken + 1, Row("DC01")).Text(), "NY");
   EXPECT_EQ(Grid().Code(spDebug + 1, Row("WS01")).Text(), "YN");
-  EXPECT_TRUE(Writes().empty());
+  EXPECT_TRUE(LsaWrites().empty());
   // Discard blanks every mark and touches no computer.
   sim::ClearCalls();
   form->aDiscard->trigger();
@@ -332,7 +324,7 @@ TEST_P(Passes, APassBlocksCommandsAndEndsOnStopOrClose) {
       EXPECT_EQ(counter.closes, 1);
     }
     ASSERT_TRUE(WaitIdle());
-    const Names writes = Writes();
+    const Names writes = LsaWrites();
     for (int row = 1; row <= rows; ++row) {
       const std::string name = Grid().Cells(0, row).toStdString();
       const bool written = std::any_of(writes.begin(), writes.end(), [&](const std::string& w) {

@@ -31,15 +31,7 @@ Names Sorted(Names names) {
 }
 Names Held(const std::string& computer) { return Sorted(sim::RightsOf(computer, "S-1-5-32-544")); }
 
-// The LSA writes of the log, as "function target right", sorted.
-Names Writes() {
-  Names writes;
-  for (const sim::Call& call : sim::Calls())
-    if (call.function == "LsaAddAccountRights" || call.function == "LsaRemoveAccountRights")
-      writes.push_back(call.function.substr(3, 3) + " " + call.target + " " +
-                       call.argument.substr(call.argument.find(' ') + 1));
-  return Sorted(writes);
-}
+using tavrin::test::LsaWrites;
 
 class RowWork : public tavrin::test::SimTest {
  protected:
@@ -91,8 +83,8 @@ TEST_F(RowWork, CommitWritesExactlyTheDifference) {
                                                      {spBackup, 'Y'},
                                                      {spLockMemory, 'N'}}));
   EXPECT_EQ(commit.outcome, TCommitOutcome::Written);
-  EXPECT_EQ(Writes(), (Names{"Add WS01 SeCreateTokenPrivilege", "Add WS01 SeServiceLogonRight",
-                             "Rem WS01 SeDebugPrivilege"}));
+  EXPECT_EQ(LsaWrites(), (Names{"Add WS01 SeCreateTokenPrivilege", "Add WS01 SeServiceLogonRight",
+                                "Rem WS01 SeDebugPrivilege"}));
   EXPECT_EQ(Held("WS01"),
             (Names{"SeBackupPrivilege", "SeCreateTokenPrivilege", "SeInteractiveLogonRight",
                    "SeRemoteInteractiveLogonRight", "SeRestorePrivilege", "SeServiceLogonRight"}));
@@ -104,7 +96,8 @@ TEST_F(RowWork, CommitWritesExactlyTheDifference) {
   sim::ClearCalls();
   EXPECT_EQ(Commit("WS01", Row('Y', {{spCreateToken, 'N'}, {spServiceLogon, 'N'}})).outcome,
             TCommitOutcome::Written);
-  EXPECT_EQ(Writes(), (Names{"Rem WS01 SeCreateTokenPrivilege", "Rem WS01 SeServiceLogonRight"}));
+  EXPECT_EQ(LsaWrites(),
+            (Names{"Rem WS01 SeCreateTokenPrivilege", "Rem WS01 SeServiceLogonRight"}));
 }
 
 TEST_F(RowWork, CommitsThatWriteNothing) {
@@ -127,7 +120,7 @@ TEST_F(RowWork, CommitsThatWriteNothing) {
   EXPECT_TRUE(asked);
   EXPECT_EQ(commit.outcome, TCommitOutcome::Cancelled);
   EXPECT_EQ(commit.codes, marked);
-  EXPECT_TRUE(Writes().empty());
+  EXPECT_TRUE(LsaWrites().empty());
   EXPECT_EQ(Held("DC01").size(), 3u);
 }
 
@@ -138,13 +131,13 @@ TEST_F(RowWork, FailedCommitsTurnMarksIntoErrors) {
   TRowCommit commit = Commit("SRV01", marked);
   EXPECT_EQ(commit.outcome, TCommitOutcome::Failed);
   EXPECT_FALSE(commit.errorText.empty());
-  EXPECT_EQ(Writes().size(), 2u);
+  EXPECT_EQ(LsaWrites().size(), 2u);
   EXPECT_EQ(Held("SRV01"), (Names{"SeBackupPrivilege", "SeCreateTokenPrivilege"}));
   EXPECT_EQ(commit.codes, FailedRow(marked));
 
   sim::ClearCalls();
   EXPECT_EQ(CommitRights(sc, arc, "SRV01", TAccountSid(), marked).codes, FailedRow(marked));
-  EXPECT_TRUE(Writes().empty());
+  EXPECT_TRUE(LsaWrites().empty());
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "tests/support/SimFixture.h"
 
+#include <algorithm>
+
 #include "app/Startup.h"
 
 namespace tavrin::test {
@@ -37,6 +39,16 @@ sim::NetworkSpec SmallNetwork() {
       .MachineSid("S-1-5-21-41-42-43")
       .Answers(false)
       .Build();
+}
+
+std::vector<std::string> LsaWrites() {
+  std::vector<std::string> writes;
+  for (const sim::Call& call : sim::Calls())
+    if (call.function == "LsaAddAccountRights" || call.function == "LsaRemoveAccountRights")
+      writes.push_back(call.function.substr(3, 3) + " " + call.target + " " +
+                       call.argument.substr(call.argument.find(' ') + 1));
+  std::sort(writes.begin(), writes.end());
+  return writes;
 }
 
 void SimTest::SetUp() { Reinstall(SmallNetwork()); }

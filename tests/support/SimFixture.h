@@ -3,6 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "platform/sim/SimNetwork.h"
 
 namespace tavrin::test {
@@ -10,6 +13,10 @@ namespace tavrin::test {
 // A small network: this computer WS01 in domain CORP with controller DC01,
 // a member server, a workgroup computer, one that does not answer.
 sim::NetworkSpec SmallNetwork();
+
+// The LSA writes of the simulation's call log, as "Add|Rem TARGET RIGHT",
+// sorted.
+std::vector<std::string> LsaWrites();
 
 // Installs SmallNetwork() (or a given one) before each test and runs the
 // program's start steps on it; undoes them afterwards.
