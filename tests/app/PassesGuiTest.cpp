@@ -1,5 +1,4 @@
-// The main window on simulated networks, end to end: scans, reads, commands,
-// and what a pass blocks while it lets events through.
+// The main window end to end on simulated networks: scans, reads, commands, passes.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -17,10 +16,7 @@
 #include "app/RightsGrid.h"
 #include "app/fmTavrinMain.h"
 #include "computers/ComputerList.h"
-#include "passes/RowWork.h"
 #include "platform/sim/SimNetwork.h"
-#include "rights/Velmar_RightsCenter.h"
-#include "sid/Velmar_SidCenter.h"
 #include "tests/support/SimFixture.h"
 
 namespace {
@@ -40,16 +36,10 @@ bool WaitFor(const std::function<bool()>& done) {
   return true;
 }
 
-std::string SidText(PSID sid) {
-  TvmSidCenter center;
-  center.SetSid(sid);
-  return center.SidString();
-}
-
 using tavrin::test::LsaWrites;
+using tavrin::test::SidText;
 
-// Every test runs with one worker (rows one after another, as the window
-// has always read them) and with sixteen; both must give the same grids.
+// Every test runs with one worker and with sixteen: the same grids.
 class Passes : public tavrin::test::SimTest, public ::testing::WithParamInterface<int> {
  protected:
   void TearDown() override {
@@ -138,16 +128,6 @@ TEST_P(Passes, CommitWritesTheStagedDifferences) {
   Start();
   SelectAccount(kAdmins);
   Run(form->aRefresh);
-  {  // A right granted elsewhere since the read is respected.
-    TvmSidCenter sc;
-    TvmAccountRigthsCenter arc;
-    arc.SetSidCenter(&sc);
-    TRowCodes grant = CommittedRow({});
-    grant[spAudit] = TCellCode::Of('N', 'Y');
-    ASSERT_EQ(
-        CommitRights(sc, arc, "DC01", TAccountSid(form->CBxUsers->SelectedSid()), grant).outcome,
-        TCommitOutcome::Written);
-  }
   Stage("DC01", spCreateToken, Qt::Key_Insert);  // grant the first right
   Mark("DC01", spDebug, 'N');
   Mark("DC01", spBackup, 'Y');  // "YY": nothing to write
@@ -298,9 +278,8 @@ TEST_P(Passes, APassBlocksCommandsAndEndsOnStopOrClose) {
   EXPECT_TRUE(form->aCommit->isEnabled() && form->aRefresh->isEnabled());
   EXPECT_TRUE(form->CBxUsers->isEnabled() && !form->aStop->isEnabled());
 
-  // Stop, then close, during commits: only the rows already under way are
-  // written; the others keep their marks and their computers are not
-  // touched. The close waits for the rows under way, then happens.
+  // Stop, then close, during commits: only the rows under way are written,
+  // the others keep their marks; the close waits for them, then happens.
   const int started = std::min(GetParam(), rows);
   struct CloseCounter : QObject {
     int closes = 0;

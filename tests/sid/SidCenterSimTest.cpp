@@ -1,5 +1,4 @@
-// The SID center and the lookup cache on the simulated network: the account
-// texts each computer is asked, failed lookups, one cache fill per server.
+// The SID center and the lookup cache on the simulated network.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +14,7 @@
 namespace {
 
 namespace sim = tavrin::sim;
+using tavrin::test::SidText;
 using Names = std::vector<std::string>;
 
 constexpr const char* NoneMapped =
@@ -29,19 +29,11 @@ Names Logged(const std::string& function, bool withArgument = true) {
   return calls;
 }
 
-std::string TextOf(PSID sid) {
-  TvmSidCenter sc;
-  sc.SetSid(sid);
-  return sc.SidString();
-}
-
 class SidCenterSim : public tavrin::test::SimTest {};
 
 TEST_F(SidCenterSim, NamePairsAndDomainRelativeKindsAreLookedUpOnTheServerOrListed) {
-  // A name pair, or (no name) a kind built from the SID of its domain: the
-  // account text looked up ("target|text"), the SID and the name pair read;
-  // a given pair reads as written. The domain written after the name or
-  // kind keeps it, and Server keeps both.
+  // A name pair, or a kind built from its domain's SID: the text looked up
+  // ("target|text"), the SID and the name pair read back.
   const std::string corp = "S-1-5-21-1000-2000-3000", ws01 = "S-1-5-21-11-12-13";
   const struct {
     const char *server, *domain, *name;
@@ -97,9 +89,8 @@ TEST_F(SidCenterSim, NamePairsAndDomainRelativeKindsAreLookedUpOnTheServerOrList
 }
 
 TEST_F(SidCenterSim, CacheIsFilledOncePerServerKeyAndAnswersLikeTheSystem) {
-  // The system does not map ".\Administrators" (not in this computer's
-  // domain); the cache, filled at the first failure, does in any letter case
-  // with the system's two-call protocol.
+  // The system does not map ".\Administrators"; the cache, filled at the
+  // first failure, does in any case, with the system's two-call protocol.
   DWORD sidSize = 0, domainSize = 0;
   SID_NAME_USE use = SidTypeLabel;
   const char* account = ".\\administrators";
@@ -112,12 +103,11 @@ TEST_F(SidCenterSim, CacheIsFilledOncePerServerKeyAndAnswersLikeTheSystem) {
   std::vector<char> domain(domainSize, 'x');
   EXPECT_TRUE(LookupAccountNameCached(nullptr, account, sid.data(), &sidSize, domain.data(),
                                       &domainSize, &use));
-  EXPECT_EQ(TextOf(sid.data()), "S-1-5-32-544");
+  EXPECT_EQ(SidText(sid.data()), "S-1-5-32-544");
   EXPECT_EQ(domain[0], '\0');
   EXPECT_EQ(use, SidTypeLabel);  // not written by the cache
 
-  // No server and an empty one share the key "\", filled once against this
-  // computer: the 27 well-known values and the two domain reads.
+  // No server and "" share the key "\": 27 well-known values, two domain reads.
   EXPECT_FALSE(LookupAccountNameCached("", "nobody", sid.data(), &sidSize, domain.data(),
                                        &domainSize, &use));
   EXPECT_EQ(GetLastError(), ERROR_NONE_MAPPED);
@@ -125,11 +115,10 @@ TEST_F(SidCenterSim, CacheIsFilledOncePerServerKeyAndAnswersLikeTheSystem) {
   EXPECT_EQ(CacheList()->Key(0), "\\");
   EXPECT_EQ(Logged("LookupAccountSidA", false), Names(29, ""));
 
-  // Each account under the server's names; those of the built-in and the
-  // system domain also under ".\": 27 values with a name, 19 of them twice.
+  // 27 accounts under the server's names, 19 of them also under ".\".
   Names entries;
   for (const auto& entry : CacheList()->Accounts(0))
-    entries.push_back(entry->FullName() + "|" + entry->Domain() + "|" + TextOf(entry->Sid()));
+    entries.push_back(entry->FullName() + "|" + entry->Domain() + "|" + SidText(entry->Sid()));
   EXPECT_EQ(entries.size(), 27u + 19u);
   for (const char* expected :
        {"BUILTIN\\Administrators|BUILTIN|S-1-5-32-544",
@@ -137,8 +126,7 @@ TEST_F(SidCenterSim, CacheIsFilledOncePerServerKeyAndAnswersLikeTheSystem) {
         "CORP\\alice|CORP|S-1-5-21-1000-2000-3000-1105"})  // the running user
     EXPECT_NE(std::find(entries.begin(), entries.end(), expected), entries.end()) << expected;
 
-  // Another server's key is its name in upper case; other spellings fill it
-  // no second time.
+  // Another server's key is its name in upper case, filled once.
   TvmSidCenter sc;
   sc.SetServer("srv01");
   sc.SetUserName("nobody");
@@ -150,8 +138,7 @@ TEST_F(SidCenterSim, CacheIsFilledOncePerServerKeyAndAnswersLikeTheSystem) {
   EXPECT_EQ(CacheList()->Key(1), "SRV01");
   EXPECT_EQ(Logged("LookupAccountSidA", false), Names(29, "SRV01"));
 
-  // A server that does not answer keeps an empty list: once it answers, what
-  // only the cache could answer stays unanswered for the rest of the run.
+  // A silent server keeps an empty list, also once it answers.
   sc.SetServer("GHOST");
   EXPECT_EQ(sc.SidString(), "");
   ASSERT_EQ(CacheList()->Count(), 3u);

@@ -1,6 +1,4 @@
-// Name lists for the tests: what a callback is handed and what a list
-// shows, in order. Header-only, so that the tests built for Windows can use
-// it too.
+// Name lists for the tests; header-only, for the tests built for Windows too.
 #pragma once
 
 #include <algorithm>

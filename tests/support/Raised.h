@@ -1,5 +1,4 @@
-// What a call raises. Header only, so that the tests built for Windows,
-// which have no test-support library, use it too.
+// What a call raises; header-only, for the tests built for Windows too.
 #pragma once
 
 #include <string>

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "app/Startup.h"
+#include "sid/Velmar_SidCenter.h"
 
 namespace tavrin::test {
 
@@ -49,6 +50,12 @@ std::vector<std::string> LsaWrites() {
                        call.argument.substr(call.argument.find(' ') + 1));
   std::sort(writes.begin(), writes.end());
   return writes;
+}
+
+std::string SidText(const void* sid) {
+  TvmSidCenter center;
+  center.SetSid(const_cast<void*>(sid));
+  return center.SidString();
 }
 
 void SimTest::SetUp() { Reinstall(SmallNetwork()); }

@@ -18,6 +18,9 @@ sim::NetworkSpec SmallNetwork();
 // sorted.
 std::vector<std::string> LsaWrites();
 
+// The text form of a binary SID.
+std::string SidText(const void* sid);
+
 // Installs SmallNetwork() (or a given one) before each test and runs the
 // program's start steps on it; undoes them afterwards.
 class SimTest : public ::testing::Test {
