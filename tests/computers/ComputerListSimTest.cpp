@@ -8,6 +8,7 @@
 #include "app/Startup.h"
 #include "computers/ComputerList.h"
 #include "tests/support/NameList.h"
+#include "tests/support/Raised.h"
 #include "tests/support/ScriptedServerEnum.h"
 #include "tests/support/SimFixture.h"
 
@@ -21,9 +22,7 @@ void WaitFor(auto done) {  // 30 s at most
   for (int i = 0; i < 15000 && !done(); ++i) std::this_thread::sleep_for(2ms);
 }
 
-std::string Refusal(auto action) try { return action(), ""; } catch (const std::exception& e) {
-  return e.what();
-}
+std::string Refusal(auto action) { return tavrin::test::Raised<std::exception>(action); }
 
 class ComputerListSim : public tavrin::test::SimTest {
  protected:
