@@ -1,5 +1,4 @@
-// The account list against the simulated network: entries and their order,
-// long names, filter, texts and failures.
+// The account list on the simulated network: order, filter, texts, failures.
 #include <gtest/gtest.h>
 
 #include "app/Startup.h"
@@ -48,7 +47,9 @@ class AccountListSim : public tavrin::test::SimTest {
 TEST_F(AccountListSim, WellKnownThenUsersLocalGroupsAndGroupsEachOnceInFewCalls) {
   // Well-known accounts in ordinal order, then users, local groups, global
   // groups; each SID once, as a well-known account where it is one.
+  sim::ClearCalls();
   Fill("CORP", "DC01");
+  EXPECT_EQ(sim::CountCalls("NetUserEnum"), 1u);  // one batch holds them all
   const std::string expected =
       "\\NULL SID:4:1; \\Everyone:4:2; \\LOCAL:4:3; \\CREATOR OWNER:4:4; \\CREATOR GROUP:4:5; "
       "\\CREATOR OWNER SERVER:4:6; \\CREATOR GROUP SERVER:4:7; NT AUTHORITY\\DIALUP:4:8; "

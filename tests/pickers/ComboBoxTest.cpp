@@ -1,5 +1,4 @@
-// The image combo box: item heights, the image cell, the text position and
-// the rebuild of the shown items. Runs offscreen.
+// The image combo box (offscreen): item heights, image cell, text, refresh.
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>

@@ -1,5 +1,4 @@
-// The network management binding against the simulated network: the table
-// resolved at start, the guarded wrappers, and the batched enumeration.
+// The network management binding: the resolved table, the wrappers, the batches.
 #include <gtest/gtest.h>
 
 #include <deque>
@@ -15,7 +14,6 @@ namespace {
 namespace sim = tavrin::sim;
 using tavrin::test::Into;
 using tavrin::test::Names;
-using tavrin::test::PositionOf;
 
 using NetBindingSim = tavrin::test::SimTest;
 
@@ -23,6 +21,8 @@ TEST_F(NetBindingSim, WrappersCallWhatWasResolvedAndAnswer120WithoutIt) {
   EXPECT_NE(NetApiLibrary(), nullptr);
   for (const std::string& name : NetApiNames()) EXPECT_TRUE(NetApiResolved(name)) << name;
   EXPECT_FALSE(NetApiResolved("NetNoSuchFunction"));
+  EXPECT_EQ(VelmarNet::ServerArgument("").get(), nullptr);
+  EXPECT_EQ(VelmarNet::WideString(VelmarNet::ServerArgument("DC01").get()), u"\\\\DC01");
 
   // One export hidden: only its wrapper is cut off, and it calls nothing.
   tavrin::RunEndSteps();
@@ -59,28 +59,6 @@ TEST_F(NetBindingSim, WrappersCallWhatWasResolvedAndAnswer120WithoutIt) {
       EXPECT_EQ(status, ERROR_CALL_NOT_IMPLEMENTED) << variant;
     EXPECT_TRUE(sim::Calls().empty()) << variant;
   }
-}
-
-TEST_F(NetBindingSim, EnumerationsGoWhereNamedAndReleaseTheirBuffers) {
-  EXPECT_EQ(VelmarNet::ServerArgument("").get(), nullptr);
-  EXPECT_EQ(VelmarNet::WideString(VelmarNet::ServerArgument("DC01").get()), u"\\\\DC01");
-
-  Names local, users, groups, domains;
-  EXPECT_EQ(VelmarNet::EnumerateUsers("", Into(local)), 0u);
-  EXPECT_EQ(VelmarNet::EnumerateUsers("DC01", Into(users)), 0u);
-  EXPECT_EQ(VelmarNet::EnumerateLocalGroups("DC01", Into(groups)), 0u);
-  EXPECT_EQ(VelmarNet::EnumerateGroups("DC01", Into(groups)), 0u);
-  EXPECT_EQ(VelmarNet::EnumerateDomains(Into(domains)), 0u);
-  // The controller lists the domain's accounts, this computer its own.
-  EXPECT_GE(PositionOf(users, "Ёлкин"), 0);
-  EXPECT_GE(PositionOf(local, "localadmin"), 0);
-  EXPECT_EQ(PositionOf(local, "alice"), -1);
-  for (const char* group : {"Helpdesk", "Operators"})
-    EXPECT_GE(PositionOf(groups, group), 0) << group;
-  EXPECT_EQ(domains, (Names{"CORP", "HOME"}));
-  // One batch of AccountBatchLength bytes holds each computer's users.
-  EXPECT_EQ(sim::CountCalls("NetUserEnum"), 2u);
-  EXPECT_EQ(sim::OutstandingNetBuffers(), 0u);
 }
 
 // A scripted enumeration, one batch per word: the status, ":", a letter per

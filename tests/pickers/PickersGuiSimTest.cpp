@@ -1,5 +1,4 @@
-// The two pickers as controls on the simulated network: when they fill,
-// what they show, the selected position across refills, and their images.
+// The two pickers as controls: when they fill, what they show, their images.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>

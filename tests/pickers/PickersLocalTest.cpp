@@ -1,5 +1,4 @@
-// The account and source lists of this computer on whatever NT system runs the
-// test (under Wine too): the fills end, with the well-known accounts first.
+// This computer's account and source lists on any NT system (Wine too) fill and end.
 #include <gtest/gtest.h>
 
 #include <set>
