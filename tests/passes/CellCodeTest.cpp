@@ -1,5 +1,4 @@
-// The cell-code rules: what a read writes into a row, how a commit turns
-// marks into rights, and what a committed or failed row shows.
+// The cell-code rules: reads into a row, marks into rights, committed and failed rows.
 #include <gtest/gtest.h>
 
 #include <string>

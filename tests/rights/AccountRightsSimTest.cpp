@@ -1,9 +1,5 @@
-// The rights unit on the simulated network: what the account rights center
-// asks the LSA (read from the call log), the LSA binding, the system texts.
-#include <gtest/gtest.h>
-
+// The account rights center on the simulated network, read through its LSA calls.
 #include <memory>
-#include <string>
 
 #include "app/Startup.h"
 #include "rights/Velmar_CenterUtils.h"
@@ -34,8 +30,7 @@ Names LsaCalls() {
 
 class AccountRights : public tavrin::test::SimTest {
  protected:
-  // On SRV01 the Administrators hold two catalogue and two other rights.
-  void SetUp() override {
+  void SetUp() override {  // SRV01's Administrators: two catalogue and two other rights
     sim::NetworkSpec network = tavrin::test::SmallNetwork();
     for (sim::ComputerSpec& c : network.computers)
       if (c.name == "SRV01")
@@ -48,7 +43,6 @@ class AccountRights : public tavrin::test::SimTest {
     form_.reset();
     SimTest::TearDown();
   }
-  // Gives the SID center the SID (a new block each time), then the server.
   void Point(const std::string& sid, const char* server = nullptr) {
     sc_->SetSid(tavrin::test::SidBytes(sid).data());
     if (server) arc_->SetServer(server);
@@ -57,7 +51,6 @@ class AccountRights : public tavrin::test::SimTest {
     return tavrin::test::RaisedCode([&] { arc_->Commit(); });
   }
 
-  // The main window's pair: a SID center and a rights center bound to it.
   std::unique_ptr<TComponent> form_ = std::make_unique<TComponent>();
   TvmSidCenter* sc_ = new TvmSidCenter(form_.get());
   TvmAccountRigthsCenter* arc_ = new TvmAccountRigthsCenter(form_.get());
@@ -72,8 +65,8 @@ TEST_F(AccountRights, ReadsSplitTheNamesAndHoldPerSidAndServer) {
   EXPECT_EQ(LsaCalls(), (Names{"LsaOpenPolicy SRV01 0x810",
                                "LsaEnumerateAccountRights SRV01 S-1-5-32-544", "LsaFreeMemory  "}));
 
-  // Repeated reads cost no LSA call, even for the same SID given again; the
-  // snapshot is the caller's to spoil; the policy stays open.
+  // Repeated reads, even of the same SID given again, call nothing; the
+  // snapshot is a copy; the policy stays open.
   arc_->CurrentAdditional().push_back("SeJunk");
   Point(kAdmins);
   EXPECT_EQ(arc_->CurrentAdditional().size(), 2u);
@@ -85,10 +78,8 @@ TEST_F(AccountRights, ReadsSplitTheNamesAndHoldPerSidAndServer) {
             (TvmPrivileges{spBackup, spRestore, spDebug, spInteractiveLogon}));
   EXPECT_EQ(arc_->CurrentAdditional(), Names{"SeRemoteInteractiveLogonRight"});
 
-  // Another SID is read again. A failed enumeration leaves its status on the
-  // open policy; an account holding nothing there
-  // (STATUS_OBJECT_NAME_NOT_FOUND) is then a successful read, with no array
-  // to free.
+  // Another SID is read again: a failure leaves its status; an account
+  // holding nothing is a successful read, with no array to free.
   sim::FailEnumeration("LsaEnumerateAccountRights", "", 0xC000009A);
   Point("S-1-5-32-545");
   EXPECT_TRUE(arc_->CurrentPrivileges().Empty());
@@ -99,26 +90,49 @@ TEST_F(AccountRights, ReadsSplitTheNamesAndHoldPerSidAndServer) {
   EXPECT_TRUE(arc_->CurrentPrivileges().Empty());
   EXPECT_EQ(arc_->LastStatus(), 0);
   EXPECT_EQ(LsaCalls(), Names{"LsaEnumerateAccountRights WS01 S-1-5-32-546"});
-  // Destroying the rights center closes its policy.
-  delete arc_;
+
+  // Writing Server closes the policy, even for the same computer.
+  Point(kAdmins);
+  arc_->CurrentPrivileges();
+  LsaCalls();
+  arc_->SetServer("WS01");
+  EXPECT_EQ(LsaCalls(), Names{"LsaClose WS01 "});
+  // Without a SID center nothing is read nor written; a commit only closes.
+  EXPECT_FALSE(arc_->CurrentPrivileges().Empty());
+  LsaCalls();
+  delete sc_;
+  EXPECT_EQ(arc_->SidCenter(), nullptr);
+  EXPECT_TRUE(arc_->CurrentPrivileges().Empty());
+  EXPECT_TRUE(arc_->Committed());
+  arc_->SetNewAdditional({"SeFooRight"});
+  EXPECT_FALSE(arc_->Committed());
+  arc_->Commit();
+  EXPECT_EQ(LsaCalls(), Names{"LsaClose WS01 "});
+  {  // a SID center with no owner in common is followed too
+    TvmSidCenter other;
+    arc_->SetSidCenter(&other);
+  }
+  EXPECT_EQ(arc_->SidCenter(), nullptr);
+  arc_->SetSidCenter(sc_ = new TvmSidCenter(form_.get()));
+  Point(kAdmins);
+  EXPECT_FALSE(arc_->CurrentPrivileges().Empty());
+  delete arc_;  // closes its policy
   EXPECT_EQ(sim::OpenPolicyHandles(), 0u);
 }
 
-// A read that fails is not remembered, and no commit writes from it: with
-// an empty desired state it would otherwise find nothing to revoke.
+// A failed read is not remembered, and no commit writes from it (it would
+// find nothing to revoke).
 TEST_F(AccountRights, FailedReadsAreNotRememberedNorWrittenFrom) {
   sim::FailEnumeration("LsaEnumerateAccountRights", "SRV01", 0xC000009A);
   Point(kAdmins, "SRV01");
   EXPECT_EQ(CommitError(), ERROR_NO_SYSTEM_RESOURCES);
-  // Once the LSA answers, the next read succeeds and the commit goes through.
   sim::ClearFaults();
   EXPECT_EQ(arc_->CurrentPrivileges(), (TvmPrivileges{spBackup, spServiceLogon}));
   EXPECT_EQ(arc_->LastStatus(), 0);
   arc_->Commit();
   EXPECT_TRUE(sim::RightsOf("SRV01", kAdmins).empty());
 
-  // A policy that does not open is not kept either: the commit's read opens
-  // again, and nothing is written.
+  // A policy that does not open is not kept: the commit opens again, writes nothing.
   sim::SetPolicyDenied("SRV01", true);
   LsaCalls();
   arc_->CurrentPrivileges();
@@ -140,7 +154,6 @@ TEST_F(AccountRights, FailedReadsAreNotRememberedNorWrittenFrom) {
 }
 
 TEST_F(AccountRights, StartAndEndStepsBindTheLsaAndReadTheVersion) {
-  // The lookups follow the table's order, and every one succeeds.
   sim::ClearCalls();
   tavrin::RunStartSteps();
   Names looked;
@@ -150,8 +163,7 @@ TEST_F(AccountRights, StartAndEndStepsBindTheLsaAndReadTheVersion) {
   EXPECT_EQ(looked, Names(std::begin(LsaApi::FunctionNames), std::end(LsaApi::FunctionNames)));
   for (const char* name : LsaApi::FunctionNames) EXPECT_TRUE(LsaApi::Resolved(name)) << name;
 
-  // After the end step every entry answers 120 and calls nothing: a read
-  // ends with that status, a commit with that code.
+  // After the end step every entry answers 120 and calls nothing.
   tavrin::RunEndSteps();
   Point(kAdmins, "WS01");
   LsaCalls();
@@ -166,23 +178,19 @@ TEST_F(AccountRights, StartAndEndStepsBindTheLsaAndReadTheVersion) {
   EXPECT_NO_THROW(tavrin::RunStartSteps());
   for (const char* name : LsaApi::FunctionNames) EXPECT_FALSE(LsaApi::Resolved(name)) << name;
 
-  // The version read at start tells the NT family by its platform identifier.
   for (uint32_t id : {0u, 1u, 2u}) {
     sim::SetPlatformId(id);
     WinVerStart();
     EXPECT_EQ(IsWinNT(), id == 2) << "platform identifier " << id;
   }
-  // The system text without its full stop; a network code has no system
-  // text with these flags.
+  // The system text without its full stop; none for a network code.
   EXPECT_EQ(EWin32Error(5).Message(), "Win32 Error.  Code: 5.\nAccess is denied");
   EXPECT_EQ(EWin32Error(2453).Message(), "Win32 Error.  Code: 2453.\n");
 }
 
 TEST_F(AccountRights, CommitWritesOneRightPerCallInCatalogueOrder) {
-  // As the main window does it: read, stage, keep the other names; names
-  // added to the own list move to the set at the next read. One name per
-  // call, never AllRights ("*"), in catalogue order from its first right to
-  // its last.
+  // As the main window does it: read, stage, keep the other names. One name
+  // per call, in catalogue order, the other names after.
   Point(kAdmins, "SRV01");
   arc_->SetNewPrivileges({spCreateToken, spDebug});
   arc_->SetNewAdditional(arc_->CurrentAdditional());
@@ -194,15 +202,13 @@ TEST_F(AccountRights, CommitWritesOneRightPerCallInCatalogueOrder) {
   EXPECT_EQ(LsaCalls(), (Names{grant + "SeCreateTokenPrivilege", revoke + "SeBackupPrivilege",
                                grant + "SeRestorePrivilege", grant + "SeDebugPrivilege",
                                revoke + "SeServiceLogonRight", "LsaClose SRV01 "}));
-  // Committed reads the computer afresh and finds the new state in force;
-  // committing a state in force costs no call at all.
+  // Committed reads afresh; committing a state in force calls nothing.
   EXPECT_TRUE(arc_->Committed());
   LsaCalls();
   arc_->Commit();
   EXPECT_EQ(LsaCalls(), Names{});
 
-  // Other names left out of NewAdditional are revoked, after the catalogue
-  // rights and the other names to grant. Writing false commits nothing.
+  // Other names left out are revoked last. Writing false commits nothing.
   arc_->SetNewPrivileges({spServiceLogon});
   arc_->SetNewAdditional({"SeTrustedCredManAccessPrivilege", "SeCreateSymbolicLinkPrivilege"});
   arc_->SetCommitted(false);
@@ -221,8 +227,7 @@ TEST_F(AccountRights, CommitWritesOneRightPerCallInCatalogueOrder) {
             (Names{"SeServiceLogonRight", "SeCreateSymbolicLinkPrivilege"}));
   EXPECT_TRUE(arc_->Committed());
 
-  // A commit failing at its third call raises, makes no call after it and
-  // closes the policy; the first two calls stay in force.
+  // A commit failing at its third call raises, stops and closes the policy.
   arc_->SetNewPrivileges({spLockMemory, spSecurity, spDebug, spShutdown});
   sim::FailWrite(3, STATUS_ACCESS_DENIED);
   LsaCalls();
@@ -232,35 +237,6 @@ TEST_F(AccountRights, CommitWritesOneRightPerCallInCatalogueOrder) {
                                grant + "SeShutdownPrivilege", "LsaNtStatusToWinError  0xC0000022",
                                "LsaClose SRV01 "}));
   EXPECT_EQ(arc_->CurrentPrivileges(), (TvmPrivileges{spLockMemory, spSecurity, spServiceLogon}));
-}
-
-TEST_F(AccountRights, PolicyClosingAndSidCenterRemoval) {
-  // Writing Server closes the policy, even for the same computer.
-  Point(kAdmins, "WS01");
-  arc_->CurrentPrivileges();
-  LsaCalls();
-  arc_->SetServer("WS01");
-  EXPECT_EQ(LsaCalls(), Names{"LsaClose WS01 "});
-
-  // Without a SID center nothing is read nor written; a commit only closes
-  // the open policy.
-  EXPECT_FALSE(arc_->CurrentPrivileges().Empty());
-  LsaCalls();
-  delete sc_;
-  EXPECT_EQ(arc_->SidCenter(), nullptr);
-  EXPECT_TRUE(arc_->CurrentPrivileges().Empty());
-  EXPECT_TRUE(arc_->Committed());
-  arc_->SetNewAdditional({"SeFooRight"});
-  EXPECT_FALSE(arc_->Committed());
-  arc_->Commit();
-  EXPECT_EQ(LsaCalls(), Names{"LsaClose WS01 "});
-
-  // A SID center with no owner in common is followed too.
-  {
-    TvmSidCenter other;
-    arc_->SetSidCenter(&other);
-  }
-  EXPECT_EQ(arc_->SidCenter(), nullptr);
 }
 
 }  // namespace

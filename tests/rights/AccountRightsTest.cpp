@@ -1,6 +1,4 @@
-// The account rights center against the system's own LSA policy agrees with
-// the bare LSA calls, on Windows (run as an administrator) as under Wine,
-// whose LSA reports no rights and whose writes succeed storing nothing.
+// The account rights center agrees with the bare LSA calls on this computer (Wine too).
 #include <gtest/gtest.h>
 
 #include <string>
