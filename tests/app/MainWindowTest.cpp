@@ -1,5 +1,4 @@
-// The main window: its state when created, its layout, help and about, and
-// staging cells with the status texts and the enabling of Commit and Discard.
+// The main window: state, layout, help and about, staging cells and status texts.
 #include <gtest/gtest.h>
 
 #include <QAction>
@@ -15,7 +14,6 @@
 #include "app/fmAbout.h"
 #include "app/fmTavrinMain.h"
 
-// Failures show texts as texts.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << s.toStdString(); }
 
 namespace {
@@ -36,7 +34,7 @@ class MainWindow : public ::testing::Test {
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
   }
   TRightsGrid& Grid() { return *form->GrRights; }
-  // A computer's row with the given codes from column 1 on, "N " in the others.
+  // A row with the given codes from column 1 on, "N " in the others.
   void AddRow(const char* name, std::vector<const char*> codes) {
     const int row = Grid().AppendRow(name);
     codes.resize(PrivilegeCount, "N ");
@@ -44,7 +42,6 @@ class MainWindow : public ::testing::Test {
       Grid().SetCode(col, row, TCellCode::FromText(codes[col - 1]));
   }
   QString Cell(int col, int row) { return Grid().Cells(col, row); }
-  // The texts of cells `from` to `to` of a row.
   QStringList Cells(int row, int from, int to) {
     QStringList texts;
     for (int col = from; col <= to; ++col) texts << Cell(col, row);
@@ -85,8 +82,7 @@ TEST_F(MainWindow, SizeLimitsAndAnchors) {
   Show();
   form->resize(100, 100);
   EXPECT_EQ(form->size(), QSize(660, 350));
-  // Grid and legend keep 9 pixels to the right edge; growing, the grid grows
-  // both ways, the legend and the texts go with the right edge, the logo stays.
+  // 9 pixels to the right edge; the grid grows both ways, the logo stays.
   form->resize(661, 480);
   QCoreApplication::processEvents();
   const int width = form->centralWidget()->width();
@@ -110,8 +106,7 @@ TEST_F(MainWindow, LegendFillsColumnsTopToBottom) {
   Show();
   QListWidget& legend = *form->LBxLegend;
   ASSERT_EQ(legend.count(), 29);
-  // Items go down the first column, then on in the next one to the right,
-  // a column being as wide as the box's inside, also once the box widens.
+  // Down the first column, then the next, as wide as the box's inside.
   auto rect = [&](int i) { return legend.visualItemRect(legend.item(i)); };
   EXPECT_EQ(rect(0).height(), 11);
   EXPECT_EQ(rect(1).top(), rect(0).top() + 11);
@@ -164,8 +159,6 @@ TEST_F(MainWindow, HelpHomePagesAndAbout) {
   EXPECT_EQ(opened[4], velmar);
 }
 
-// ------------------------------------------------------------ staging cells
-
 TEST_F(MainWindow, StatusAndDoubleClicksOnTheSelection) {
   Show();
   AddRow("A", {"N ", "NE", "NY", "NN", "Y ", "YE", "YY", "YN", "E ", "EE", "EY", "EN", ""});
@@ -181,8 +174,7 @@ TEST_F(MainWindow, StatusAndDoubleClicksOnTheSelection) {
     EXPECT_EQ(Panels().mid(0, 2).join('|'), status[col - 1]) << col;
   }
   EXPECT_EQ(form->StatusText(2), " Increase base priority");
-  // The spare row: panels 0 and 1 empty; blank marks where none is, and
-  // Insert or a double-click on the spare row, change nothing.
+  // The spare row: panels 0 and 1 empty; nothing stages on it or on no mark.
   Mouse(1, 2);
   EXPECT_EQ(Panels(), QStringList({"", "", " Create token"}));
   Key(Qt::Key_Space, {1, 1, 1, 2});
@@ -190,9 +182,8 @@ TEST_F(MainWindow, StatusAndDoubleClicksOnTheSelection) {
   Mouse(3, 2, true);
   EXPECT_FALSE(CommitAndDiscard());
 
-  // A double-click on the computer's name acts on the selection, the spare
-  // row left out; several cells leave panels 0 and 1 empty and list the
-  // columns in panel 2.
+  // A double-click on the name acts on the selection but the spare row;
+  // several cells list their columns in panel 2.
   Grid().SetSelection({1, 1, 13, 2});
   QTest::mouseDClick(Grid().verticalHeader()->viewport(), Qt::LeftButton, {},
                      QPoint(10, Grid().CellRect(1, 1).center().y()));
@@ -205,10 +196,8 @@ TEST_F(MainWindow, StatusAndDoubleClicksOnTheSelection) {
   EXPECT_TRUE(form->StatusText(2).endsWith(";  Increase base priority"));
   EXPECT_TRUE(CommitAndDiscard());
 
-  // A double-click on a cell stages and tells, here back to the first state,
-  // which leaves Commit and Discard enabled; Insert then marks a grant, "YY"
-  // stages nothing, and the status stays until the current cell moves: not
-  // for Up on the top row, but for Right (and Shift+Down, to a block).
+  // A double-click on a cell stages and tells; Insert marks a grant; the
+  // status stays until the current cell moves (not Up on the top row).
   Mouse(8, 1, true);
   EXPECT_EQ(Cell(8, 1), "YN");
   EXPECT_EQ(Panels(), QStringList({"Revoke", "Right is set", " Take ownership"}));
@@ -220,8 +209,7 @@ TEST_F(MainWindow, StatusAndDoubleClicksOnTheSelection) {
   QTest::keyClick(&Grid(), Qt::Key_Right);
   const QStringList texts = {"Grant", "Unable read", " Load driver"};
   EXPECT_EQ(Panels(), texts);
-  // Leaving the grid empties the panels, coming back fills them again; a
-  // window that merely loses activation keeps them.
+  // Leaving the grid empties the panels; losing activation does not.
   form->LBxLegend->setFocus(Qt::TabFocusReason);
   EXPECT_EQ(Panels(), QStringList({"", "", ""}));
   Grid().setFocus(Qt::BacktabFocusReason);

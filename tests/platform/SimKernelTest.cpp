@@ -1,6 +1,4 @@
-// kernel32 services of the simulation: system texts, computer name, version,
-// the process token, the simulated libraries, code pages, string helpers and
-// threads.
+// The simulation's kernel32: texts, name, version, token, libraries, strings, threads.
 #include <atomic>
 #include <thread>
 

@@ -1,5 +1,4 @@
-// Account lookups of the simulation: the buffer protocols, the account text
-// forms both ways and the failures.
+// The simulation's account lookups: buffer protocols, both ways, failures.
 #include "tests/support/SimFixture.h"
 #include "tests/support/SimTestHelpers.h"
 

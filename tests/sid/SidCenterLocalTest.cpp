@@ -1,5 +1,4 @@
-// The SID center against this computer's own account database, with the
-// platform's real answers (empty Server). Holds on Windows and under Wine.
+// The SID center against this computer's own accounts (empty Server); Wine too.
 #include <gtest/gtest.h>
 
 #include <string>
