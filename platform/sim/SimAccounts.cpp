@@ -5,6 +5,7 @@
 #include "platform/sim/SimModel.h"
 
 using namespace tavrin::sim::detail;
+namespace records = tavrin::sim::records;
 
 namespace {
 
@@ -29,12 +30,6 @@ DWORD GrantedTokenAccess(DWORD desired) {
   return granted;
 }
 
-// Copies `text` into a buffer of `capacity` characters; false when it does
-// not fit with its terminating zero.
-bool Fits(const char* buffer, DWORD capacity, const std::string& text) {
-  return buffer != nullptr && capacity >= text.size() + 1;
-}
-
 }  // namespace
 
 extern "C" {
@@ -42,16 +37,17 @@ extern "C" {
 BOOL WINAPI LookupAccountNameA(LPCSTR lpSystemName, LPCSTR lpAccountName, PSID Sid, LPDWORD cbSid,
                                LPSTR ReferencedDomainName, LPDWORD cchReferencedDomainName,
                                PSID_NAME_USE peUse) {
+  if (const auto* o = tavrin::sim::Override(); o && o->lookupAccountName)
+    return o->lookupAccountName(lpSystemName, lpAccountName, Sid, cbSid, ReferencedDomainName,
+                                cchReferencedDomainName, peUse);
   NetworkDelay(lpSystemName);
   auto lock = LockModel();
   State& s = TheState();
   std::string target;
   Computer* c = FindSystem(s.model, lpSystemName ? lpSystemName : "", target);
   LogCall(s, "LookupAccountNameA", target, lpAccountName ? lpAccountName : "");
-  // A null buffer must come with a size of 0.
-  if (lpAccountName == nullptr || cbSid == nullptr || cchReferencedDomainName == nullptr ||
-      (Sid == nullptr && *cbSid != 0) ||
-      (ReferencedDomainName == nullptr && *cchReferencedDomainName != 0)) {
+  if (!records::NameLookupArgsValid(lpAccountName, Sid, cbSid, ReferencedDomainName,
+                                    cchReferencedDomainName)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
@@ -64,25 +60,16 @@ BOOL WINAPI LookupAccountNameA(LPCSTR lpSystemName, LPCSTR lpAccountName, PSID S
     SetLastError(ERROR_NONE_MAPPED);
     return FALSE;
   }
-  const DWORD sidNeeded = static_cast<DWORD>(r.sid.size());
-  if (Sid == nullptr || *cbSid < sidNeeded ||
-      !Fits(ReferencedDomainName, *cchReferencedDomainName, r.domain)) {
-    *cbSid = sidNeeded;
-    *cchReferencedDomainName = static_cast<DWORD>(r.domain.size() + 1);
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return FALSE;
-  }
-  std::memcpy(Sid, r.sid.data(), r.sid.size());
-  std::memcpy(ReferencedDomainName, r.domain.c_str(), r.domain.size() + 1);
-  *cbSid = sidNeeded;
-  *cchReferencedDomainName = static_cast<DWORD>(r.domain.size());
-  if (peUse != nullptr) *peUse = r.use;
-  return TRUE;
+  return records::AnswerNameLookup(r, Sid, cbSid, ReferencedDomainName, cchReferencedDomainName,
+                                   peUse);
 }
 
 BOOL WINAPI LookupAccountSidA(LPCSTR lpSystemName, PSID Sid, LPSTR Name, LPDWORD cchName,
                               LPSTR ReferencedDomainName, LPDWORD cchReferencedDomainName,
                               PSID_NAME_USE peUse) {
+  if (const auto* o = tavrin::sim::Override(); o && o->lookupAccountSid)
+    return o->lookupAccountSid(lpSystemName, Sid, Name, cchName, ReferencedDomainName,
+                               cchReferencedDomainName, peUse);
   NetworkDelay(lpSystemName);
   auto lock = LockModel();
   State& s = TheState();
@@ -94,9 +81,7 @@ BOOL WINAPI LookupAccountSidA(LPCSTR lpSystemName, PSID Sid, LPSTR Name, LPDWORD
     SetLastError(ERROR_INVALID_SID);
     return FALSE;
   }
-  if (cchName == nullptr || cchReferencedDomainName == nullptr ||
-      (Name == nullptr && *cchName != 0) ||
-      (ReferencedDomainName == nullptr && *cchReferencedDomainName != 0)) {
+  if (!records::SidLookupArgsValid(Name, cchName, ReferencedDomainName, cchReferencedDomainName)) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
@@ -109,19 +94,8 @@ BOOL WINAPI LookupAccountSidA(LPCSTR lpSystemName, PSID Sid, LPSTR Name, LPDWORD
     SetLastError(ERROR_NONE_MAPPED);
     return FALSE;
   }
-  if (!Fits(Name, *cchName, r.name) ||
-      !Fits(ReferencedDomainName, *cchReferencedDomainName, r.domain)) {
-    *cchName = static_cast<DWORD>(r.name.size() + 1);
-    *cchReferencedDomainName = static_cast<DWORD>(r.domain.size() + 1);
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return FALSE;
-  }
-  std::memcpy(Name, r.name.c_str(), r.name.size() + 1);
-  std::memcpy(ReferencedDomainName, r.domain.c_str(), r.domain.size() + 1);
-  *cchName = static_cast<DWORD>(r.name.size());
-  *cchReferencedDomainName = static_cast<DWORD>(r.domain.size());
-  if (peUse != nullptr) *peUse = r.use;
-  return TRUE;
+  return records::AnswerSidLookup(r, Name, cchName, ReferencedDomainName, cchReferencedDomainName,
+                                  peUse);
 }
 
 HANDLE WINAPI GetCurrentProcess(void) {
@@ -149,6 +123,11 @@ BOOL WINAPI OpenProcessToken(HANDLE ProcessHandle, DWORD DesiredAccess, PHANDLE 
 BOOL WINAPI GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS TokenInformationClass,
                                 LPVOID TokenInformation, DWORD TokenInformationLength,
                                 PDWORD ReturnLength) {
+  // The user of another network is found on it, before the model is locked.
+  SidBytes overridden;
+  const auto* o = tavrin::sim::Override();
+  if (o && o->userSid && TokenInformationClass == TokenUser && !o->userSid(overridden))
+    return FALSE;
   auto lock = LockModel();
   State& s = TheState();
   LogCall(s, "GetTokenInformation", "", std::to_string(static_cast<int>(TokenInformationClass)));
@@ -168,7 +147,7 @@ BOOL WINAPI GetTokenInformation(HANDLE TokenHandle, TOKEN_INFORMATION_CLASS Toke
     SetLastError(ERROR_NOACCESS);
     return FALSE;
   }
-  const SidBytes& sid = s.model.currentUserSid;
+  const SidBytes& sid = o && o->userSid ? overridden : s.model.currentUserSid;
   const DWORD needed = static_cast<DWORD>(sizeof(TOKEN_USER) + sid.size());
   *ReturnLength = needed;
   if (TokenInformation == nullptr || TokenInformationLength < needed) {

@@ -447,7 +447,9 @@ BOOL WINAPI GetComputerNameA(LPSTR lpBuffer, LPDWORD nSize) {
     return FALSE;
   }
   std::string name;
-  {
+  if (const auto* o = tavrin::sim::Override(); o && o->thisComputerName) {
+    if (!o->thisComputerName(name)) return FALSE;
+  } else {
     auto lock = LockModel();
     const Model& m = TheState().model;
     name = m.computers[m.thisComputer].name;
@@ -501,6 +503,8 @@ FARPROC WINAPI GetProcAddress(HMODULE hModule, LPCSTR lpProcName) {
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
   }
+  if (const auto* o = tavrin::sim::Override(); o && o->exportOf)
+    if (FARPROC other = o->exportOf(m->key, lpProcName)) return other;
   return it->second;
 }
 

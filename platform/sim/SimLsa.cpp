@@ -15,12 +15,7 @@ constexpr uint32_t kPolicyMagic = 0x504F4C59;  // "POLY"
 constexpr ACCESS_MASK kMaximumAllowed = 0x02000000;
 constexpr ACCESS_MASK kGenericAll = 0x10000000;
 
-std::string UnicodeArg(const LSA_UNICODE_STRING* s) {
-  if (s == nullptr || s->Buffer == nullptr || s->Length == 0) return {};
-  std::u16string_view text(s->Buffer, s->Length / sizeof(WCHAR));
-  while (!text.empty() && text.back() == 0) text.remove_suffix(1);  // a counted terminator
-  return Utf16ToUtf8(text);
-}
+std::string UnicodeArg(const LSA_UNICODE_STRING* s) { return tavrin::sim::records::LsaText(s); }
 
 // The open policy a handle stands for, or null.
 PolicyHandle* Policy(State& s, LSA_HANDLE h) {
@@ -139,28 +134,11 @@ NTSTATUS NTAPI LsaEnumerateAccountRights(LSA_HANDLE PolicyHandle, PSID AccountSi
   if (it == c->policy.end() || it->second.empty()) return STATUS_OBJECT_NAME_NOT_FOUND;
 
   // One block: the array of strings, then the characters.
-  const auto& rights = it->second;
-  std::vector<std::u16string> wide;
-  size_t bytes = rights.size() * sizeof(LSA_UNICODE_STRING);
-  for (const std::string& r : rights) {
-    wide.push_back(Utf8ToUtf16(r));
-    bytes += (wide.back().size() + 1) * sizeof(WCHAR);
-  }
-  auto* block = static_cast<uint8_t*>(std::malloc(bytes));
-  if (block == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
-  auto* array = reinterpret_cast<LSA_UNICODE_STRING*>(block);
-  auto* chars = reinterpret_cast<WCHAR*>(block + rights.size() * sizeof(LSA_UNICODE_STRING));
-  for (size_t i = 0; i < wide.size(); ++i) {
-    std::memcpy(chars, wide[i].data(), wide[i].size() * sizeof(WCHAR));
-    chars[wide[i].size()] = 0;
-    array[i].Buffer = chars;
-    array[i].Length = static_cast<USHORT>(wide[i].size() * sizeof(WCHAR));
-    array[i].MaximumLength = static_cast<USHORT>((wide[i].size() + 1) * sizeof(WCHAR));
-    chars += wide[i].size() + 1;
-  }
-  s.lsaBuffers.insert(block);
+  PLSA_UNICODE_STRING array = tavrin::sim::records::PackRightNames(it->second);
+  if (array == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
+  s.lsaBuffers.insert(array);
   *UserRights = array;
-  *CountOfRights = static_cast<ULONG>(rights.size());
+  *CountOfRights = static_cast<ULONG>(it->second.size());
   return STATUS_SUCCESS;
 }
 

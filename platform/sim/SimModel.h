@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/sim/SimNetwork.h"
+#include "platform/sim/SimRecords.h"
 #include "platform/win32api.h"
 
 namespace tavrin::sim::detail {
@@ -112,12 +113,7 @@ struct Model {
 void BuildModel(const NetworkSpec& description, Model& model);
 
 // A name or SID as one computer's account lookups see it.
-struct Resolved {
-  SidBytes sid;
-  std::string name;
-  std::string domain;
-  SID_NAME_USE use = SidTypeUnknown;
-};
+using Resolved = records::Account;
 bool ResolveName(const Model& m, const Computer& asked, const std::string& accountName,
                  Resolved& out);
 bool ResolveSid(const Model& m, const Computer& asked, const void* sid, Resolved& out);

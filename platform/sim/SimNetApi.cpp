@@ -14,89 +14,23 @@ constexpr DWORD kTypeWorkstation = SV_TYPE_WORKSTATION | SV_TYPE_SERVER | SV_TYP
 constexpr DWORD kTypeServer = kTypeWorkstation | SV_TYPE_SERVER_NT;                    // 0x9003
 constexpr DWORD kTypeController = kTypeServer | SV_TYPE_DOMAIN_CTRL;                   // 0x900B
 
-// One entry of a level-0, 100 or 101 answer.
-struct Entry {
-  std::u16string name;
-  DWORD type = 0;
-  DWORD major = 0, minor = 0;
-};
+using tavrin::sim::records::NetEntry;
+using Entry = NetEntry;
 
-size_t RecordSize(DWORD level) {
-  switch (level) {
-    case 0:
-      return sizeof(USER_INFO_0);
-    case 100:
-      return sizeof(SERVER_INFO_100);
-    default:
-      return sizeof(SERVER_INFO_101);
-  }
-}
-
-size_t EntryBytes(DWORD level, const Entry& e) {
-  size_t bytes = RecordSize(level) + (e.name.size() + 1) * sizeof(WCHAR);
-  if (level == 101) bytes += sizeof(WCHAR);  // the empty comment
-  return bytes;
-}
-
-// Allocates one block holding the records of entries [first, first+count)
-// followed by their strings, and registers it as a NetApi buffer.
-LPBYTE Pack(State& s, DWORD level, const std::vector<Entry>& entries, size_t first, size_t count) {
-  if (count == 0) return nullptr;
-  size_t bytes = 0;
-  for (size_t i = first; i < first + count; ++i) bytes += EntryBytes(level, entries[i]);
-  auto* block = static_cast<uint8_t*>(std::malloc(bytes));
-  if (block == nullptr) return nullptr;
-  auto* chars = reinterpret_cast<WCHAR*>(block + RecordSize(level) * count);
-  auto putString = [&](const std::u16string& text) {
-    WCHAR* at = chars;
-    std::memcpy(chars, text.data(), text.size() * sizeof(WCHAR));
-    chars[text.size()] = 0;
-    chars += text.size() + 1;
-    return at;
-  };
-  for (size_t k = 0; k < count; ++k) {
-    const Entry& e = entries[first + k];
-    if (level == 0) {
-      reinterpret_cast<USER_INFO_0*>(block)[k].usri0_name = putString(e.name);
-    } else if (level == 100) {
-      auto& r = reinterpret_cast<SERVER_INFO_100*>(block)[k];
-      r.sv100_platform_id = PLATFORM_ID_NT;
-      r.sv100_name = putString(e.name);
-    } else {
-      auto& r = reinterpret_cast<SERVER_INFO_101*>(block)[k];
-      r.sv101_platform_id = PLATFORM_ID_NT;
-      r.sv101_name = putString(e.name);
-      r.sv101_version_major = e.major;
-      r.sv101_version_minor = e.minor;
-      r.sv101_type = e.type;
-      r.sv101_comment = putString(u"");
-    }
-  }
-  s.netBuffers.insert(block);
+// Registers a block of records as a NetApi buffer.
+LPBYTE Registered(State& s, LPBYTE block) {
+  if (block != nullptr) s.netBuffers.insert(block);
   return block;
 }
 
-// The batch protocol shared by the enumerations: from `first`, as many whole
-// entries as fit in `prefmaxlen` (at least one), 234 while entries remain.
-// `entryAt` gives entry i of `total`; only the entries of the batch are made.
+// The batch protocol of the enumerations, its block registered.
 template <typename EntryAt>
 NET_API_STATUS Batch(State& s, DWORD level, size_t total, EntryAt entryAt, size_t first,
                      DWORD prefmaxlen, LPBYTE* bufptr, LPDWORD entriesread, size_t& next) {
-  std::vector<Entry> batch;
-  size_t bytes = 0;
-  while (first + batch.size() < total) {
-    Entry e = entryAt(first + batch.size());
-    const size_t more = EntryBytes(level, e);
-    if (!batch.empty() && prefmaxlen != MAX_PREFERRED_LENGTH && bytes + more > prefmaxlen) break;
-    bytes += more;
-    batch.push_back(std::move(e));
-    if (prefmaxlen != MAX_PREFERRED_LENGTH && bytes >= prefmaxlen) break;
-  }
-  *bufptr = Pack(s, level, batch, 0, batch.size());
-  if (!batch.empty() && *bufptr == nullptr) return ERROR_NOT_ENOUGH_MEMORY;
-  *entriesread = static_cast<DWORD>(batch.size());
-  next = first + batch.size();
-  return next < total ? ERROR_MORE_DATA : NERR_Success;
+  const NET_API_STATUS status = tavrin::sim::records::BatchNetEntries(
+      level, total, entryAt, first, prefmaxlen, bufptr, entriesread, next);
+  Registered(s, *bufptr);
+  return status;
 }
 
 // The server a netapi call names: null or empty is this computer.
@@ -343,7 +277,7 @@ NET_API_STATUS WINAPI NetServerGetInfo(LMSTR servername, DWORD level, LPBYTE* bu
   if (level != 100 && level != 101) return ERROR_INVALID_LEVEL;
   std::vector<Entry> one = {{Utf8ToUtf16(t.computer->name), TypeOf(*t.computer),
                              s.model.description.majorVersion, s.model.description.minorVersion}};
-  *bufptr = Pack(s, level, one, 0, 1);
+  *bufptr = Registered(s, tavrin::sim::records::PackNetEntries(level, one));
   return *bufptr ? NERR_Success : ERROR_NOT_ENOUGH_MEMORY;
 }
 

@@ -1,11 +1,11 @@
+#include <atomic>
 // Control surface of the simulated network: the builder, installing a
 // network, faults, the call log and the state reads.
-#include "platform/sim/SimNetwork.h"
-
 #include <algorithm>
 #include <cstdlib>
 
 #include "platform/sim/SimModel.h"
+#include "platform/sim/SimNetwork.h"
 
 namespace tavrin::sim {
 
@@ -299,6 +299,14 @@ size_t OpenTokenHandles() {
   auto lock = LockModel();
   return TheState().tokens.size();
 }
+
+namespace {
+std::atomic<const NetworkOverride*> gOverride{nullptr};
+}
+
+void SetOverride(const NetworkOverride* override) { gOverride.store(override); }
+
+const NetworkOverride* Override() { return gOverride.load(); }
 
 int LibraryLoads(const std::string& dll) {
   auto lock = LockModel();

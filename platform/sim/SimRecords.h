@@ -1,0 +1,59 @@
+// The answers both network implementations off Windows give in the
+// system's own shapes: NetApi record blocks and their batches, the block of
+// right names LsaEnumerateAccountRights returns, and the buffer protocol of
+// the account lookups. Blocks come from malloc; the caller registers them
+// with the matching free function.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/win32api.h"
+
+namespace tavrin::sim::records {
+
+// One entry of a level-0, 100 or 101 NetApi answer.
+struct NetEntry {
+  std::u16string name;
+  DWORD type = 0;
+  DWORD major = 0, minor = 0;
+};
+
+// One block: the records of `entries`, then their strings. Null when empty
+// or out of memory.
+LPBYTE PackNetEntries(DWORD level, const std::vector<NetEntry>& entries);
+
+// The batch protocol of the enumerations: from `first`, as many whole
+// entries as fit in `prefmaxlen` (at least one), ERROR_MORE_DATA while
+// entries remain. Only the entries of the batch are made. `next` receives
+// the index after the batch.
+NET_API_STATUS BatchNetEntries(DWORD level, size_t total,
+                               const std::function<NetEntry(size_t)>& entryAt, size_t first,
+                               DWORD prefmaxlen, LPBYTE* bufptr, LPDWORD entriesread, size_t& next);
+
+// The block of LSA_UNICODE_STRINGs followed by their characters.
+PLSA_UNICODE_STRING PackRightNames(const std::vector<std::string>& names);
+
+// The text of a counted LSA string, without a counted terminator.
+std::string LsaText(const LSA_UNICODE_STRING* s);
+
+// The buffer protocol of LookupAccountNameA and LookupAccountSidA, once the
+// answer is known: the answer copied when every buffer holds it, otherwise
+// ERROR_INSUFFICIENT_BUFFER with the sizes needed.
+struct Account {
+  std::vector<uint8_t> sid;
+  std::string name;
+  std::string domain;
+  SID_NAME_USE use = SidTypeUnknown;
+};
+// Whether the size arguments are usable: a null buffer must come with 0.
+bool NameLookupArgsValid(LPCSTR accountName, PSID sid, LPDWORD cbSid, LPSTR domain,
+                         LPDWORD cchDomain);
+bool SidLookupArgsValid(LPSTR name, LPDWORD cchName, LPSTR domain, LPDWORD cchDomain);
+BOOL AnswerNameLookup(const Account& a, PSID sid, LPDWORD cbSid, LPSTR domain, LPDWORD cchDomain,
+                      PSID_NAME_USE use);
+BOOL AnswerSidLookup(const Account& a, LPSTR name, LPDWORD cchName, LPSTR domain, LPDWORD cchDomain,
+                     PSID_NAME_USE use);
+
+}  // namespace tavrin::sim::records
