@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/PlatformInit.h"
 #include "rights/Velmar_RightsCenter.h"
 #include "sid/Velmar_SidCenter.h"
 
@@ -21,6 +22,8 @@ TPassPool::~TPassPool() {
   }
   wake_.notify_all();
   for (std::thread& thread : threads_) thread.join();
+  // The connections the pass opened are not kept for the next one.
+  tavrin::platform::PassEnded();
 }
 
 int TPassPool::Pending() const {

@@ -1,8 +1,12 @@
 // On the simulated platform, starting the platform means installing the
-// network the program runs on.
+// network the program runs on; the real network, where built, is put in
+// front of it.
 #include "platform/PlatformInit.h"
 
 #include "platform/sim/SimNetwork.h"
+#ifdef TAVRIN_HAVE_SAMBA
+#include "platform/rpc/RealNetwork.h"
+#endif
 
 namespace tavrin::platform {
 
@@ -18,5 +22,42 @@ bool Initialize(std::string& error) {
   }
   return false;
 }
+
+#ifdef TAVRIN_HAVE_SAMBA
+
+bool RealNetworkAvailable() { return true; }
+
+bool InitializeReal(const RealNetworkOptions& options, std::string& password, std::string& error) {
+  rpc::Options o;
+  o.server = options.server;
+  o.user = options.user;
+  o.computersFile = options.computersFile;
+  return rpc::Install(o, password, error);
+}
+
+std::string NetworkDescription() {
+  return rpc::Installed() ? "real network: " + rpc::Describe() : "simulated network";
+}
+
+void PassEnded() {
+  if (rpc::Installed()) rpc::ReleaseConnections();
+}
+
+#else
+
+bool RealNetworkAvailable() { return false; }
+
+bool InitializeReal(const RealNetworkOptions&, std::string& password, std::string& error) {
+  password.assign(password.size(), '\0');
+  password.clear();
+  error = "this build has no real network: it was built without the Samba client libraries";
+  return false;
+}
+
+std::string NetworkDescription() { return "simulated network"; }
+
+void PassEnded() {}
+
+#endif
 
 }  // namespace tavrin::platform

@@ -7,4 +7,17 @@ bool Initialize(std::string& error) {
   return true;
 }
 
+bool RealNetworkAvailable() { return false; }
+
+bool InitializeReal(const RealNetworkOptions&, std::string& password, std::string& error) {
+  password.assign(password.size(), '\0');
+  password.clear();
+  error = "on Windows the network is the system's own: --network is not needed";
+  return false;
+}
+
+std::string NetworkDescription() { return {}; }
+
+void PassEnded() {}
+
 }  // namespace tavrin::platform

@@ -1,0 +1,114 @@
+#include "platform/NetworkArgs.h"
+
+#include <stdexcept>
+
+#ifndef _WIN32
+#include <termios.h>
+#include <unistd.h>
+
+#include <cstdio>
+#endif
+
+namespace tavrin::platform {
+
+NetworkArgs TakeNetworkArgs(std::vector<std::string>& args, bool computersFile) {
+  NetworkArgs result;
+  bool serverGiven = false, userGiven = false, fileGiven = false;
+  std::vector<std::string> rest;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const auto value = [&]() -> std::string {
+      if (i + 1 >= args.size()) throw std::invalid_argument(arg + " needs a value");
+      return args[++i];
+    };
+    if (arg == "--network") {
+      const std::string network = value();
+      if (network != "sim" && network != "real")
+        throw std::invalid_argument("unknown network \"" + network + "\" (sim or real)");
+      result.real = network == "real";
+    } else if (arg == "--server") {
+      result.options.server = value();
+      serverGiven = true;
+    } else if (arg == "--user") {
+      result.options.user = value();
+      userGiven = true;
+    } else if (arg == "--password-fd") {
+      const std::string fd = value();
+      if (fd.empty() || fd.size() > 6 || fd.find_first_not_of("0123456789") != std::string::npos)
+        throw std::invalid_argument("--password-fd needs a file descriptor number");
+      result.passwordFd = std::stoi(fd);
+    } else if (arg == "--computers-file" && computersFile) {
+      result.options.computersFile = value();
+      fileGiven = true;
+    } else {
+      rest.push_back(arg);
+    }
+  }
+  if (result.real && (result.options.server.empty() || result.options.user.empty()))
+    throw std::invalid_argument(
+        "--network real needs --server NAME[:PORT] and --user DOMAIN\\NAME");
+  if (!result.real && (serverGiven || userGiven || fileGiven || result.passwordFd >= 0))
+    throw std::invalid_argument(
+        "--server, --user, --password-fd and --computers-file go with --network real");
+  args = std::move(rest);
+  return result;
+}
+
+#ifdef _WIN32
+
+bool ReadPassword(int, std::string& password, std::string& error) {
+  password.clear();
+  error = "--password-fd is not available on Windows";
+  return false;
+}
+
+bool AskPassword(const std::string&, std::string& password) {
+  password.clear();
+  return false;
+}
+
+#else
+
+bool ReadPassword(int fd, std::string& password, std::string& error) {
+  password.clear();
+  char c;
+  for (;;) {
+    const ssize_t got = read(fd, &c, 1);
+    if (got == 0 || (got == 1 && (c == '\n' || c == '\r'))) break;
+    if (got < 0) {
+      password.assign(password.size(), '\0');
+      password.clear();
+      error = "cannot read the password from file descriptor " + std::to_string(fd);
+      return false;
+    }
+    if (password.size() >= 1024) {
+      password.assign(password.size(), '\0');
+      password.clear();
+      error = "the password read from file descriptor " + std::to_string(fd) + " is too long";
+      return false;
+    }
+    password.push_back(c);
+  }
+  return true;
+}
+
+bool AskPassword(const std::string& prompt, std::string& password) {
+  password.clear();
+  if (!isatty(STDIN_FILENO)) return false;
+  termios saved{};
+  if (tcgetattr(STDIN_FILENO, &saved) != 0) return false;
+  termios quiet = saved;
+  quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+  std::fputs(prompt.c_str(), stderr);
+  std::fflush(stderr);
+  tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
+  std::string error;
+  const bool read = ReadPassword(STDIN_FILENO, password, error);
+  tcsetattr(STDIN_FILENO, TCSAFLUSH, &saved);
+  std::fputs("\n", stderr);
+  return read;
+}
+
+#endif
+
+}  // namespace tavrin::platform

@@ -1,0 +1,37 @@
+// The command-line options that choose the network, shared by the window
+// and tavrin-cli:
+//   --network sim|real      the simulated network (the default) or real computers
+//   --server NAME[:PORT]    the computer standing for this one on a real network
+//   --user DOMAIN\NAME      the account the connections authenticate as
+//   --password-fd N         read the password from file descriptor N
+//   --computers-file FILE   (the window's) the names "Update list of computers" lists
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/PlatformInit.h"
+
+namespace tavrin::platform {
+
+struct NetworkArgs {
+  bool real = false;
+  RealNetworkOptions options;
+  int passwordFd = -1;  // -1: ask for it
+};
+
+// Takes the options above out of `args` (the other arguments stay, in
+// order). Throws std::invalid_argument with a message for the user: a
+// missing value, an unknown network, --server or --user missing for the real
+// network, or given without it. --computers-file is taken only when
+// `computersFile` is set (tavrin-cli has an option of that name of its own).
+NetworkArgs TakeNetworkArgs(std::vector<std::string>& args, bool computersFile = false);
+
+// Reads a password from a file descriptor: up to the first line end or the
+// end of the input. False with a message when it cannot be read.
+bool ReadPassword(int fd, std::string& password, std::string& error);
+// Asks for a password on the terminal without echoing it. False when there
+// is no terminal.
+bool AskPassword(const std::string& prompt, std::string& password);
+
+}  // namespace tavrin::platform

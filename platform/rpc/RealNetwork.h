@@ -1,0 +1,52 @@
+// Real Windows and Samba computers reached from Linux through the Samba
+// client libraries, behind the same platform functions as the simulated
+// network: once installed, the LSA policy functions, the account lookups,
+// the NetApi enumerations, NetServerGetInfo and NetGetAnyDCName answer from
+// the computers themselves.
+//
+// One SMB connection per computer serves every call to it (its LSA, SAM and
+// server service pipes), from its first use until ReleaseConnections(),
+// which the end of each pass calls. Calls to one computer are serialised;
+// calls to different computers run in parallel.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace tavrin::rpc {
+
+struct Options {
+  // The computer that stands for "this computer": the account source and
+  // the look-ups without a system name. "NAME" or "NAME:PORT".
+  std::string server;
+  // The account every connection authenticates as: "DOMAIN\NAME" or "NAME".
+  std::string user;
+  // What "Update list of computers" lists: one name a line ("#" starts a
+  // comment). Empty: the server alone.
+  std::string computersFile;
+  // How long a computer has to accept the connection.
+  unsigned connectTimeoutMs = 4000;
+};
+
+// "NAME", "NAME:PORT", "[v6 address]:PORT" -> host and port (445 when none).
+// False when the port is not a number from 1 to 65535 or the host is empty.
+bool SplitEndpoint(const std::string& text, std::string& host, unsigned& port);
+
+// Installs the real network behind the platform functions. The password is
+// wiped from `password` whatever the outcome; only its NT hash is kept, in
+// memory. False with a message when the options cannot be used.
+bool Install(const Options& options, std::string& password, std::string& error);
+// Back to the simulated network: every connection closed, the credentials
+// forgotten.
+void Uninstall();
+bool Installed();
+// "SERVER as DOMAIN\user".
+std::string Describe();
+
+// Closes the connections no call is using and forgets which computers did
+// not answer, so that the next pass tries them afresh.
+void ReleaseConnections();
+// The connections open now.
+size_t OpenConnections();
+
+}  // namespace tavrin::rpc
