@@ -23,11 +23,12 @@ void ShowStartupRefusal() {
   box.exec();
 }
 
-int TavrinMain(int argc, char** argv) {
+int TavrinMain(int argc, char** argv, const std::function<bool()>& prepare) {
   try {
-    StartupScope startup;
     std::optional<QApplication> application;
     if (!QApplication::instance()) application.emplace(argc, argv);
+    if (prepare && !prepare()) return 1;
+    StartupScope startup;
     if (!IsWinNT()) {
       ShowStartupRefusal();
       return 0;

@@ -2,6 +2,8 @@
 // its message loop.
 #pragma once
 
+#include <functional>
+
 namespace tavrin {
 
 // The refusal shown outside the NT family.
@@ -16,6 +18,9 @@ void ShowStartupRefusal();
 // then the main window until it closes. Returns the exit code: 0 after the
 // refusal and after the window has closed; 1 when the start steps or the
 // window's creation fail, with the reason on the standard error stream.
-int TavrinMain(int argc, char** argv);
+// `prepare`, when given, runs once the application object exists and before
+// the start steps (the login to a real network); answering false ends the
+// program with 1.
+int TavrinMain(int argc, char** argv, const std::function<bool()>& prepare = {});
 
 }  // namespace tavrin

@@ -31,6 +31,7 @@
 #include "passes/RowWork.h"
 #include "pickers/Velmar_SidSourceComboBox.h"
 #include "pickers/Velmar_UsersComboBox.h"
+#include "platform/PlatformInit.h"
 #include "rights/Velmar_RightsCenter.h"
 #include "sid/Velmar_SidCenter.h"
 
@@ -444,6 +445,17 @@ void TTavrinForm::CreateStatusBar() {
   PassProgress->setIndent(2);
   PassProgress->hide();
   StatusBar->addPermanentWidget(PassProgress);
+  const std::string network = tavrin::platform::NetworkDescription();
+  if (!network.empty()) {
+    NetworkLabel = new QLabel(QString::fromLocal8Bit(network.c_str()), StatusBar);
+    NetworkLabel->setObjectName(QStringLiteral("NetworkLabel"));
+    NetworkLabel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    NetworkLabel->setIndent(2);
+    StatusBar->addPermanentWidget(NetworkLabel);
+    // On real computers the title says so too: never mistaken for the simulation.
+    if (network.rfind("real", 0) == 0)
+      setWindowTitle(QStringLiteral("Tavrin - ") + NetworkLabel->text());
+  }
 }
 
 QString TTavrinForm::StatusText(int panel) const {

@@ -79,6 +79,9 @@ class TTavrinForm : public QMainWindow {
   // The progress of a pass over the computers ("Computer 3 of 14"), shown
   // at the right of the status bar while a pass runs.
   QLabel* PassProgress = nullptr;
+  // Which network the window works on, at the right end of the status bar
+  // (off Windows only, where it is a choice).
+  QLabel* NetworkLabel = nullptr;
 
   // ----------------------------------------------------- core components
   // The account whose rights the grid shows, and its rights on one computer.

@@ -6,6 +6,7 @@
 #include "app/Startup.h"
 #include "cli/CliOptions.h"
 #include "cli/CliRun.h"
+#include "platform/NetworkArgs.h"
 #include "platform/PlatformInit.h"
 #include "rights/Velmar_WinVer.h"
 
@@ -16,8 +17,11 @@
 int main(int argc, char* argv[]) {
   using namespace tavrin::cli;
   TOptions options;
+  tavrin::platform::NetworkArgs network;
   try {
-    options = ParseOptions(std::vector<std::string>(argv + 1, argv + argc));
+    std::vector<std::string> args(argv + 1, argv + argc);
+    network = tavrin::platform::TakeNetworkArgs(args);
+    options = ParseOptions(args);
   } catch (const std::invalid_argument& e) {
     std::fprintf(stderr, "tavrin-cli: %s\n", e.what());
     return ExitUsage;
@@ -32,7 +36,26 @@ int main(int argc, char* argv[]) {
   }
 
   std::string error;
-  if (!tavrin::platform::Initialize(error)) {
+  if (network.real) {
+    // The password never comes from the command line or the environment.
+    std::string password;
+    const bool read = network.passwordFd >= 0
+                          ? tavrin::platform::ReadPassword(network.passwordFd, password, error)
+                          : tavrin::platform::AskPassword(
+                                "Password for " + network.options.user + ": ", password);
+    if (!read) {
+      if (error.empty()) error = "no password: give --password-fd N or run on a terminal";
+      std::fprintf(stderr, "tavrin-cli: %s\n", error.c_str());
+      return ExitUsage;
+    }
+    for (const std::string& file : options.files)
+      if (file != "-" && network.options.computersFile.empty())
+        network.options.computersFile = file;
+    if (!tavrin::platform::InitializeReal(network.options, password, error)) {
+      std::fprintf(stderr, "tavrin-cli: %s\n", error.c_str());
+      return ExitUsage;
+    }
+  } else if (!tavrin::platform::Initialize(error)) {
     std::fprintf(stderr, "tavrin-cli: %s\n", error.c_str());
     return ExitUsage;
   }

@@ -94,7 +94,10 @@ BOOL LookupAccountNameCached(LPCSTR lpSystemName, LPCSTR lpAccountName, PSID Sid
   if (LookupAccountNameA(lpSystemName, lpAccountName, Sid, cbSid, ReferencedDomainName,
                          cchReferencedDomainName, peUse))
     return TRUE;
-  if (GetLastError() == ERROR_INSUFFICIENT_BUFFER) return FALSE;
+  // Why the system could not answer: it stands when the cache cannot either
+  // (a computer that does not answer is not an unknown name).
+  const DWORD systemError = GetLastError();
+  if (systemError == ERROR_INSUFFICIENT_BUFFER) return FALSE;
 
   TSidCacheList* list = CacheList();
   if (list == nullptr || lpAccountName == nullptr) return FALSE;  // the system's answer stands
@@ -126,6 +129,6 @@ BOOL LookupAccountNameCached(LPCSTR lpSystemName, LPCSTR lpAccountName, PSID Sid
       return FALSE;
     }
   }
-  SetLastError(ERROR_NONE_MAPPED);
+  SetLastError(systemError != ERROR_SUCCESS ? systemError : ERROR_NONE_MAPPED);
   return FALSE;
 }
