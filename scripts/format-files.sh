@@ -2,5 +2,5 @@
 # kept formatted, one a line.
 format_files() {
   find app rights sid pickers computers passes cli platform tests bench scripts \
-    -type f \( -name '*.cpp' -o -name '*.h' -o -name '*.hpp' \) | sort
+    -type f \( -name '*.cpp' -o -name '*.h' -o -name '*.hpp' -o -name '*.c' \) | sort
 }

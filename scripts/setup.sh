@@ -22,6 +22,9 @@ packages=(
   dpkg-dev
   # headless GUI runs and screenshots
   xvfb xauth imagemagick fonts-dejavu-core
+  # the real network: Samba's client libraries to build it; a Samba server,
+  # its client tools and the user tools for the tests on loopback
+  samba-dev samba smbclient passwd
 )
 
 if [[ "${1:-}" == "--list" ]]; then

@@ -143,6 +143,10 @@ TEST_F(SidCenterSim, CacheIsFilledOncePerServerKeyAndAnswersLikeTheSystem) {
   EXPECT_EQ(sc.SidString(), "");
   ASSERT_EQ(CacheList()->Count(), 3u);
   EXPECT_TRUE(CacheList()->Accounts(2).empty());
+  // Its failure stays the system's: not an unknown name.
+  EXPECT_FALSE(LookupAccountNameCached("GHOST", "nobody", sid.data(), &sidSize, domain.data(),
+                                       &domainSize, &use));
+  EXPECT_EQ(GetLastError(), RPC_S_SERVER_UNAVAILABLE);
   sim::SetAnswers("GHOST", true);
   sim::ClearCalls();
   sc.SetUserName("Administrators");

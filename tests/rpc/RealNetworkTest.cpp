@@ -1,0 +1,235 @@
+// The real network against a real Samba server on loopback (started by the
+// test run, its settings in $TAVRIN_TEST_SAMBA/server.env). What Tavrin
+// reads and writes is checked with Samba's own rpcclient.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <set>
+
+#include "app/Startup.h"
+#include "passes/RowWork.h"
+#include "pickers/Velmar_UsersComboBoxList.h"
+#include "platform/PlatformInit.h"
+#include "platform/rpc/RealNetwork.h"
+#include "rights/Velmar_RightsCenter.h"
+#include "sid/Velmar_SidCenter.h"
+#include "tests/support/NameList.h"
+
+namespace {
+
+using Names = std::set<std::string>;
+
+std::map<std::string, std::string> gServer;  // server.env
+
+std::string Run(const std::string& command) {
+  std::string out;
+  if (FILE* p = popen(command.c_str(), "r")) {
+    char buffer[512];
+    while (fgets(buffer, sizeof buffer, p)) out += buffer;
+    pclose(p);
+  }
+  return out;
+}
+
+// rpcclient as the server's administrator.
+std::string Samba(const std::string& commands) {
+  return Run("rpcclient -s " + gServer["CONF"] + " -p " + gServer["PORT"] + " -A " +
+             gServer["ADMIN_AUTH"] + " 127.0.0.1 -c '" + commands + "' 2>/dev/null");
+}
+
+std::string SidOf(const std::string& account) {  // "name S-1-5-... (User: 1)"
+  const std::string line = Samba("lookupnames " + account);
+  const size_t at = line.find(" S-1-");
+  return at == std::string::npos ? "" : line.substr(at + 1, line.find(' ', at + 1) - at - 1);
+}
+
+Names SambaRights(const std::string& sid) {
+  Names names;
+  const std::string out = Samba("lsaenumacctrights " + sid);
+  for (size_t at = out.find("\n\t"); at != std::string::npos; at = out.find("\n\t", at + 1))
+    names.insert(out.substr(at + 2, out.find('\n', at + 2) - at - 2));
+  return names;
+}
+
+void SetSambaRights(const std::string& sid, const Names& rights) {
+  std::string commands;
+  for (const std::string& r : SambaRights(sid))
+    commands += "lsaremoveacctrights " + sid + " " + r + ";";
+  for (const std::string& r : rights) commands += "lsaaddacctrights " + sid + " " + r + ";";
+  if (!commands.empty()) Samba(commands);
+  ASSERT_EQ(SambaRights(sid), rights);
+}
+
+std::string Admin() { return gServer["NAME"] + "\\" + gServer["ADMIN"]; }
+
+std::string Endpoint() { return "127.0.0.1:" + gServer["PORT"]; }
+
+bool LogIn(const std::string& user, std::string password, const std::string& server = "") {
+  tavrin::platform::RealNetworkOptions o;
+  o.server = server.empty() ? Endpoint() : server;
+  o.user = user;
+  std::string error;
+  const bool done = tavrin::platform::InitializeReal(o, password, error);
+  EXPECT_TRUE(password.empty()) << "the password text stays in memory";
+  return done;
+}
+
+class RealNetwork : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    const char* dir = std::getenv("TAVRIN_TEST_SAMBA");
+    ASSERT_NE(dir, nullptr) << "the test run starts the Samba server";
+    std::ifstream env(std::string(dir) + "/server.env");
+    for (std::string line; std::getline(env, line);)
+      if (const size_t eq = line.find('='); eq != std::string::npos)
+        gServer[line.substr(0, eq)] = line.substr(eq + 1);
+    ASSERT_FALSE(gServer["PORT"].empty());
+  }
+  void SetUp() override {
+    ASSERT_TRUE(LogIn(Admin(), gServer["ADMIN_PASSWORD"]));
+    startup_.emplace();
+    alice = SidOf(gServer["ALICE"]);
+    ASSERT_FALSE(alice.empty());
+    arc.SetSidCenter(&sc);
+  }
+  void TearDown() override {
+    startup_.reset();
+    tavrin::rpc::Uninstall();
+  }
+  TAccountSid Account(const std::string& sidText) {
+    sc.SetSidString(sidText);
+    return TAccountSid(sc.GetSid());
+  }
+  static TRowCodes Marked(std::initializer_list<std::pair<TvmPrivilege, char>> marks) {
+    TRowCodes row = TRowCodes{};
+    row.fill(TCellCode::Of('N', ' '));
+    for (const auto& [right, mark] : marks) row[right] = TCellCode::Of('N', mark);
+    return row;
+  }
+  std::optional<tavrin::StartupScope> startup_;
+  std::string alice;
+  TvmSidCenter sc;
+  TvmAccountRigthsCenter arc;
+};
+
+TEST_F(RealNetwork, ReadsSomeNoneAndOnlyTheCatalogueRights) {
+  SetSambaRights(alice, {"SeBackupPrivilege", "SeShutdownPrivilege", "SePrintOperatorPrivilege"});
+  TRowRead read = ReadRights(sc, arc, Endpoint(), Account(alice));
+  ASSERT_FALSE(read.failed) << read.errorText;
+  EXPECT_EQ(read.rights, (TvmPrivileges{spBackup, spShutdown}));
+
+  SetSambaRights(alice, {});
+  read = ReadRights(sc, arc, Endpoint(), Account(alice));
+  ASSERT_FALSE(read.failed) << read.errorText;
+  EXPECT_TRUE(read.rights.Empty());
+
+  // The server's own name reaches it too, and names resolve on it.
+  sc.SetSidString(alice);
+  EXPECT_EQ(sc.Domain(), gServer["NAME"]);
+  EXPECT_EQ(sc.UserName(), gServer["ALICE"]);
+  EXPECT_FALSE(ReadRights(sc, arc, gServer["NAME"], Account(alice)).failed);
+}
+
+TEST_F(RealNetwork, CommitsGrantsAndRevocationsKeepingOtherRights) {
+  SetSambaRights(alice, {"SeBackupPrivilege", "SePrintOperatorPrivilege"});
+  const TRowCommit c =
+      CommitRights(sc, arc, Endpoint(), Account(alice),
+                   Marked({{spBackup, 'N'}, {spIncreaseQuota, 'Y'}, {spShutdown, 'Y'}}));
+  EXPECT_EQ(c.outcome, TCommitOutcome::Written) << c.errorText;
+  EXPECT_EQ(SambaRights(alice),
+            (Names{"SeIncreaseQuotaPrivilege", "SeShutdownPrivilege", "SePrintOperatorPrivilege"}));
+
+  // A right Samba refuses fails the row; what was written before it stays.
+  const TRowCommit refused =
+      CommitRights(sc, arc, Endpoint(), Account(alice),
+                   Marked({{spMachineAccount, 'Y'}, {spTCB, 'Y'}, {spDebug, 'Y'}}));
+  EXPECT_EQ(refused.outcome, TCommitOutcome::Failed);
+  EXPECT_NE(refused.errorText.find("privilege does not exist"), std::string::npos)
+      << refused.errorText;
+  for (TvmPrivilege right : {spMachineAccount, spTCB, spDebug})
+    EXPECT_EQ(refused.codes[right].Text(), "NE") << PolicyNames[right];
+  EXPECT_EQ(SambaRights(alice), (Names{"SeIncreaseQuotaPrivilege", "SeShutdownPrivilege",
+                                       "SePrintOperatorPrivilege", "SeMachineAccountPrivilege"}));
+}
+
+TEST_F(RealNetwork, FailuresGiveUnreadableRowsWithinSeconds) {
+  SetSambaRights(alice, {});
+  const TAccountSid account = Account(alice);
+  struct Case {
+    const char* what;
+    std::string user, password, computer, message, commitMessage;
+  };
+  const Case cases[] = {
+      {"wrong password", Admin(), "wrong", Endpoint(), "Logon failure", "Logon failure"},
+      {"no right to change rights", gServer["BOB"], gServer["BOB_PASSWORD"], Endpoint(),
+       "Access is denied", "Access is denied"},
+      {"a closed port", Admin(), gServer["ADMIN_PASSWORD"], "127.0.0.1:1",
+       "network path was not found", "RPC server is unavailable"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    ASSERT_TRUE(LogIn(k.user, k.password));
+    const auto start = std::chrono::steady_clock::now();
+    const TRowRead read = ReadRights(sc, arc, k.computer, account);
+    EXPECT_TRUE(read.failed);
+    EXPECT_NE(read.errorText.find(k.message), std::string::npos) << read.errorText;
+    const TRowCommit commit = CommitRights(sc, arc, k.computer, account, Marked({{spBackup, 'Y'}}));
+    // Unreadable afresh: skipped with nothing written, the mark kept.
+    EXPECT_EQ(commit.outcome, TCommitOutcome::Skipped);
+    EXPECT_NE(commit.errorText.find(k.commitMessage), std::string::npos) << commit.errorText;
+    EXPECT_EQ(commit.codes[spBackup].Text(), "NY");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+  }
+  EXPECT_EQ(SambaRights(alice).count("SeBackupPrivilege"), 0u);
+}
+
+TEST_F(RealNetwork, AccountListHasUsersLocalGroupsAndBuiltinAliases) {
+  TvmUserList list;
+  list.Fill();
+  const std::vector<std::string> names = tavrin::test::NamesOf(list.Count(), [&](int i) {
+    return list.UserInfo(i)->Domain() + "\\" + list.UserInfo(i)->Name();
+  });
+  const std::string server = gServer["NAME"];
+  for (const std::string& expected :
+       {server + "\\" + gServer["ALICE"], server + "\\" + gServer["BOB"], server + "\\Staff",
+        std::string("BUILTIN\\Administrators")})
+    EXPECT_GE(tavrin::test::PositionOf(names, expected), 0) << expected;
+  EXPECT_TRUE(list.Errors().empty()) << list.Errors().front();
+}
+
+TEST_F(RealNetwork, OneConnectionPerComputerUntilThePassEnds) {
+  const TAccountSid account = Account(alice);
+  {
+    // A worker's centers, as a pass has them: gone when the pass ends.
+    TvmSidCenter workerSc;
+    TvmAccountRigthsCenter workerArc;
+    workerArc.SetSidCenter(&workerSc);
+    for (int i = 0; i < 3; ++i)
+      ASSERT_FALSE(ReadRights(workerSc, workerArc, Endpoint(), account).failed);
+    EXPECT_EQ(tavrin::rpc::OpenConnections(), 1u);
+    tavrin::platform::PassEnded();  // its policy handle is still open: the connection stays
+    EXPECT_EQ(tavrin::rpc::OpenConnections(), 1u);
+  }
+  tavrin::platform::PassEnded();
+  EXPECT_EQ(tavrin::rpc::OpenConnections(), 0u);
+}
+
+TEST(RealNetworkOptions, EndpointsAndRefusals) {
+  std::string host;
+  unsigned port = 0;
+  EXPECT_TRUE(tavrin::rpc::SplitEndpoint("srv01", host, port));
+  EXPECT_EQ(host + ":" + std::to_string(port), "srv01:445");
+  EXPECT_TRUE(tavrin::rpc::SplitEndpoint("[::1]:4455", host, port));
+  EXPECT_EQ(host + ":" + std::to_string(port), "::1:4455");
+  for (const char* bad : {"", "srv:", "srv:0", "srv:65536", "srv:44a", ":445", "a b"})
+    EXPECT_FALSE(tavrin::rpc::SplitEndpoint(bad, host, port)) << bad;
+  std::string password = "secret", error;
+  EXPECT_FALSE(tavrin::platform::InitializeReal({"srv:0", "u", ""}, password, error));
+  EXPECT_TRUE(password.empty());
+  EXPECT_NE(error.find("--server"), std::string::npos);
+}
+
+}  // namespace
