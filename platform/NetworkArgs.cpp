@@ -71,6 +71,7 @@ bool AskPassword(const std::string&, std::string& password) {
 
 bool ReadPassword(int fd, std::string& password, std::string& error) {
   password.clear();
+  password.reserve(1024);  // never reallocated: no copy is left behind
   char c;
   for (;;) {
     const ssize_t got = read(fd, &c, 1);

@@ -24,6 +24,10 @@ const sim::NetworkOverride& RealOverride();  // RealExports.cpp
 
 namespace {
 
+// How long one call may take: the calls take turns, so a computer that
+// accepted the connection but stopped answering holds the others up.
+constexpr unsigned kCallTimeoutS = 10;
+
 struct Network {
   std::mutex mutex;
   bool installed = false;
@@ -282,7 +286,7 @@ void Session::Connect() {
     status_ = s.failure = kNoAnswer;
     return;
   }
-  status_ = tvr_connect(address.c_str(), port, 30, &s.conn);
+  status_ = tvr_connect(address.c_str(), port, kCallTimeoutS, &s.conn);
   // The libraries answer "no memory" for a connection that went away.
   if (status_ == 0xC0000017u) status_ = kNoAnswer;
   if (status_ != 0) s.failure = status_;

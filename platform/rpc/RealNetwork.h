@@ -6,8 +6,9 @@
 //
 // One SMB connection per computer serves every call to it (its LSA, SAM and
 // server service pipes), from its first use until ReleaseConnections(),
-// which the end of each pass calls. Calls to one computer are serialised;
-// calls to different computers run in parallel.
+// which the end of each pass calls. Whether a computer answers at all is
+// found out for many computers at once; the calls themselves take turns,
+// as Samba's libraries cannot be entered from two threads at once.
 #pragma once
 
 #include <cstddef>

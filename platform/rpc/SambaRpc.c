@@ -138,6 +138,8 @@ void tvr_clear_credentials(void) {
 
 /* ------------------------------------------------------------ connections */
 
+static uint32_t do_lsa_close(tvr_conn* c, tvr_handle* handle);
+
 static uint32_t status_of(NTSTATUS s) { return NT_STATUS_V(s); }
 
 static int opnum_of(const struct ndr_interface_table* table, const char* name) {
@@ -197,20 +199,22 @@ uint32_t tvr_connect(const char* address, unsigned port, unsigned timeout_s, tvr
     status = status_of(dcerpc_pipe_connect(mem, &c->lsa, binding_text(mem, address, "lsarpc"),
                                            &ndr_table_lsarpc, c->creds, c->ev, c->lp));
   }
-  pthread_mutex_unlock(&g_lock);
   if (status != TVR_OK) {
     talloc_free(mem);
-    return status;
+  } else {
+    dcerpc_binding_handle_set_timeout(c->lsa->binding_handle, c->timeout_s);
+    *out = c;
   }
-  dcerpc_binding_handle_set_timeout(c->lsa->binding_handle, c->timeout_s);
-  *out = c;
-  return TVR_OK;
+  pthread_mutex_unlock(&g_lock);
+  return status;
 }
 
 void tvr_disconnect(tvr_conn* c) {
   if (c == NULL) return;
-  if (c->have_lookup_handle && !c->broken) tvr_lsa_close(c, (tvr_handle*)&c->lookup_handle);
+  pthread_mutex_lock(&g_lock);
+  if (c->have_lookup_handle && !c->broken) do_lsa_close(c, (tvr_handle*)&c->lookup_handle);
   talloc_free(c->mem);
+  pthread_mutex_unlock(&g_lock);
 }
 
 int tvr_usable(const tvr_conn* c) { return c != NULL && !c->broken; }
@@ -223,9 +227,7 @@ static uint32_t secondary(tvr_conn* c, const char* pipe, const struct ndr_interf
   struct dcerpc_binding* b = NULL;
   NTSTATUS s = dcerpc_parse_binding(c->mem, binding_text(c->mem, c->address, pipe), &b);
   if (!NT_STATUS_IS_OK(s)) return status_of(s);
-  pthread_mutex_lock(&g_lock);
   s = dcerpc_secondary_auth_connection(c->lsa, b, table, c->creds, c->lp, c->mem, out);
-  pthread_mutex_unlock(&g_lock);
   if (!NT_STATUS_IS_OK(s)) {
     *out = NULL;
     if (!dcerpc_binding_handle_is_connected(c->lsa->binding_handle)) c->broken = true;
@@ -271,7 +273,7 @@ static const char* text_or_empty(const char* s) { return s ? s : ""; }
 
 /* ------------------------------------------------------------ LSA */
 
-uint32_t tvr_lsa_open_policy(tvr_conn* c, uint32_t access, tvr_handle* handle) {
+static uint32_t do_lsa_open_policy(tvr_conn* c, uint32_t access, tvr_handle* handle) {
   TALLOC_CTX* mem = talloc_new(c->mem);
   struct lsa_ObjectAttribute attr;
   struct lsa_QosInfo qos;
@@ -296,7 +298,7 @@ uint32_t tvr_lsa_open_policy(tvr_conn* c, uint32_t access, tvr_handle* handle) {
   return status;
 }
 
-uint32_t tvr_lsa_close(tvr_conn* c, tvr_handle* handle) {
+static uint32_t do_lsa_close(tvr_conn* c, tvr_handle* handle) {
   TALLOC_CTX* mem = talloc_new(c->mem);
   struct policy_handle h;
   memcpy(&h, handle->bytes, sizeof handle->bytes);
@@ -310,8 +312,8 @@ uint32_t tvr_lsa_close(tvr_conn* c, tvr_handle* handle) {
   return status;
 }
 
-uint32_t tvr_lsa_enum_rights(tvr_conn* c, const tvr_handle* handle, const uint8_t* wsid,
-                             tvr_text_fn each, void* context) {
+static uint32_t do_lsa_enum_rights(tvr_conn* c, const tvr_handle* handle, const uint8_t* wsid,
+                                   tvr_text_fn each, void* context) {
   struct dom_sid sid;
   if (!sid_from_windows(wsid, &sid)) return TVR_INVALID_PARAMETER;
   TALLOC_CTX* mem = talloc_new(c->mem);
@@ -333,8 +335,9 @@ uint32_t tvr_lsa_enum_rights(tvr_conn* c, const tvr_handle* handle, const uint8_
   return status;
 }
 
-uint32_t tvr_lsa_change_rights(tvr_conn* c, const tvr_handle* handle, const uint8_t* wsid, int add,
-                               int remove_all, const char* const* names, uint32_t count) {
+static uint32_t do_lsa_change_rights(tvr_conn* c, const tvr_handle* handle, const uint8_t* wsid,
+                                     int add, int remove_all, const char* const* names,
+                                     uint32_t count) {
   struct dom_sid sid;
   if (!sid_from_windows(wsid, &sid) || count > 256) return TVR_INVALID_PARAMETER;
   TALLOC_CTX* mem = talloc_new(c->mem);
@@ -370,7 +373,7 @@ uint32_t tvr_lsa_change_rights(tvr_conn* c, const tvr_handle* handle, const uint
 static uint32_t lookup_handle(tvr_conn* c) {
   if (c->have_lookup_handle) return TVR_OK;
   tvr_handle h;
-  const uint32_t status = tvr_lsa_open_policy(c, 0x00000800 /* POLICY_LOOKUP_NAMES */, &h);
+  const uint32_t status = do_lsa_open_policy(c, 0x00000800 /* POLICY_LOOKUP_NAMES */, &h);
   if (status != TVR_OK) return status;
   memcpy(&c->lookup_handle, h.bytes, sizeof h.bytes);
   c->have_lookup_handle = true;
@@ -382,7 +385,8 @@ static const char* domain_name_of(const struct lsa_RefDomainList* domains, uint3
   return text_or_empty(domains->domains[index].name.string);
 }
 
-uint32_t tvr_lsa_lookup_name(tvr_conn* c, const char* name, tvr_account_fn found, void* context) {
+static uint32_t do_lsa_lookup_name(tvr_conn* c, const char* name, tvr_account_fn found,
+                                   void* context) {
   uint32_t status = lookup_handle(c);
   if (status != TVR_OK) return status;
   TALLOC_CTX* mem = talloc_new(c->mem);
@@ -421,7 +425,8 @@ uint32_t tvr_lsa_lookup_name(tvr_conn* c, const char* name, tvr_account_fn found
   return status;
 }
 
-uint32_t tvr_lsa_lookup_sid(tvr_conn* c, const uint8_t* wsid, tvr_account_fn found, void* context) {
+static uint32_t do_lsa_lookup_sid(tvr_conn* c, const uint8_t* wsid, tvr_account_fn found,
+                                  void* context) {
   struct dom_sid sid;
   if (!sid_from_windows(wsid, &sid)) return TVR_INVALID_PARAMETER;
   uint32_t status = lookup_handle(c);
@@ -535,7 +540,7 @@ static uint32_t sam_open_domain(tvr_conn* c, TALLOC_CTX* mem, struct policy_hand
   return status == TVR_OK ? status_of(o.out.result) : status;
 }
 
-uint32_t tvr_sam_account_domain(tvr_conn* c, tvr_text_fn found, void* context) {
+static uint32_t do_sam_account_domain(tvr_conn* c, tvr_text_fn found, void* context) {
   TALLOC_CTX* mem = talloc_new(c->mem);
   struct policy_handle connect;
   const char* name = NULL;
@@ -549,7 +554,7 @@ uint32_t tvr_sam_account_domain(tvr_conn* c, tvr_text_fn found, void* context) {
   return status;
 }
 
-uint32_t tvr_sam_enum(tvr_conn* c, enum tvr_sam_list list, tvr_text_fn each, void* context) {
+static uint32_t do_sam_enum(tvr_conn* c, enum tvr_sam_list list, tvr_text_fn each, void* context) {
   TALLOC_CTX* mem = talloc_new(c->mem);
   struct policy_handle connect, domain;
   const char* name = "Builtin";
@@ -617,7 +622,8 @@ uint32_t tvr_sam_enum(tvr_conn* c, enum tvr_sam_list list, tvr_text_fn each, voi
 
 /* ------------------------------------------------------------ server service */
 
-uint32_t tvr_server_get_info(tvr_conn* c, tvr_server_info* info, tvr_text_fn name, void* context) {
+static uint32_t do_server_get_info(tvr_conn* c, tvr_server_info* info, tvr_text_fn name,
+                                   void* context) {
   const int op = opnum_of(&ndr_table_srvsvc, "srvsvc_NetSrvGetInfo");
   if (op < 0 || ndr_table_srvsvc.calls[op].struct_size != sizeof(struct tvr_srvsvc_NetSrvGetInfo))
     return TVR_NOT_SUPPORTED;
@@ -647,4 +653,55 @@ uint32_t tvr_server_get_info(tvr_conn* c, tvr_server_info* info, tvr_text_fn nam
   }
   talloc_free(mem);
   return status;
+}
+
+/* ------------------------------------------------------------ the entry points */
+
+/* Every call into the libraries holds g_lock: they keep per-process state
+ * (their stack of temporary memory frames) that is not safe to use from two
+ * threads at once. Calls to different computers therefore take turns; what
+ * makes a pass wait, a computer that does not answer, is found before any
+ * call, outside the lock. */
+#define LOCKED(call)                 \
+  do {                               \
+    pthread_mutex_lock(&g_lock);     \
+    const uint32_t status_ = (call); \
+    pthread_mutex_unlock(&g_lock);   \
+    return status_;                  \
+  } while (0)
+
+uint32_t tvr_lsa_open_policy(tvr_conn* c, uint32_t access, tvr_handle* handle) {
+  LOCKED(do_lsa_open_policy(c, access, handle));
+}
+
+uint32_t tvr_lsa_close(tvr_conn* c, tvr_handle* handle) { LOCKED(do_lsa_close(c, handle)); }
+
+uint32_t tvr_lsa_enum_rights(tvr_conn* c, const tvr_handle* handle, const uint8_t* wsid,
+                             tvr_text_fn each, void* context) {
+  LOCKED(do_lsa_enum_rights(c, handle, wsid, each, context));
+}
+
+uint32_t tvr_lsa_change_rights(tvr_conn* c, const tvr_handle* handle, const uint8_t* wsid, int add,
+                               int remove_all, const char* const* names, uint32_t count) {
+  LOCKED(do_lsa_change_rights(c, handle, wsid, add, remove_all, names, count));
+}
+
+uint32_t tvr_lsa_lookup_name(tvr_conn* c, const char* name, tvr_account_fn found, void* context) {
+  LOCKED(do_lsa_lookup_name(c, name, found, context));
+}
+
+uint32_t tvr_lsa_lookup_sid(tvr_conn* c, const uint8_t* wsid, tvr_account_fn found, void* context) {
+  LOCKED(do_lsa_lookup_sid(c, wsid, found, context));
+}
+
+uint32_t tvr_sam_account_domain(tvr_conn* c, tvr_text_fn found, void* context) {
+  LOCKED(do_sam_account_domain(c, found, context));
+}
+
+uint32_t tvr_sam_enum(tvr_conn* c, enum tvr_sam_list list, tvr_text_fn each, void* context) {
+  LOCKED(do_sam_enum(c, list, each, context));
+}
+
+uint32_t tvr_server_get_info(tvr_conn* c, tvr_server_info* info, tvr_text_fn name, void* context) {
+  LOCKED(do_server_get_info(c, info, name, context));
 }

@@ -4,8 +4,8 @@
  *
  * Samba's own headers do not compile as C++; only this header is seen by
  * the C++ side. Every status is an NTSTATUS value. Texts are UTF-8. SIDs are
- * in the Windows binary layout. A connection is not thread-safe: its owner
- * serialises the calls on it. */
+ * in the Windows binary layout. Any thread may call: the calls take turns
+ * inside, as the libraries are not safe to enter from two threads at once. */
 #pragma once
 
 #include <stddef.h>

@@ -3,11 +3,13 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QTimer>
 
 #include "app/TavrinMain.h"
 #include "app/fmTavrinMain.h"
+#include "platform/NetworkArgs.h"
 #include "tests/support/SimFixture.h"
 
 // Failures show texts as texts.
@@ -59,5 +61,44 @@ TEST_P(Startup, OnlyNtOpensTheMainWindowOthersOnlyWarn) {
 }
 
 INSTANTIATE_TEST_SUITE_P(PlatformIds, Startup, ::testing::Values(0u, 1u, 2u));
+
+TEST(NetworkOptions, AreTakenOutOfTheArgumentsOrRefused) {
+  using tavrin::platform::TakeNetworkArgs;
+  std::vector<std::string> args = {
+      "-style", "fusion",      "--network",     "real", "--server",         "dc01:4455",
+      "--user", "CORP\\admin", "--password-fd", "3",    "--computers-file", "list.txt",
+      "x"};
+  const auto taken = TakeNetworkArgs(args, true);
+  EXPECT_TRUE(taken.real);
+  EXPECT_EQ(taken.options.server + "|" + taken.options.user + "|" + taken.options.computersFile,
+            "dc01:4455|CORP\\admin|list.txt");
+  EXPECT_EQ(taken.passwordFd, 3);
+  EXPECT_EQ(args, (std::vector<std::string>{"-style", "fusion", "x"}));
+  // tavrin-cli keeps its own --computers-file.
+  args = {"--computers-file", "a"};
+  EXPECT_FALSE(TakeNetworkArgs(args).real);
+  EXPECT_EQ(args.size(), 2u);
+
+  const std::vector<std::vector<std::string>> refused = {
+      {"--network"},
+      {"--network", "lan"},
+      {"--network", "real", "--server", "dc01"},
+      {"--network", "real", "--user", "u"},
+      {"--server", "dc01"},
+      {"--network", "sim", "--password-fd", "0"},
+      {"--network", "real", "--server", "s", "--user", "u", "--password-fd", "-1"}};
+  for (std::vector<std::string> bad : refused)
+    EXPECT_THROW(TakeNetworkArgs(bad, true), std::invalid_argument) << bad.back();
+}
+
+class StartupWindow : public tavrin::test::SimTest {};
+
+TEST_F(StartupWindow, TheStatusBarSaysWhichNetwork) {
+  TTavrinForm form;
+  const auto* label = form.findChild<QLabel*>(QStringLiteral("NetworkLabel"));
+  ASSERT_NE(label, nullptr);
+  EXPECT_EQ(label->text(), "simulated network");
+  EXPECT_EQ(form.windowTitle(), "Tavrin");
+}
 
 }  // namespace

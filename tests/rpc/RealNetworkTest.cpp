@@ -8,14 +8,18 @@
 #include <fstream>
 #include <map>
 #include <set>
+#include <sstream>
+#include <thread>
 
 #include "app/Startup.h"
+#include "passes/PassPool.h"
 #include "passes/RowWork.h"
 #include "pickers/Velmar_UsersComboBoxList.h"
 #include "platform/PlatformInit.h"
 #include "platform/rpc/RealNetwork.h"
 #include "rights/Velmar_RightsCenter.h"
 #include "sid/Velmar_SidCenter.h"
+#include "tests/rpc/SambaServer.h"
 #include "tests/support/NameList.h"
 
 namespace {
@@ -67,10 +71,11 @@ std::string Admin() { return gServer["NAME"] + "\\" + gServer["ADMIN"]; }
 
 std::string Endpoint() { return "127.0.0.1:" + gServer["PORT"]; }
 
-bool LogIn(const std::string& user, std::string password, const std::string& server = "") {
+bool LogIn(const std::string& user, std::string password, const std::string& list = "") {
   tavrin::platform::RealNetworkOptions o;
-  o.server = server.empty() ? Endpoint() : server;
+  o.server = Endpoint();
   o.user = user;
+  o.computersFile = list;
   std::string error;
   const bool done = tavrin::platform::InitializeReal(o, password, error);
   EXPECT_TRUE(password.empty()) << "the password text stays in memory";
@@ -80,13 +85,8 @@ bool LogIn(const std::string& user, std::string password, const std::string& ser
 class RealNetwork : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    const char* dir = std::getenv("TAVRIN_TEST_SAMBA");
-    ASSERT_NE(dir, nullptr) << "the test run starts the Samba server";
-    std::ifstream env(std::string(dir) + "/server.env");
-    for (std::string line; std::getline(env, line);)
-      if (const size_t eq = line.find('='); eq != std::string::npos)
-        gServer[line.substr(0, eq)] = line.substr(eq + 1);
-    ASSERT_FALSE(gServer["PORT"].empty());
+    gServer = tavrin::test::SambaServer();
+    ASSERT_FALSE(gServer["PORT"].empty()) << "the test run starts the Samba server";
   }
   void SetUp() override {
     ASSERT_TRUE(LogIn(Admin(), gServer["ADMIN_PASSWORD"]));
@@ -200,21 +200,74 @@ TEST_F(RealNetwork, AccountListHasUsersLocalGroupsAndBuiltinAliases) {
   EXPECT_TRUE(list.Errors().empty()) << list.Errors().front();
 }
 
-TEST_F(RealNetwork, OneConnectionPerComputerUntilThePassEnds) {
-  const TAccountSid account = Account(alice);
-  {
-    // A worker's centers, as a pass has them: gone when the pass ends.
-    TvmSidCenter workerSc;
-    TvmAccountRigthsCenter workerArc;
-    workerArc.SetSidCenter(&workerSc);
-    for (int i = 0; i < 3; ++i)
-      ASSERT_FALSE(ReadRights(workerSc, workerArc, Endpoint(), account).failed);
-    EXPECT_EQ(tavrin::rpc::OpenConnections(), 1u);
-    tavrin::platform::PassEnded();  // its policy handle is still open: the connection stays
-    EXPECT_EQ(tavrin::rpc::OpenConnections(), 1u);
+// Established TCP connections from this machine to the server's port.
+int ClientConnections() {
+  std::ifstream tcp("/proc/net/tcp");
+  char port[8];
+  std::snprintf(port, sizeof port, ":%04X", static_cast<unsigned>(std::stoi(gServer["PORT"])));
+  int count = 0;
+  for (std::string line; std::getline(tcp, line);) {
+    std::istringstream fields(line);
+    std::string slot, local, remote, state;
+    fields >> slot >> local >> remote >> state;
+    count += remote.size() > 5 && remote.compare(remote.size() - 5, 5, port) == 0 && state == "01";
   }
-  tavrin::platform::PassEnded();
-  EXPECT_EQ(tavrin::rpc::OpenConnections(), 0u);
+  return count;
+}
+
+TEST_F(RealNetwork, APassKeepsOneConnectionPerComputerUntilItEnds) {
+  SetSambaRights(alice, {"SeBackupPrivilege"});
+  const int before = ClientConnections();
+  // Three names, two computers as far as connections go: the server's own
+  // name is its endpoint's.
+  const std::string names[] = {Endpoint(), "localhost:" + gServer["PORT"], gServer["NAME"]};
+  std::vector<TRowResult> results;
+  {
+    TPassPool pool(4, Account(alice), [] {});
+    for (int row = 0; row < 9; ++row) pool.Dispatch({row, names[row % 3], TRowJobKind::Read, {}});
+    while (results.size() < 9) {
+      for (TRowResult& r : pool.TakeResults()) results.push_back(std::move(r));
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    EXPECT_EQ(tavrin::rpc::OpenConnections(), 2u);
+    EXPECT_EQ(ClientConnections() - before, 2);  // the SAM and server pipes share them
+  }
+  for (const TRowResult& r : results) {
+    EXPECT_FALSE(r.read.failed) << r.name << ": " << r.read.errorText;
+    EXPECT_EQ(r.read.rights, TvmPrivileges{spBackup}) << r.name;
+  }
+  EXPECT_EQ(tavrin::rpc::OpenConnections(), 0u);  // the pass has ended
+}
+
+// The names NetServerEnum lists at level 101, or its status.
+std::string Listed() {
+  HMODULE netapi = LoadLibraryA("netapi32.dll");
+  auto enumerate = reinterpret_cast<decltype(&NetServerEnum)>(
+      reinterpret_cast<void*>(GetProcAddress(netapi, "NetServerEnum")));
+  LPBYTE buffer = nullptr;
+  DWORD read = 0, total = 0;
+  const NET_API_STATUS status = enumerate(nullptr, 101, &buffer, MAX_PREFERRED_LENGTH, &read,
+                                          &total, SV_TYPE_ALL, nullptr, nullptr);
+  std::string names = status == NERR_Success ? "" : "status " + std::to_string(status);
+  for (DWORD i = 0; i < read; ++i) {
+    const auto* info = reinterpret_cast<SERVER_INFO_101*>(buffer) + i;
+    for (const WCHAR* c = info->sv101_name; *c; ++c) names += static_cast<char>(*c);
+    names += ";";
+  }
+  reinterpret_cast<decltype(&NetApiBufferFree)>(
+      reinterpret_cast<void*>(GetProcAddress(netapi, "NetApiBufferFree")))(buffer);
+  FreeLibrary(netapi);
+  return names;
+}
+
+TEST_F(RealNetwork, TheComputerListIsTheListFileOrTheServer) {
+  EXPECT_EQ(Listed(), Endpoint() + ";");
+  const std::string file = testing::TempDir() + "/computers.txt";
+  std::ofstream(file) << "# the lab\n  " << Endpoint() << "  \nbad name\nSRV2 # spare\n\n";
+  ASSERT_TRUE(LogIn(Admin(), gServer["ADMIN_PASSWORD"], file));
+  EXPECT_EQ(Listed(), Endpoint() + ";SRV2;");
+  ASSERT_TRUE(LogIn(Admin(), gServer["ADMIN_PASSWORD"], file + ".gone"));
+  EXPECT_EQ(Listed(), "status 2");
 }
 
 TEST(RealNetworkOptions, EndpointsAndRefusals) {
