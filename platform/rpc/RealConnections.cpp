@@ -106,32 +106,18 @@ std::string EndpointOf(const std::string& systemName) {
 
 bool SplitEndpoint(const std::string& text, std::string& host, unsigned& port) {
   port = 445;
-  std::string portText;
-  if (!text.empty() && text.front() == '[') {  // [v6 address] or [v6 address]:port
-    const size_t close = text.find(']');
-    if (close == std::string::npos) return false;
-    host = text.substr(1, close - 1);
-    if (close + 1 < text.size()) {
-      if (text[close + 1] != ':') return false;
-      portText = text.substr(close + 2);
-      if (portText.empty()) return false;
-    }
-  } else {
-    const size_t colon = text.rfind(':');
-    host = text.substr(0, colon);
-    if (colon != std::string::npos) {
-      portText = text.substr(colon + 1);
-      if (portText.empty()) return false;
-    }
-  }
-  if (host.empty() || host.find_first_of(" \t\r\n/\\") != std::string::npos) return false;
-  if (!portText.empty()) {
-    if (portText.size() > 5 || portText.find_first_not_of("0123456789") != std::string::npos)
-      return false;
-    port = static_cast<unsigned>(std::stoul(portText));
-    if (port == 0 || port > 65535) return false;
-  }
-  return true;
+  const size_t colon = text.find(':');
+  host = text.substr(0, colon);
+  // A name or an IPv4 address: the binding strings of Samba's libraries have
+  // no room for an IPv6 literal (a name that resolves to one is fine).
+  if (host.empty() || host.find_first_of(" \t\r\n/\\[]") != std::string::npos) return false;
+  if (colon == std::string::npos) return true;
+  const std::string portText = text.substr(colon + 1);
+  if (portText.empty() || portText.size() > 5 ||
+      portText.find_first_not_of("0123456789") != std::string::npos)
+    return false;
+  port = static_cast<unsigned>(std::stoul(portText));
+  return port > 0 && port <= 65535;
 }
 
 bool Install(const Options& options, std::string& password, std::string& error) {
@@ -281,7 +267,9 @@ void Session::Connect() {
   const size_t colon = s.endpoint.rfind(':');
   host = s.endpoint.substr(0, colon);
   port = static_cast<unsigned>(std::stoul(s.endpoint.substr(colon + 1)));
-  const std::string address = Reachable(host, port, Current().connectTimeoutMs);
+  std::string address = Reachable(host, port, Current().connectTimeoutMs);
+  // An IPv6 address cannot go into a binding string: the name can.
+  if (address.find(':') != std::string::npos) address = host;
   if (address.empty()) {
     status_ = s.failure = kNoAnswer;
     return;

@@ -29,8 +29,9 @@ struct Options {
   unsigned connectTimeoutMs = 4000;
 };
 
-// "NAME", "NAME:PORT", "[v6 address]:PORT" -> host and port (445 when none).
-// False when the port is not a number from 1 to 65535 or the host is empty.
+// "NAME" or "NAME:PORT" (a name or an IPv4 address) -> host and port (445
+// when none). False when the port is not a number from 1 to 65535, or the
+// host is empty or no name (an IPv6 literal among them).
 bool SplitEndpoint(const std::string& text, std::string& host, unsigned& port);
 
 // Installs the real network behind the platform functions. The password is
