@@ -201,6 +201,32 @@ TEST_F(RealNetwork, AccountListHasUsersLocalGroupsAndBuiltinAliases) {
         std::string("BUILTIN\\Administrators")})
     EXPECT_GE(tavrin::test::PositionOf(names, expected), 0) << expected;
   EXPECT_TRUE(list.Errors().empty()) << list.Errors().front();
+
+  // In batches of one: 234 while entries remain, the resume handle moving on.
+  HMODULE netapi = LoadLibraryA("netapi32.dll");
+  const auto enumerate = reinterpret_cast<decltype(&NetLocalGroupEnum)>(
+      reinterpret_cast<void*>(GetProcAddress(netapi, "NetLocalGroupEnum")));
+  const auto release = reinterpret_cast<decltype(&NetApiBufferFree)>(
+      reinterpret_cast<void*>(GetProcAddress(netapi, "NetApiBufferFree")));
+  DWORD_PTR resume = 0;
+  std::string batches;
+  NET_API_STATUS status;
+  do {
+    LPBYTE buffer = nullptr;
+    DWORD read = 0, total = 0;
+    status = enumerate(nullptr, 0, &buffer, 1, &read, &total, &resume);
+    batches += std::to_string(status) + ":" + std::to_string(read) + "/" + std::to_string(total);
+    for (DWORD i = 0; i < read; ++i) {
+      batches += " ";
+      for (const WCHAR* c = reinterpret_cast<LOCALGROUP_INFO_0*>(buffer)[i].lgrpi0_name; *c; ++c)
+        batches += static_cast<char>(*c);
+    }
+    batches += "; ";
+    EXPECT_EQ(release(buffer), NERR_Success);
+  } while (status == ERROR_MORE_DATA && batches.size() < 200);
+  EXPECT_EQ(batches, "234:1/2 Administrators; 0:1/1 Staff; ");
+  EXPECT_EQ(resume, 0u);
+  FreeLibrary(netapi);
 }
 
 // Established TCP connections from this machine to the server's port.
