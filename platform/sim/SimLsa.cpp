@@ -217,7 +217,8 @@ ULONG NTAPI LsaNtStatusToWinError(NTSTATUS Status) {
   }
   const uint32_t st = static_cast<uint32_t>(Status);
   if (st & 0x20000000u) return st;  // customer status: passed through
-  // The statuses a policy or lookup call can answer, with the codes
+  // The statuses a policy or lookup call can answer (over the network too:
+  // a connection lost, a logon refused), with the codes
   // RtlNtStatusToDosError gives them.
   static const std::unordered_map<uint32_t, ULONG> codes = {
       {0x00000000u, 0},     // STATUS_SUCCESS
@@ -244,16 +245,27 @@ ULONG NTAPI LsaNtStatusToWinError(NTSTATUS Status) {
       {0xC000006Au, 86},    // STATUS_WRONG_PASSWORD
       {0xC000006Du, 1326},  // STATUS_LOGON_FAILURE
       {0xC000006Eu, 1327},  // STATUS_ACCOUNT_RESTRICTION
+      {0xC0000071u, 1330},  // STATUS_PASSWORD_EXPIRED
+      {0xC0000072u, 1331},  // STATUS_ACCOUNT_DISABLED
+      {0xC000007Au, 127},   // STATUS_PROCEDURE_NOT_FOUND
       {0xC0000073u, 1332},  // STATUS_NONE_MAPPED
       {0xC0000078u, 1337},  // STATUS_INVALID_SID
       {0xC000009Au, 1450},  // STATUS_INSUFFICIENT_RESOURCES
       {0xC00000B5u, 121},   // STATUS_IO_TIMEOUT
+      {0xC00000B0u, 233},   // STATUS_PIPE_DISCONNECTED
       {0xC00000BBu, 50},    // STATUS_NOT_SUPPORTED
       {0xC00000BEu, 53},    // STATUS_BAD_NETWORK_PATH
+      {0xC00000C3u, 58},    // STATUS_INVALID_NETWORK_RESPONSE
       {0xC00000CCu, 67},    // STATUS_BAD_NETWORK_NAME
       {0xC00000DCu, 1352},  // STATUS_INVALID_SERVER_STATE
       {0xC00000DFu, 1355},  // STATUS_NO_SUCH_DOMAIN
+      {0xC000014Bu, 109},   // STATUS_PIPE_BROKEN
+      {0xC000015Bu, 1385},  // STATUS_LOGON_TYPE_NOT_GRANTED
       {0xC000018Cu, 1788},  // STATUS_TRUSTED_DOMAIN_FAILURE
+      {0xC000020Cu, 64},    // STATUS_CONNECTION_DISCONNECTED
+      {0xC000020Du, 64},    // STATUS_CONNECTION_RESET
+      {0xC0000224u, 1907},  // STATUS_PASSWORD_MUST_CHANGE
+      {0xC0000234u, 1909},  // STATUS_ACCOUNT_LOCKED_OUT
       {0xC0000236u, 1225},  // STATUS_CONNECTION_REFUSED
       {0xC000023Cu, 1231},  // STATUS_NETWORK_UNREACHABLE
       {0xC000023Du, 1232},  // STATUS_HOST_UNREACHABLE
