@@ -293,10 +293,12 @@ TResolvedAccount ResolveAccount(const std::string& account, const std::string& s
   DWORD code = ERROR_NONE_MAPPED;
   for (const std::string& text : tries)
     if ((code = LookupName(where.server, text, sid)) == ERROR_SUCCESS) break;
-  if (code != ERROR_SUCCESS)
-    throw std::runtime_error("cannot resolve the account \"" + account + "\" on " +
-                             (where.server.empty() ? where.domain : where.server) + ": " +
+  if (code != ERROR_SUCCESS) {
+    std::string on = where.server.empty() ? where.domain : where.server;
+    if (on.empty()) on = "this computer";  // its name could not be had either
+    throw std::runtime_error("cannot resolve the account \"" + account + "\" on " + on + ": " +
                              ErrorDescription(code));
+  }
   resolved.sid = TAccountSid(sid.data());
   resolved.sidString = SidStringOf(resolved.sid.get());
   return resolved;

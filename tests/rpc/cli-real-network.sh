@@ -44,6 +44,6 @@ run "$ADMIN_PASSWORD" apply --account "$BOB" --computers . --grant SeShutdownPri
 if out=$(run wrong apply --account "$BOB" --computers . --grant SeDebugPrivilege 2>&1); then
   fail "apply with a wrong password exited 0"
 fi
-grep -q "Logon failure" <<<"$out" || fail "wrong password: $out"
+grep -q "on this computer: Logon failure" <<<"$out" || fail "wrong password: $out"
 [[ "$(rights)" == "SeAddUsersPrivilege SeShutdownPrivilege " ]] || fail "wrote: $(rights)"
 echo "cli on the real network: ok"
