@@ -21,7 +21,6 @@
 
 namespace {
 
-namespace sim = tavrin::sim;
 using Names = std::vector<std::string>;
 const std::string kAdmins = "S-1-5-32-544";
 

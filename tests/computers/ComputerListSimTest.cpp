@@ -15,7 +15,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-namespace sim = tavrin::sim;
 using tavrin::test::Names;
 
 void WaitFor(auto done) {  // 30 s at most

@@ -8,7 +8,6 @@
 
 namespace {
 
-namespace sim = tavrin::sim;
 using Names = std::vector<std::string>;
 
 // A row whose cells all show `state`, marked on the given rights only.

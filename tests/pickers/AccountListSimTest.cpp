@@ -8,8 +8,6 @@
 
 namespace {
 
-namespace sim = tavrin::sim;
-
 class AccountListSim : public tavrin::test::SimTest {
  protected:
   // The list of a source as the window points the picker at it.

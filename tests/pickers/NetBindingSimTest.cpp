@@ -11,7 +11,6 @@
 
 namespace {
 
-namespace sim = tavrin::sim;
 using tavrin::test::Into;
 using tavrin::test::Names;
 

@@ -16,7 +16,6 @@
 
 namespace {
 
-namespace sim = tavrin::sim;
 using PickersGuiSim = tavrin::test::SimTest;
 
 // Turns the event loop until the picker's fill has ended; false after 20 s or more.

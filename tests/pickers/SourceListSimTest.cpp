@@ -7,8 +7,6 @@
 
 namespace {
 
-namespace sim = tavrin::sim;
-
 struct Item {
   std::string server, domain, caption;
   int kind;

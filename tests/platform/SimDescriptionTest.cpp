@@ -11,8 +11,8 @@
 #include "platform/sim/SimNetwork.h"
 #include "platform/win32api.h"
 #include "rights/Velmar_RightsCenter.h"
-#include "tests/platform/SimTestHelpers.h"
 #include "tests/support/Raised.h"
+#include "tests/support/SimTestHelpers.h"
 
 namespace {
 

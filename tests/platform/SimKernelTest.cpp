@@ -8,7 +8,6 @@
 namespace {
 
 using namespace tavrin::test;
-namespace sim = tavrin::sim;
 
 class SimKernel : public SimTest {};
 

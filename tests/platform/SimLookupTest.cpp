@@ -5,7 +5,6 @@
 namespace {
 
 using namespace tavrin::test;
-namespace sim = tavrin::sim;
 
 struct Found {
   DWORD error = 0;  // 0: found

@@ -5,7 +5,6 @@
 namespace {
 
 using namespace tavrin::test;
-namespace sim = tavrin::sim;
 
 struct Pass {
   Names names;

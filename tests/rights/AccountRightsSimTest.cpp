@@ -7,13 +7,12 @@
 #include "rights/Velmar_RightsCenter.h"
 #include "rights/Velmar_WinVer.h"
 #include "sid/Velmar_SidCenter.h"
-#include "tests/platform/SimTestHelpers.h"
 #include "tests/support/Raised.h"
 #include "tests/support/SimFixture.h"
+#include "tests/support/SimTestHelpers.h"
 
 namespace {
 
-namespace sim = tavrin::sim;
 using tavrin::test::Names;
 
 const std::string kAdmins = "S-1-5-32-544";

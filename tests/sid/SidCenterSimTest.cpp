@@ -13,7 +13,6 @@
 
 namespace {
 
-namespace sim = tavrin::sim;
 using tavrin::test::SidText;
 using Names = std::vector<std::string>;
 

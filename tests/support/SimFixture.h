@@ -8,6 +8,8 @@
 
 #include "platform/sim/SimNetwork.h"
 
+namespace sim = tavrin::sim;  // the simulation's controls, in every test that uses them
+
 namespace tavrin::test {
 
 // A small network: this computer WS01 in domain CORP with controller DC01,
