@@ -1,6 +1,5 @@
-// One QApplication for the whole run of a GUI test program, on the offscreen
-// platform unless another is asked for. Linked as an object library
-// (tavrin_gui_test_support) so that its registration is never dropped.
+// One QApplication per GUI test program, offscreen unless asked otherwise; an object
+// library (tavrin_gui_test_support) so that its registration is never dropped.
 #include <gtest/gtest.h>
 
 #include <QApplication>

@@ -182,8 +182,7 @@ TEST_F(MainWindow, StatusAndDoubleClicksOnTheSelection) {
   Mouse(3, 2, true);
   EXPECT_FALSE(CommitAndDiscard());
 
-  // A double-click on the name acts on the selection but the spare row;
-  // several cells list their columns in panel 2.
+  // A double-click on the name acts on the selection but the spare row; panel 2 lists columns.
   Grid().SetSelection({1, 1, 13, 2});
   QTest::mouseDClick(Grid().verticalHeader()->viewport(), Qt::LeftButton, {},
                      QPoint(10, Grid().CellRect(1, 1).center().y()));
@@ -196,8 +195,7 @@ TEST_F(MainWindow, StatusAndDoubleClicksOnTheSelection) {
   EXPECT_TRUE(form->StatusText(2).endsWith(";  Increase base priority"));
   EXPECT_TRUE(CommitAndDiscard());
 
-  // A double-click on a cell stages and tells; Insert marks a grant; the
-  // status stays until the current cell moves (not Up on the top row).
+  // A double-click on a cell stages; the status stays until the cell moves (not Up on top).
   Mouse(8, 1, true);
   EXPECT_EQ(Cell(8, 1), "YN");
   EXPECT_EQ(Panels(), QStringList({"Revoke", "Right is set", " Take ownership"}));

@@ -277,8 +277,7 @@ TEST_P(Passes, APassBlocksCommandsAndEndsOnStopOrClose) {
   EXPECT_TRUE(form->aCommit->isEnabled() && form->aRefresh->isEnabled());
   EXPECT_TRUE(form->CBxUsers->isEnabled() && !form->aStop->isEnabled());
 
-  // Stop, then close, during commits: only the rows under way are written,
-  // the others keep their marks; the close waits for them, then happens.
+  // Stop, then close, during commits: only rows under way are written; the close waits.
   const int started = std::min(GetParam(), rows);
   struct CloseCounter : QObject {
     int closes = 0;

@@ -54,8 +54,7 @@ TEST_F(Grid, RowsFoundIgnoringCaseFirstWinningAcrossRenamesAndRemovals) {
   grid.SetCells(0, 2, "FS01");
   EXPECT_EQ(Found({"srv01", "fs01"}), (std::vector<int>{4, 2}));
 
-  // Removing moves the rows below up with their codes and the index follows;
-  // every cell of the spare row then holds two blanks, and is never found.
+  // Rows below move up with their codes; the spare row's cells hold two blanks, never found.
   grid.SetCode(5, 4, Code("YN"));
   grid.SetCode(5, 5, Code("NY"));
   grid.SetSelection({1, 3, 3, 4});
@@ -87,8 +86,7 @@ TEST_F(Grid, BlockAndRowChangesSendOneNoticeAndSkipTheSpareRow) {
     for (int col = 1; col < grid.ColCount(); ++col) marked += grid.Cells(col, row) == "NN";
   EXPECT_EQ(marked, 6);
   EXPECT_EQ(grid.Cells(4, 4), "");
-  // Writing what is there changes nothing and says so, as does a block of
-  // only the spare row.
+  // Writing what is there, or only to the spare row, changes nothing and says so.
   changes.clear();
   EXPECT_FALSE(grid.ChangeBlock({4, 1, 6, 3}, [](const TCellCode& code) { return code; }));
   EXPECT_EQ(changes.count(), 0);
@@ -138,8 +136,7 @@ TEST_F(Grid, MouseSelectsOnCellsOnlyAndDoubleClicksAnywhere) {
   QTest::mouseRelease(grid.viewport(), Qt::LeftButton, {}, Centre(4, 3));
   EXPECT_EQ(clicks.count(), 2);
   EXPECT_EQ(grid.Selection(), (TGridRect{2, 1, 4, 3}));
-  // Below the last row, on a name and on a header code a click selects
-  // nothing; a left double-click is the grid's, on the selection it holds.
+  // Off the cells a click selects nothing; a left double-click acts on the selection.
   const int below = grid.viewport()->height() - 3;
   const std::pair<QWidget*, QPoint> elsewhere[] = {
       {grid.viewport(), QPoint(Centre(2, 4).x(), below)},

@@ -17,8 +17,7 @@ namespace {
 using Names = std::vector<std::string>;
 using tavrin::test::LsaWrites;
 
-// Calls to other computers take a while, so that the rows of a report
-// arrive out of the order of the list (an unreachable computer is quickest).
+// Calls take a while, so that a report's rows arrive out of order (GHOST first).
 constexpr const char* kNetwork = R"({"thisComputer": "WS01", "latencyMs": 20,
  "domains": [{"name": "CORP"}],
  "computers": [

@@ -66,8 +66,7 @@ TEST_F(RowWork, ReadGivesThePolicyOrAFailure) {
 }
 
 TEST_F(RowWork, CommitWritesExactlyTheDifference) {
-  // Stale "N" states: marks apply to what WS01 holds now (Backup, Restore,
-  // Debug, Interactive logon, one right outside the catalogue).
+  // Stale "N" states: marks apply to what WS01 holds now.
   const TRowCommit commit = Commit("WS01", Row('N', {{spCreateToken, 'Y'},
                                                      {spServiceLogon, 'Y'},
                                                      {spDebug, 'N'},

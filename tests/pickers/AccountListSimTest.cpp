@@ -43,8 +43,7 @@ class AccountListSim : public tavrin::test::SimTest {
 };
 
 TEST_F(AccountListSim, WellKnownThenUsersLocalGroupsAndGroupsEachOnceInFewCalls) {
-  // Well-known accounts in ordinal order, then users, local groups, global
-  // groups; each SID once, as a well-known account where it is one.
+  // Well-known accounts first, then users, local and global groups; each SID once.
   sim::ClearCalls();
   Fill("CORP", "DC01");
   EXPECT_EQ(sim::CountCalls("NetUserEnum"), 1u);  // one batch holds them all
@@ -67,16 +66,12 @@ TEST_F(AccountListSim, WellKnownThenUsersLocalGroupsAndGroupsEachOnceInFewCalls)
   EXPECT_EQ(Entry("Administrator")->WellKnown(), wkAdmin);
   EXPECT_EQ(Entry("Domain Users")->WellKnown(), wkUsersGroup);
   EXPECT_EQ(Entry("Administrators")->WellKnown(), wkAdminsAlias);
-  // The local-group enumeration lists the built-in aliases first; as
-  // "CORP\Administrators" and so on they cannot be mapped on the controller.
-  // Each is left out with its failure noted, and the accounts after them are
-  // still listed.
+  // The built-in aliases do not map as "CORP\..." on the controller: noted, the rest listed.
   ExpectErrors(
       9, "Win32 Error.  Code: 1332.\nNo mapping between account names and security IDs was done");
   EXPECT_EQ(sim::OutstandingNetBuffers(), 0u);
 
-  // Forty users more and a group of a name longer than the first buffers:
-  // all listed, in batches, with far fewer calls than three look-ups an account.
+  // Forty users more and a group with a long name: all listed, in batches, in few calls.
   const std::string group(256, 'g');
   sim::NetworkSpec network = sim::Current();
   for (sim::ComputerSpec& computer : network.computers)
@@ -93,8 +88,7 @@ TEST_F(AccountListSim, WellKnownThenUsersLocalGroupsAndGroupsEachOnceInFewCalls)
   EXPECT_EQ(PositionOf("u3039"), PositionOf("u3000") + 39);
   EXPECT_LT(sim::Calls().size(), 2u * list.Count());
 
-  // This computer, by its name or none: its own accounts, the SID look-ups
-  // too go to it (a null name); without a domain name the built-in aliases map.
+  // This computer, by its name or none: every call to it; with no domain the aliases map.
   for (const char* domain : {"WS01", ""}) {
     sim::ClearCalls();
     Fill(domain, "");
@@ -139,8 +133,7 @@ TEST_F(AccountListSim, FailingEnumerationsBecomeErrors) {
   EXPECT_EQ(list.Errors(), std::vector<std::string>{"Win32 Error.  Code: 5.\nAccess is denied"});
   EXPECT_GE(PositionOf("Operators"), 0);  // the next step still ran
 
-  // A computer that does not answer: every enumeration fails, and the
-  // errors of a former fill are gone.
+  // A silent computer: every enumeration fails, and the former fill's errors are gone.
   sim::ClearFaults();
   Fill("CORP", "GHOST");
   ExpectErrors(3, "Win32 Error.  Code: ");

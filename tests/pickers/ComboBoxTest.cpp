@@ -10,8 +10,7 @@
 
 namespace {
 
-// A subclass with items and images of chosen sizes that records what it was
-// asked to draw.
+// Items and images of chosen sizes; records the image cells it was asked to draw.
 class TestBox : public TvmCustomComboBox {
  public:
   TestBox(int fontPixels, std::vector<std::string> items, int imageWidth = 24, int imageHeight = 22)
@@ -49,8 +48,7 @@ TEST(ComboBox, ItemHeightIsTheLargerOfTextAndImageAndRefreshTouchesChangedTexts)
   EXPECT_EQ(box.ItemHeight(), box.TextHeight());
   EXPECT_EQ(box.view()->sizeHintForRow(0), box.ItemHeight());  // the drop-down asks the control
 
-  // An attached image list decides the image size; when it goes, the
-  // control detaches it and recomputes.
+  // An attached image list decides the image size; when it goes, the control recomputes.
   box.SetFontPixels(8);
   auto* images = new TvmImageList(16, 30);
   box.SetImages(images);
@@ -98,8 +96,7 @@ TEST(ComboBox, ImageCellLiesAtTheLeadingEdge) {
   EXPECT_TRUE(textRect.isNull());
   EXPECT_EQ(box.cells.size(), 2u);
 
-  // With an image list the list draws its image at the cell's corner, and
-  // the subclass is not asked.
+  // With an image list, the list draws at the cell's corner; the subclass is not asked.
   box.setLayoutDirection(Qt::LeftToRight);
   TvmImageList images(24, 22);
   QImage red(24, 22, QImage::Format_ARGB32);
@@ -121,8 +118,7 @@ TEST(ComboBox, TextIsDrawnTwoPixelsRightOfTheEdgeWithoutImages) {
   palette.setColor(QPalette::Base, Qt::white);
   palette.setColor(QPalette::Text, Qt::black);
   box.setPalette(palette);
-  // The item filled with the base colour, the text at two pixels in, on the
-  // line its ascent gives; a cell of no width to draw no image in.
+  // The base colour, the text two pixels in on its ascent's line; an image cell of no width.
   const QRect rect(20, 4, 60, box.ItemHeight());
   QImage canvas(100, 40, QImage::Format_ARGB32), expected = canvas;
   canvas.fill(Qt::gray);

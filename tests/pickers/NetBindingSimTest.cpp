@@ -33,8 +33,7 @@ TEST_F(NetBindingSim, WrappersCallWhatWasResolvedAndAnswer120WithoutIt) {
   EXPECT_EQ(VelmarNet::EnumerateGroups("", Into(names)), 0u);
   EXPECT_FALSE(names.empty());
 
-  // After the end steps, without the library, and outside the NT family
-  // (not even loaded): every wrapper answers 120 and nothing is called.
+  // After the end steps, without the library, outside NT: every wrapper answers 120.
   for (int variant = 0; variant < 3; ++variant) {
     Reinstall(tavrin::test::SmallNetwork());
     tavrin::RunEndSteps();
@@ -60,9 +59,7 @@ TEST_F(NetBindingSim, WrappersCallWhatWasResolvedAndAnswer120WithoutIt) {
   }
 }
 
-// A scripted enumeration, one batch per word: the status, ":", a letter per
-// name, "+" when the resume handle moves, "/" and the total reported (99
-// when not given). The last batch repeats.
+// One batch per word, "status:names[+][/total]" ('+': the resume handle moves); the last repeats.
 struct Step {
   NET_API_STATUS status;
   std::u16string names;  // a letter per name

@@ -52,8 +52,7 @@ TEST_F(PickersGuiSim, UsersPickerFillsWhenPlacedAndLoadedAndKeepsTheSelectedNumb
   box->setCurrentIndex(5);
   EXPECT_EQ(box->SelectedSid(), box->UserInfo(5)->Sid());
 
-  // Once loaded, every write fills again, the same value too, and the same
-  // number stays selected, without a click.
+  // Once loaded, every write fills again (the same value too), keeping the number, no click.
   QSignalSpy clicks(box, &QComboBox::activated);
   const size_t before = sim::CountCalls("NetUserEnum");
   box->SetServer("DC01");
@@ -86,8 +85,7 @@ TEST_F(PickersGuiSim, UsersPickerFillsOnItsOwnThreadAndMayGoAnyTime) {
   box->SetDomain("CORP");
   box->Loaded();
   box->SetFilter({stUser});
-  // The users-only fill ends and sends its result; before the window takes
-  // it, a later fill replaces it: only the later one is ever shown.
+  // A later fill replaces one whose result the window has not taken yet: only it is shown.
   QThread::msleep(500);
   box->SetFilter(TvmUserList::DefaultFilter());
   sim::SetLatency(std::chrono::milliseconds(2));
@@ -103,8 +101,7 @@ TEST_F(PickersGuiSim, UsersPickerFillsOnItsOwnThreadAndMayGoAnyTime) {
   ASSERT_GE(operators, 0);
   EXPECT_EQ(box->UserInfo(operators)->SidType(), stGroup);
 
-  // Destroyed during a fill: the control goes at once, its thread stops
-  // before its next call, and nothing comes back to it.
+  // Destroyed during a fill: gone at once, its thread stops before its next call.
   sim::SetLatency(std::chrono::milliseconds(100));
   box->SetServer("DC01");
   QThread::msleep(250);
@@ -127,8 +124,7 @@ int Opaque(const QImage& image) {
 }
 
 TEST_F(PickersGuiSim, ImagesAreDrawnCentredAndTheSourcePickerFills) {
-  // Every image an account or a source can show is in the resources, 20 x 20,
-  // its bottom-left colour see-through, and with a picture on it.
+  // Every image a picker can show: 20 x 20, bottom-left see-through, a picture on it.
   std::vector<const QImage*> images = {PickerBitmap("SID_SOURCE_COMPUTER"),
                                        PickerBitmap("SID_SOURCE_DOMAIN")};
   for (int wk = wkOther; wk <= wkReplicatorAlias; ++wk)

@@ -41,9 +41,7 @@ TEST_F(SourceListSim, ThisComputerThenDomainsWithAControllerInTheBrowsersOrderEv
       .Answers(false);
   builder.Computer("WS01", sim::Role::Workstation, "HOME").MachineSid("S-1-5-21-4-4-4");
   Reinstall(builder.Build());
-  // A workgroup (no controller) and a domain whose controller does not
-  // answer are left out without a word; the controller's name comes without
-  // its two backslashes.
+  // A workgroup and a domain with a silent controller are left out; no backslashes.
   const Item zeta{"DCZ", "ZETA", "ZETA", 1}, alpha{"DCA", "ALPHA", "ALPHA", 1};
   std::vector<std::string> errors;
   EXPECT_EQ(Fill(errors), (Items{kThisComputer, zeta, alpha}));

@@ -153,8 +153,7 @@ TEST(SimDescription, BuiltInNetworkIsABelievableOrganisation) {
   EXPECT_TRUE(net.computers.size() >= 10 && net.computers.size() <= 15);
   EXPECT_TRUE(net.latency >= milliseconds(10) && net.latency <= milliseconds(20));
   sim::SetLatency(std::chrono::microseconds(0));
-  // Some of each kind: silent, denied, controllers, workgroups, non-ASCII
-  // names, rights outside the catalogue, SIDs that resolve nowhere.
+  // Some silent, denied, controllers, workgroups, non-ASCII, odd rights, unresolved SIDs.
   int counts[7] = {};
   for (const auto& d : net.domains) counts[3] += d.workgroup;
   for (const auto& c : net.computers) {

@@ -39,8 +39,7 @@ TEST(SimMessages, WindowsEnglishTexts) {
   EXPECT_EQ(Message(kSystem, 5, nullptr, 20), "Access is denied.\r\n");
 
   EXPECT_EQ(Message(kString, 0, "%2 and %1%% done%n"), "beta and alpha% done\r\n");
-  // The message's line breaks come as "\r\n", with the maximum width as
-  // spaces; %n stays a break.
+  // Line breaks come as "\r\n", with the maximum width as spaces; %n stays a break.
   EXPECT_EQ(Message(kString, 0, "a\nb\r\nc%n"), "a\r\nb\r\nc\r\n");
   EXPECT_EQ(Message(kString | 0xFF, 0, "a\nb\r\nc%n"), "a b c\r\n");
   EXPECT_EQ(Message(kSystem | 0xFF, 5), "Access is denied. ");
@@ -65,8 +64,7 @@ TEST_F(SimKernel, ComputerNameVersionAndToken) {
   version.dwOSVersionInfoSize = 100;
   EXPECT_EQ(ErrorOf(GetVersionExA(&version)), ERROR_INSUFFICIENT_BUFFER);
 
-  // The token of one's own process: TOKEN_QUERY, MAXIMUM_ALLOWED and
-  // GENERIC_READ may query its user.
+  // TOKEN_QUERY, MAXIMUM_ALLOWED and GENERIC_READ may query the process token's user.
   const size_t tokens = sim::OpenTokenHandles();
   HANDLE token = nullptr;
   DWORD needed = 0;

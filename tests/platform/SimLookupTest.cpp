@@ -13,8 +13,7 @@ struct Found {
   SID_NAME_USE use = SidTypeUnknown;
 };
 
-// Both look-ups with the program's buffers, 65 and 129 characters offered as
-// 64 and 128. A success counts no terminating zeros.
+// The look-ups with the program's buffers (65 and 129 offered as 64 and 128).
 Found LookupName(const char* system, const char* name) {
   Found r;
   r.sid.resize(68);
@@ -84,8 +83,7 @@ TEST_F(SimLookup, NamesAndSidsBothWays) {
       {"", "ws01\\printers", "S-1-5-21-11-12-13-1002", "Printers", "WS01", SidTypeAlias},
       {nullptr, "None", "S-1-5-21-11-12-13-513", "None", "WS01", SidTypeGroup},
       {nullptr, "ёлкин", "S-1-5-21-1000-2000-3000-1107", "Ёлкин", "CORP", SidTypeUser},
-      // An account domain is named after itself, as BUILTIN is (WS01's: the SID
-      // center's tests).
+      // An account domain is named after itself, as BUILTIN is.
       {nullptr, "corp", "S-1-5-21-1000-2000-3000", "CORP", "CORP", SidTypeDomain},
       {"DC01", "DC01", "S-1-5-21-1000-2000-3000", "CORP", "CORP", SidTypeDomain},
       {nullptr, "BUILTIN", "S-1-5-32", "BUILTIN", "BUILTIN", SidTypeDomain},

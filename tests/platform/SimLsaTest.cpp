@@ -35,8 +35,7 @@ TEST_F(SimLsa, PolicyHandlesAndReads) {
   EXPECT_EQ(sim::OutstandingLsaBuffers(), buffers);
   EXPECT_EQ(EnumerateRights(local, "S-1-5-32-546", names), STATUS_OBJECT_NAME_NOT_FOUND);
   EXPECT_EQ(EnumerateRights(LSA_HANDLE(0x1234), "S-1-1-0", names), STATUS_INVALID_HANDLE);
-  // A computer that stops answering fails the calls on a handle opened before;
-  // an injected failure hits only its computer.
+  // A computer gone silent fails calls on older handles; a fault hits only its computer.
   sim::SetAnswers("SRV01", false);
   EXPECT_EQ(EnumerateRights(srv, "S-1-5-32-544", names), RPC_NT_SERVER_UNAVAILABLE);
   sim::SetAnswers("SRV01", true);

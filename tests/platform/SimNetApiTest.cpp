@@ -76,8 +76,7 @@ TEST_F(SimNetApi, BatchesHoldWholeEntriesUpToThePreferredLength) {
   ASSERT_EQ(pass.names.size(), 10u) << "the nine built-in aliases and Helpdesk";
   EXPECT_EQ(pass.names.front() + "," + pass.names.back(), "Administrators,Helpdesk");
   ASSERT_GT(pass.counts.size(), 3u);
-  // Each batch holds as many whole entries as fit in kLength bytes, at least one;
-  // the first three aliases fill the first batch exactly.
+  // Each batch holds as many whole entries as fit in kLength bytes, at least one.
   auto cost = [](const std::string& n) {
     return sizeof(LOCALGROUP_INFO_0) + (n.size() + 1) * sizeof(WCHAR);
   };

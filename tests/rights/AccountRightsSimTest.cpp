@@ -64,8 +64,7 @@ TEST_F(AccountRights, ReadsSplitTheNamesAndHoldPerSidAndServer) {
   EXPECT_EQ(LsaCalls(), (Names{"LsaOpenPolicy SRV01 0x810",
                                "LsaEnumerateAccountRights SRV01 S-1-5-32-544", "LsaFreeMemory  "}));
 
-  // Repeated reads, even of the same SID given again, call nothing; the
-  // snapshot is a copy; the policy stays open.
+  // Repeated reads, even of the same SID given again, call nothing; the snapshot is a copy.
   arc_->CurrentAdditional().push_back("SeJunk");
   Point(kAdmins);
   EXPECT_EQ(arc_->CurrentAdditional().size(), 2u);
@@ -77,8 +76,7 @@ TEST_F(AccountRights, ReadsSplitTheNamesAndHoldPerSidAndServer) {
             (TvmPrivileges{spBackup, spRestore, spDebug, spInteractiveLogon}));
   EXPECT_EQ(arc_->CurrentAdditional(), Names{"SeRemoteInteractiveLogonRight"});
 
-  // Another SID is read again: a failure leaves its status; an account
-  // holding nothing is a successful read, with no array to free.
+  // Another SID is read again; holding nothing is a good read with no array to free.
   sim::FailEnumeration("LsaEnumerateAccountRights", "", 0xC000009A);
   Point("S-1-5-32-545");
   EXPECT_TRUE(arc_->CurrentPrivileges().Empty());
@@ -119,8 +117,7 @@ TEST_F(AccountRights, ReadsSplitTheNamesAndHoldPerSidAndServer) {
   EXPECT_EQ(sim::OpenPolicyHandles(), 0u);
 }
 
-// A failed read is not remembered, and no commit writes from it (it would
-// find nothing to revoke).
+// A failed read is not remembered, and no commit writes from it (it would revoke nothing).
 TEST_F(AccountRights, FailedReadsAreNotRememberedNorWrittenFrom) {
   sim::FailEnumeration("LsaEnumerateAccountRights", "SRV01", 0xC000009A);
   Point(kAdmins, "SRV01");
@@ -188,8 +185,7 @@ TEST_F(AccountRights, StartAndEndStepsBindTheLsaAndReadTheVersion) {
 }
 
 TEST_F(AccountRights, CommitWritesOneRightPerCallInCatalogueOrder) {
-  // As the main window does it: read, stage, keep the other names. One name
-  // per call, in catalogue order, the other names after.
+  // As the main window does it; one name per call, in catalogue order, other names after.
   Point(kAdmins, "SRV01");
   arc_->SetNewPrivileges({spCreateToken, spDebug});
   arc_->SetNewAdditional(arc_->CurrentAdditional());

@@ -13,8 +13,7 @@ namespace {
 // S-1-5-32-544, the local Administrators alias.
 BYTE kAdmins[] = {1, 2, 0, 0, 0, 0, 0, 5, 32, 0, 0, 0, 0x20, 2, 0, 0};
 
-// What the bare LSA calls give for the alias on this computer: the status,
-// and the right names split as the catalogue splits them.
+// What the bare LSA calls give for the alias here, split as the catalogue splits names.
 struct Held {
   NTSTATUS status = 0;
   TvmPrivileges rights;
@@ -65,9 +64,7 @@ TEST(AccountRightsSystem, ReadAndCommitTheLocalAdministrators) {
     EXPECT_EQ(arc->CurrentAdditional(), before.others);
   }
 
-  // Grant a right no account holds by default, keeping everything else.
-  // Committed reads the policy again and agrees with it: true where the LSA
-  // stored the grant, false where it only answered success (Wine).
+  // Grant a right nobody holds; Committed agrees with the policy (Wine only answers success).
   ASSERT_FALSE(before.rights.Contains(spCreatePermanent));
   arc->SetNewPrivileges(before.rights | TvmPrivileges{spCreatePermanent});
   arc->SetNewAdditional(arc->CurrentAdditional());

@@ -35,8 +35,7 @@ TEST(Component, OwnershipAndRemovalNotices) {
   auto* sc = new Probe(form, "SC");
   auto* arc = new Probe(form, "ARC");
   new Probe(form, "last");
-  // Siblings hear of each other's removal, and so does their owner;
-  // components without a common owner are told when they asked.
+  // Siblings and the owner hear of a removal; others only when they asked.
   arc->Refer(sc);
   Probe user(nullptr, "user");
   user.Refer(sc);
@@ -47,8 +46,7 @@ TEST(Component, OwnershipAndRemovalNotices) {
   EXPECT_EQ(arc->ref, nullptr);
   ASSERT_EQ(form->Components().size(), 2u);
 
-  // The owner destroys what it owns, the last created first; a referrer
-  // destroyed first is no longer told anything (no dangling call).
+  // The owner destroys the last created first; a referrer gone first is not called.
   user.Refer(arc);
   {
     Probe shortLived(nullptr, "short");

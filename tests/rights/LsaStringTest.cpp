@@ -10,9 +10,7 @@
 
 namespace {
 
-// A text's LSA form is one block: the header, then the characters and a zero
-// not counted in the lengths. The longest text an LSA string holds is 32,767
-// units; a longer one stays as text.
+// One block: header, characters, an uncounted zero; up to 32,767 units, longer stays text.
 TEST(LsaString, TextToValue) {
   TvmLsaUnicodeStringCenter holder;
   for (const std::string& text :
@@ -35,9 +33,7 @@ TEST(LsaString, TextToValue) {
   EXPECT_EQ(holder.Text(), std::string(32768, 'a'));
 }
 
-// Strings that do not come from the LSA: never a byte past the source's
-// MaximumLength, only whole characters; the holder keeps no reference to
-// the source and gives the text back from its copy.
+// Foreign strings: whole characters within MaximumLength, copied, the source not kept.
 TEST(LsaString, ForeignValuesAreCopiedWithinTheirBuffers) {
   const struct {
     USHORT length, maximum, copiedLength;
@@ -48,8 +44,7 @@ TEST(LsaString, ForeignValuesAreCopiedWithinTheirBuffers) {
                {1, 1, 0, ""}};     // not even one character
   for (const auto& c : cases) {
     SCOPED_TRACE(std::to_string(c.length) + "/" + std::to_string(c.maximum));
-    // The source buffer holds exactly MaximumLength bytes (heap, so that a
-    // sanitiser sees any read past it).
+    // Exactly MaximumLength bytes on the heap, so that a sanitiser sees any read past it.
     std::vector<char> bytes(c.maximum);
     std::memcpy(bytes.data(), u"abcde", c.maximum);
     LSA_UNICODE_STRING source{c.length, c.maximum, reinterpret_cast<PWSTR>(bytes.data())};
@@ -62,8 +57,7 @@ TEST(LsaString, ForeignValuesAreCopiedWithinTheirBuffers) {
     EXPECT_EQ(holder.Value()->MaximumLength, c.maximum);
   }
 
-  // A null buffer with a Length copies no characters; no source, no block,
-  // until a text is written.
+  // A null buffer copies nothing; no source, no block until a text is written.
   LSA_UNICODE_STRING dangling{8, 8, nullptr};
   PLSA_UNICODE_STRING copy = CopyLsaUnicodeString(&dangling);
   EXPECT_EQ(copy->Length, 0);

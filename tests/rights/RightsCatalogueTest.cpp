@@ -13,8 +13,7 @@ TEST(RightsCatalogue, PolicyNamesSetsAndCodes) {
   for (const char* miss : {"sebackupprivilege", "SeBackupPrivilege ", "",
                            "SeRemoteInteractiveLogonRight", "SeCreatePageFilePrivilege"})
     EXPECT_FALSE(PrivilegeFromPolicyName(miss).has_value()) << '"' << miss << '"';
-  // Every name maps back to its own ordinal, the bit of the set; no bit
-  // above the 27 is ever set. Codes are unique and start the legend lines.
+  // Each name maps to its ordinal and bit (none above 27); codes are unique and start the legend.
   TvmPrivileges all;
   std::set<std::string> codes;
   for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal) {

@@ -12,8 +12,7 @@ namespace {
 
 TEST(SidCenterLocal, SystemNamesCurrentUserAndThisComputersDomain) {
   tavrin::StartupScope startup;
-  // The system maps "BUILTIN\Administrators" itself, ".\Administrators" with
-  // the lookup cache's help where it does not; and back from well-known SIDs.
+  // "BUILTIN\Administrators" maps; ".\Administrators" with the cache's help where needed.
   for (const char* domain : {"BUILTIN", ""}) {
     TvmSidCenter named;
     named.SetDomain(domain);

@@ -31,8 +31,7 @@ Names Logged(const std::string& function, bool withArgument = true) {
 class SidCenterSim : public tavrin::test::SimTest {};
 
 TEST_F(SidCenterSim, NamePairsAndDomainRelativeKindsAreLookedUpOnTheServerOrListed) {
-  // A name pair, or a kind built from its domain's SID: the text looked up
-  // ("target|text"), the SID and the name pair read back.
+  // A name pair or a domain-relative kind: the look-up ("target|text"), SID, names read back.
   const std::string corp = "S-1-5-21-1000-2000-3000", ws01 = "S-1-5-21-11-12-13";
   const struct {
     const char *server, *domain, *name;
@@ -88,8 +87,7 @@ TEST_F(SidCenterSim, NamePairsAndDomainRelativeKindsAreLookedUpOnTheServerOrList
 }
 
 TEST_F(SidCenterSim, CacheIsFilledOncePerServerKeyAndAnswersLikeTheSystem) {
-  // The system does not map ".\Administrators"; the cache, filled at the
-  // first failure, does in any case, with the system's two-call protocol.
+  // The cache, filled at the first failure, maps ".\Administrators" with the two-call protocol.
   DWORD sidSize = 0, domainSize = 0;
   SID_NAME_USE use = SidTypeLabel;
   const char* account = ".\\administrators";

@@ -7,8 +7,7 @@
 
 namespace tavrin::test {
 
-// The message of the exception of type E that a call raises; "(nothing)"
-// when it raises none. Exceptions of other types pass on.
+// The message of the E a call raises, "(nothing)" if none; other exceptions pass on.
 template <typename E = Exception, typename F>
 std::string Raised(F&& call) {
   try {
@@ -21,8 +20,7 @@ std::string Raised(F&& call) {
 
 constexpr DWORD NothingRaised = 0xFFFFFFFF;
 
-// The code of the EWin32Error that a call raises; NothingRaised when it
-// raises none.
+// The code of the EWin32Error a call raises; NothingRaised when it raises none.
 template <typename F>
 DWORD RaisedCode(F&& call) {
   try {

@@ -1,7 +1,5 @@
-// Stands in for NetServerEnum with a fixed list of names (repeats allowed),
-// in batches of at most the preferred length with the resume handle standing
-// still, and for NetApiBufferFree (other buffers passed on). Calls can be held
-// inside the stand-in or made to raise.
+// Stands in for NetServerEnum (fixed names, batches of the preferred length, the resume
+// handle still) and NetApiBufferFree; calls can be held or made to raise.
 #pragma once
 
 #include <string>
@@ -18,8 +16,7 @@ class ScriptedServerEnum {
 
   size_t Outstanding() const;  // buffers handed out and not yet released
   size_t Calls() const;
-  // While held, every call from the `call`-th on (counted from 1) waits
-  // inside the stand-in until Release(); WaitUntilHeld() waits for one.
+  // Calls from the `call`-th on (from 1) wait until Release(); WaitUntilHeld() waits for one.
   void Hold(size_t call = 1);
   void Release();
   void WaitUntilHeld() const;

@@ -12,19 +12,16 @@ namespace sim = tavrin::sim;  // the simulation's controls, in every test that u
 
 namespace tavrin::test {
 
-// A small network: this computer WS01 in domain CORP with controller DC01,
-// a member server, a workgroup computer, one that does not answer.
+// WS01 in domain CORP (controller DC01, server SRV01, silent GHOST), PC-HOME in HOME.
 sim::NetworkSpec SmallNetwork();
 
-// The LSA writes of the simulation's call log, as "Add|Rem TARGET RIGHT",
-// sorted.
+// The LSA writes of the simulation's call log, as "Add|Rem TARGET RIGHT", sorted.
 std::vector<std::string> LsaWrites();
 
 // The text form of a binary SID.
 std::string SidText(const void* sid);
 
-// Installs SmallNetwork() (or a given one) before each test and runs the
-// program's start steps on it; undoes them afterwards.
+// Installs SmallNetwork() and runs the start steps before each test; ends them after.
 class SimTest : public ::testing::Test {
  protected:
   void SetUp() override;

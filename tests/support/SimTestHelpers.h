@@ -33,8 +33,7 @@ inline std::vector<BYTE> SidBytes(const std::string& text) {
   return sid;
 }
 
-// An LSA string over a text that outlives it, without a terminating zero:
-// the LSA must not need one.
+// An LSA string over a text that outlives it, without the zero the LSA must not need.
 inline LSA_UNICODE_STRING LsaString(const std::u16string& text) {
   const auto length = static_cast<USHORT>(text.size() * sizeof(WCHAR));
   return LSA_UNICODE_STRING{length, length, const_cast<WCHAR*>(text.data())};
