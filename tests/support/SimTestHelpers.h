@@ -3,12 +3,11 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "platform/win32api.h"
+#include "sid/Velmar_SidCenter.h"
 
 namespace tavrin::test {
 
@@ -17,20 +16,12 @@ using Names = std::vector<std::string>;
 // The last error of a call that fails, 0 for one that succeeds.
 inline DWORD ErrorOf(BOOL ok) { return ok ? 0 : GetLastError(); }
 
-// A binary SID from its text form (revision 1, decimal authority).
+// A binary SID from its text form, by the SID center's parser (its own tests pin it).
 inline std::vector<BYTE> SidBytes(const std::string& text) {
-  std::vector<uint64_t> parts;
-  std::stringstream in(text.substr(2));
-  for (std::string piece; std::getline(in, piece, '-');) parts.push_back(std::stoull(piece));
-  std::vector<BYTE> sid(8 + 4 * (parts.size() - 2), 0);
-  sid[0] = static_cast<BYTE>(parts[0]);
-  sid[1] = static_cast<BYTE>(parts.size() - 2);
-  for (int b = 0; b < 6; ++b) sid[2 + b] = static_cast<BYTE>(parts[1] >> (8 * (5 - b)));
-  for (size_t k = 2; k < parts.size(); ++k) {
-    const DWORD v = static_cast<DWORD>(parts[k]);
-    std::memcpy(&sid[8 + 4 * (k - 2)], &v, 4);
-  }
-  return sid;
+  TvmSidCenter center;
+  center.SetSidString(text);
+  const auto* sid = static_cast<const BYTE*>(center.GetSid());
+  return std::vector<BYTE>(sid, sid + center.SidLength());
 }
 
 // An LSA string over a text that outlives it, without the zero the LSA must not need.
