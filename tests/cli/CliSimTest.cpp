@@ -72,20 +72,30 @@ std::vector<std::string> Split(const std::string& text, char by) {
   return parts;
 }
 
-void AddRow(Rows& rows, const std::string& name, const std::function<bool(int)>& held) {
-  std::string names;
-  for (int i = 0; i < PrivilegeCount; ++i)
-    if (held(i)) names += (names.empty() ? "" : ",") + std::string(PolicyNames[i]);
-  rows.emplace_back(name, names);
-}
-
-Rows FromColumns(const std::string& out, bool csv) {
+// The rows of a report in any format, each row's rights as the names held.
+Rows Parse(const std::string& out, const std::string& format) {
+  Rows rows;
+  const auto add = [&rows](const std::string& name, const std::function<bool(int)>& held) {
+    std::string names;
+    for (int i = 0; i < PrivilegeCount; ++i)
+      if (held(i)) names += (names.empty() ? "" : ",") + std::string(PolicyNames[i]);
+    rows.emplace_back(name, names);
+  };
+  if (format == "json") {
+    const nlohmann::json report = nlohmann::json::parse(out);
+    for (const auto& c : report.at("computers"))
+      if (c.at("error").is_null())
+        add(c.at("name"), [&](int i) { return c.at("rights").at(PolicyNames[i]).get<bool>(); });
+      else
+        rows.emplace_back(c.at("name"), "E:" + c.at("error").get<std::string>());
+    return rows;
+  }
+  const bool csv = format == "csv";
   std::vector<std::string> lines = Split(out, '\n');
   std::string header = "Computer";
   for (int i = 0; i < PrivilegeCount; ++i)
     header += (csv ? "," : (i ? " " : "  ")) + PrivilegeCode(static_cast<TvmPrivilege>(i));
   EXPECT_EQ(lines.at(0), csv ? header + ",Error\r" : header);
-  Rows rows;
   for (size_t l = 1; l < lines.size(); ++l) {
     const std::string line = lines[l].substr(0, lines[l].size() - csv);  // CSV lines end in CR
     std::vector<std::string> cells;
@@ -100,20 +110,8 @@ Rows FromColumns(const std::string& out, bool csv) {
         std::count(cells.begin(), cells.end(), "Y") + std::count(cells.begin(), cells.end(), "N"),
         PrivilegeCount)
         << line;
-    AddRow(rows, cells.at(0), [&](int i) { return cells.at(i + 1) == "Y"; });
+    add(cells.at(0), [&](int i) { return cells.at(i + 1) == "Y"; });
   }
-  return rows;
-}
-
-Rows FromJson(const std::string& out) {
-  Rows rows;
-  const nlohmann::json report = nlohmann::json::parse(out);
-  for (const auto& computer : report.at("computers"))
-    if (!computer.at("error").is_null())
-      rows.emplace_back(computer.at("name"), "E:" + computer.at("error").get<std::string>());
-    else
-      AddRow(rows, computer.at("name"),
-             [&](int i) { return computer.at("rights").at(PolicyNames[i]).get<bool>(); });
   return rows;
 }
 
@@ -134,8 +132,7 @@ TEST_F(CliProcess, ReportsEveryComputerInEachFormat) {
     const TCliRun run = Cli("report " + args);
     SCOPED_TRACE(args + "\n" + run.out + run.err);
     EXPECT_EQ(run.status, status);
-    const std::string format = Split(args, ' ').back();
-    EXPECT_EQ(format == "json" ? FromJson(run.out) : FromColumns(run.out, format == "csv"), rows);
+    EXPECT_EQ(Parse(run.out, Split(args, ' ').back()), rows);
   }
 }
 
