@@ -78,7 +78,7 @@ TEST_F(MainWindow, StateRightAfterCreation) {
     EXPECT_EQ(a->isEnabled(), a != form->aCommit && a != form->aDiscard) << a->text().toStdString();
 }
 
-TEST_F(MainWindow, SizeLimitsAndAnchors) {
+TEST_F(MainWindow, SizeLimitsAnchorsAndLegendColumns) {
   Show();
   form->resize(100, 100);
   EXPECT_EQ(form->size(), QSize(660, 350));
@@ -100,23 +100,20 @@ TEST_F(MainWindow, SizeLimitsAndAnchors) {
   // "Velmar" is as wide as its text in whatever font stands in for Arial.
   EXPECT_EQ(form->LbVelmar->size(), form->LbVelmar->sizeHint());
   EXPECT_LE(form->LbVelmar->geometry().right(), form->centralWidget()->width());
-}
 
-TEST_F(MainWindow, LegendFillsColumnsTopToBottom) {
-  Show();
-  QListWidget& legend = *form->LBxLegend;
-  ASSERT_EQ(legend.count(), 29);
+  QListWidget& box = *form->LBxLegend;
+  ASSERT_EQ(box.count(), 29);
   // Down the first column, then the next, as wide as the box's inside.
-  auto rect = [&](int i) { return legend.visualItemRect(legend.item(i)); };
+  auto rect = [&](int i) { return box.visualItemRect(box.item(i)); };
   EXPECT_EQ(rect(0).height(), 11);
   EXPECT_EQ(rect(1).top(), rect(0).top() + 11);
   int perColumn = 1;
   while (rect(perColumn).left() == rect(0).left()) ++perColumn;
-  EXPECT_LE(perColumn * 11, legend.viewport()->height());
-  EXPECT_EQ(rect(perColumn).topLeft(), rect(0).topLeft() + QPoint(legend.viewport()->width(), 0));
+  EXPECT_LE(perColumn * 11, box.viewport()->height());
+  EXPECT_EQ(rect(perColumn).topLeft(), rect(0).topLeft() + QPoint(box.viewport()->width(), 0));
   form->resize(form->width() + 100, form->height());
   QCoreApplication::processEvents();
-  EXPECT_EQ(rect(perColumn).left() - rect(0).left(), legend.viewport()->width());
+  EXPECT_EQ(rect(perColumn).left() - rect(0).left(), box.viewport()->width());
 }
 
 TEST_F(MainWindow, HelpHomePagesAndAbout) {
