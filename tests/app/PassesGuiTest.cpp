@@ -3,7 +3,6 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QInputDialog>
 #include <QLabel>
 #include <QTest>
@@ -24,15 +23,12 @@ namespace {
 using Names = std::vector<std::string>;
 const std::string kAdmins = "S-1-5-32-544";
 
-bool WaitFor(const std::function<bool()>& done) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > 20000) return false;
+bool WaitFor(const std::function<bool()>& done) {  // 20 s at most
+  for (int i = 0; i < 10000 && !done(); ++i) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QThread::msleep(1);
+    QThread::msleep(2);
   }
-  return true;
+  return done();
 }
 
 using tavrin::test::LsaWrites;
