@@ -7,7 +7,6 @@
 #include "app/ImageLists.h"
 #include "app/RightsGrid.h"
 
-// Failures show texts as texts.
 inline void PrintTo(const QString& s, std::ostream* os) { *os << s.toStdString(); }
 
 namespace {

@@ -120,7 +120,7 @@ TEST_F(SimKernel, LibrariesAndExports) {
   }
 }
 
-TEST(SimText, CodePageConversions) {
+TEST(SimText, CodePagesCaseInsensitiveCompareAndUpperCase) {
   const char* text = "Ёлкин";  // five Cyrillic letters, two bytes each
   // A buffer too short fails and is not written past its end.
   WCHAR wide[8] = {0, 0, 0, 0, 0, 0x2A, 0x2A, 0x2A};
@@ -141,9 +141,7 @@ TEST(SimText, CodePageConversions) {
   EXPECT_STREQ(back, text);
   EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 8 /* MB_ERR_INVALID_CHARS */, "\xC3(", 2, wide, 8), 0);
   EXPECT_EQ(GetLastError(), 1113u);
-}
 
-TEST(SimText, CaseInsensitiveCompareAndUpperCase) {
   const struct {
     const char *a, *b;
     int sign;
@@ -156,11 +154,11 @@ TEST(SimText, CaseInsensitiveCompareAndUpperCase) {
     const int result = lstrcmpiA(c.a, c.b);
     EXPECT_EQ((result > 0) - (result < 0), c.sign) << c.a << " / " << c.b;
   }
-  char text[] = "straße ёлка zoë";
-  EXPECT_EQ(CharUpperBuffA(text, 2), 2u);
-  EXPECT_STREQ(text, "STraße ёлка zoë") << "only the length given";
-  EXPECT_EQ(CharUpperBuffA(text, sizeof text - 1), sizeof text - 1);
-  EXPECT_STREQ(text, "STRAßE ЁЛКА ZOË");
+  char upper[] = "straße ёлка zoë";
+  EXPECT_EQ(CharUpperBuffA(upper, 2), 2u);
+  EXPECT_STREQ(upper, "STraße ёлка zoë") << "only the length given";
+  EXPECT_EQ(CharUpperBuffA(upper, sizeof upper - 1), sizeof upper - 1);
+  EXPECT_STREQ(upper, "STRAßE ЁЛКА ZOË");
 }
 
 TEST_F(SimKernel, SeveralThreadsShareTheNetwork) {

@@ -73,7 +73,6 @@ TEST(AccountRightsSystem, ReadAndCommitTheLocalAdministrators) {
   EXPECT_EQ(after.rights - TvmPrivileges{spCreatePermanent}, before.rights);
   EXPECT_EQ(arc->Committed(), after.rights.Contains(spCreatePermanent));
 
-  // Put the policy back as it was.
   arc->SetNewPrivileges(before.rights);
   arc->SetNewAdditional(before.others);
   EXPECT_NO_THROW(arc->Commit());
