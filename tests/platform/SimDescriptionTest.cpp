@@ -23,12 +23,6 @@ std::string ErrorOf(const std::string& json) {
   return Thrown([&] { sim::ParseNetworkJson(json, "net.json"); });
 }
 
-std::string ThisComputer() {
-  char name[16];
-  DWORD size = sizeof name;
-  return GetComputerNameA(name, &size) ? name : "";
-}
-
 std::string Computers(const std::string& list) {
   return R"({"thisComputer": "A", "domains": [{"name": "D"}], "computers": [)" + list + "]}";
 }
@@ -192,14 +186,14 @@ TEST(SimDescription, PlatformStartFollowsTheEnvironment) {
   EXPECT_TRUE(tavrin::platform::Initialize(error)) << error;
   EXPECT_TRUE(error.empty());
   sim::SetLatency(std::chrono::microseconds(0));
-  EXPECT_EQ(ThisComputer(), "PC01");
+  EXPECT_EQ(sim::Current().thisComputer, "PC01");
   DWORD s = 0, d = 0;
   SID_NAME_USE use;
   EXPECT_FALSE(LookupAccountNameA(nullptr, "SMALL\\Сергей", nullptr, &s, nullptr, &d, &use));
   EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
   unsetenv("TAVRIN_SIM_NETWORK");
   EXPECT_TRUE(tavrin::platform::Initialize(error));
-  EXPECT_EQ(ThisComputer(), sim::BuiltInNetwork().thisComputer);
+  EXPECT_EQ(sim::Current().thisComputer, sim::BuiltInNetwork().thisComputer);
 }
 
 }  // namespace
