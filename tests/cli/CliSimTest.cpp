@@ -165,7 +165,6 @@ TEST_F(CliProcess, RefusesBadArgumentsAndUnknownAccountsWithStatus2) {
 
 class CliApply : public tavrin::test::SimTest {
  protected:
-  // Runs `apply args` in this process: its status, its output in `out`.
   int Apply(const std::string& args, std::string& out) {
     FILE* stdoutFile = std::tmpfile();
     const int status = tavrin::cli::RunCommand(

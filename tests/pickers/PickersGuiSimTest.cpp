@@ -116,13 +116,6 @@ TEST_F(PickersGuiSim, UsersPickerFillsOnItsOwnThreadAndMayGoAnyTime) {
   EXPECT_EQ(sim::Calls().size(), calls);
 }
 
-int Opaque(const QImage& image) {
-  int opaque = 0;
-  for (int y = 0; y < image.height(); ++y)
-    for (int x = 0; x < image.width(); ++x) opaque += qAlpha(image.pixel(x, y)) == 255;
-  return opaque;
-}
-
 TEST_F(PickersGuiSim, ImagesAreDrawnCentredAndTheSourcePickerFills) {
   // Every image a picker can show: 20 x 20, bottom-left see-through, a picture on it.
   std::vector<const QImage*> images = {PickerBitmap("SID_SOURCE_COMPUTER"),
@@ -136,7 +129,10 @@ TEST_F(PickersGuiSim, ImagesAreDrawnCentredAndTheSourcePickerFills) {
     ASSERT_NE(image, nullptr);
     EXPECT_EQ(image->size(), QSize(20, 20));
     EXPECT_EQ(qAlpha(image->pixel(0, 19)), 0);
-    EXPECT_GT(Opaque(*image), 40);
+    int opaque = 0;
+    for (int y = 0; y < 20; ++y)
+      for (int x = 0; x < 20; ++x) opaque += qAlpha(image->pixel(x, y)) == 255;
+    EXPECT_GT(opaque, 40);
   }
   EXPECT_EQ(GetSidBitmap(wkAdminsAlias, stAlias), PickerBitmap("SID_ADMINS"));
   EXPECT_EQ(GetSidBitmap(wkOther, stUser), PickerBitmap("SID_USER"));
@@ -168,8 +164,7 @@ TEST_F(PickersGuiSim, ImagesAreDrawnCentredAndTheSourcePickerFills) {
   EXPECT_EQ(sources.count(), 0);
   sources.Loaded();
   ASSERT_EQ(sources.count(), 2);
-  EXPECT_EQ(sources.itemText(0), "WS01");
-  EXPECT_EQ(sources.itemText(1), "CORP");
+  EXPECT_EQ(sources.itemText(0) + "|" + sources.itemText(1), "WS01|CORP");
   EXPECT_EQ(sources.ItemHeight(), std::max(22, sources.TextHeight()));
   const size_t enumerations = sim::CountCalls("NetServerEnum");
   sources.setParent(&other);

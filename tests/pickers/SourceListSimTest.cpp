@@ -15,7 +15,6 @@ struct Item {
 using Items = std::vector<Item>;
 const Item kThisComputer{"", "WS01", "WS01", 0};
 
-// Fills a new list; gives its items, and its errors in `errors`.
 Items Fill(std::vector<std::string>& errors) {
   Velmar_SidSourceComboBox::TvmSidSourceList list;
   list.Fill();
