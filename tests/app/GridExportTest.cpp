@@ -23,8 +23,8 @@ TEST(GridExport, FilesMatchTheGrid) {
       {"WS01", "Y ", "NY", "YN"}, {"Ёлка, \"s\"", "E ", "EY", "N "}, {"SRV01", "", "N ", "YY"}};
   for (const auto& row : rows) {
     const int r = grid.AppendRow(QString::fromUtf8(row[0]));
-    for (int col = 1; col < grid.ColCount(); ++col) grid.SetCode(col, r, TCellCode::Of('N', ' '));
-    for (int col = 1; col <= 3; ++col) grid.SetCode(col, r, TCellCode::FromText(row[col]));
+    for (int col = 1; col < grid.ColCount(); ++col)
+      grid.SetCode(col, r, TCellCode::FromText(col <= 3 ? row[col] : "N "));
   }
 
   QTemporaryDir dir;

@@ -48,7 +48,6 @@ class MainWindow : public ::testing::Test {
     return texts;
   }
   QStringList Panels() { return {form->StatusText(0), form->StatusText(1), form->StatusText(2)}; }
-  // A click on a cell, and with `twice` the double-click that follows it.
   void Mouse(int col, int row, bool twice = false) {
     const QPoint at = Grid().CellRect(col, row).center();
     QTest::mouseClick(Grid().viewport(), Qt::LeftButton, {}, at);
@@ -70,15 +69,13 @@ class MainWindow : public ::testing::Test {
   std::unique_ptr<TTavrinForm> form;
 };
 
-TEST_F(MainWindow, StateRightAfterCreation) {
+TEST_F(MainWindow, StateSizeLimitsAnchorsAndLegendColumns) {
   ASSERT_EQ(Grid().ColCount(), 28);
   for (int col = 1; col <= 27; ++col)
     EXPECT_EQ(Cell(col, 0), QString::fromLatin1(PrivilegeLegend[col - 1], 2)) << col;
   for (QAction* a : form->Actions)
     EXPECT_EQ(a->isEnabled(), a != form->aCommit && a != form->aDiscard) << a->text().toStdString();
-}
 
-TEST_F(MainWindow, SizeLimitsAnchorsAndLegendColumns) {
   Show();
   form->resize(100, 100);
   EXPECT_EQ(form->size(), QSize(660, 350));

@@ -45,7 +45,6 @@ class CliProcess : public ::testing::Test {
   }
   static void TearDownTestSuite() { std::system(("rm -rf '" + dir_ + "'").c_str()); }
 
-  // Runs tavrin-cli with `args` (shell words) on the network file.
   static TCliRun Cli(const std::string& args, const std::string& network = dir_ + "/net.json") {
     const std::string command = "TAVRIN_SIM_NETWORK='" + network + "' '" TAVRIN_CLI_PATH "' " +
                                 args + " 2>'" + dir_ + "/err.txt'";
