@@ -22,7 +22,7 @@ std::string Text(const TRowCodes& row) {
   return text;
 }
 
-TEST(CellCode, ReadWritesStatesAndKeepsMarks) {
+TEST(CellCode, ReadsKeepMarksCommitsAndFailuresSetTheRow) {
   TRowCodes row = Row("NYYN");
   row[2] = TCellCode::FromText("Y");  // too short: becomes blanks first
   row[3] = TCellCode();
@@ -33,6 +33,18 @@ TEST(CellCode, ReadWritesStatesAndKeepsMarks) {
   const std::string failed = Text(ApplyRead(row, true, held));
   EXPECT_EQ(failed.substr(0, 8), "EYENE E ");
   EXPECT_EQ(failed.substr(52), "E ");
+
+  EXPECT_EQ(Text(CommittedRow({spCreateToken, spServiceLogon})),
+            Text(Row("Y ")).substr(0, 52) + "Y ");
+  row = Row("NYYNN YYE EE");
+  row[26] = TCellCode::FromText("N");
+  const std::string failedRow = Text(FailedRow(row));
+  EXPECT_EQ(failedRow.substr(0, 14), "NEYEN YEE EEN ");
+  EXPECT_EQ(failedRow.substr(52), "N");
+
+  EXPECT_FALSE(HasChanges(Row("YYNNE Y N E")));
+  EXPECT_TRUE(HasChanges(Row("YYNY")));
+  EXPECT_TRUE(HasChanges(Row("YYNNE YN")));
 }
 
 TEST(CellCode, MarksBecomeTheRightsAsked) {
@@ -48,20 +60,6 @@ TEST(CellCode, MarksBecomeTheRightsAsked) {
   TvmPrivileges untouched{spBackup};
   EXPECT_FALSE(ApplyMarks(row, untouched));
   EXPECT_EQ(untouched, TvmPrivileges{spBackup});
-}
-
-TEST(CellCode, CommittedAndFailedRows) {
-  EXPECT_EQ(Text(CommittedRow({spCreateToken, spServiceLogon})),
-            Text(Row("Y ")).substr(0, 52) + "Y ");
-  TRowCodes row = Row("NYYNN YYE EE");
-  row[26] = TCellCode::FromText("N");
-  const std::string failed = Text(FailedRow(row));
-  EXPECT_EQ(failed.substr(0, 14), "NEYEN YEE EEN ");
-  EXPECT_EQ(failed.substr(52), "N");
-
-  EXPECT_FALSE(HasChanges(Row("YYNNE Y N E")));
-  EXPECT_TRUE(HasChanges(Row("YYNY")));
-  EXPECT_TRUE(HasChanges(Row("YYNNE YN")));
 }
 
 TCellCode Code(const char* text) { return TCellCode::FromText(text); }
