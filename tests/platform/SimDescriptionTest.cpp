@@ -101,7 +101,7 @@ TEST(SimDescription, ContentErrorsNameTheField) {
     EXPECT_EQ(ErrorOf(accepted), "(nothing)");
 }
 
-TEST(SimDescription, LoaderReadsOnlyRegularFilesOfSensibleSize) {
+TEST(SimDescription, FilesOnlyRegularAndSmallAndTheOneTheEnvironmentNames) {
   const std::string dir = testing::TempDir() + "tavrin-description-files/";
   std::filesystem::remove_all(dir);
   std::filesystem::create_directories(dir + "directory");
@@ -121,6 +121,30 @@ TEST(SimDescription, LoaderReadsOnlyRegularFilesOfSensibleSize) {
     const std::string message = Thrown([&] { sim::LoadNetworkFile(path); });
     EXPECT_EQ(message.rfind(path + ": " + problem, 0), 0u) << message;
   }
+
+  const std::string bad = dir + "bad.json";
+  std::ofstream(bad)
+      << R"({"thisComputer": "A", "computers": [{"name": "A", "role": "main\u0000frame"}]})";
+  setenv("TAVRIN_SIM_NETWORK", bad.c_str(), 1);
+  std::string error;
+  EXPECT_FALSE(tavrin::platform::Initialize(error));
+  EXPECT_EQ(error,
+            bad +
+                ": computers[0].role: unknown role 'main\\u0000frame' (expected workstation, "
+                "server or domainController)");
+
+  setenv("TAVRIN_SIM_NETWORK", TAVRIN_SOURCE_DIR "/docs/examples/small-network.json", 1);
+  EXPECT_TRUE(tavrin::platform::Initialize(error)) << error;
+  EXPECT_TRUE(error.empty());
+  sim::SetLatency(std::chrono::microseconds(0));
+  EXPECT_EQ(sim::Current().thisComputer, "PC01");
+  DWORD s = 0, d = 0;
+  SID_NAME_USE use;
+  EXPECT_FALSE(LookupAccountNameA(nullptr, "SMALL\\Сергей", nullptr, &s, nullptr, &d, &use));
+  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
+  unsetenv("TAVRIN_SIM_NETWORK");
+  EXPECT_TRUE(tavrin::platform::Initialize(error));
+  EXPECT_EQ(sim::Current().thisComputer, sim::BuiltInNetwork().thisComputer);
   std::filesystem::remove_all(dir);
 }
 
@@ -168,32 +192,6 @@ TEST(SimDescription, BuiltInNetworkIsABelievableOrganisation) {
   LPBYTE buffer = nullptr;
   ASSERT_EQ(NetGetAnyDCName(nullptr, u"OKTAVA", &buffer), NERR_Success);
   NetApiBufferFree(buffer);
-}
-
-TEST(SimDescription, PlatformStartFollowsTheEnvironment) {
-  const std::string bad = testing::TempDir() + "tavrin-bad-network.json";
-  std::ofstream(bad)
-      << R"({"thisComputer": "A", "computers": [{"name": "A", "role": "main\u0000frame"}]})";
-  setenv("TAVRIN_SIM_NETWORK", bad.c_str(), 1);
-  std::string error;
-  EXPECT_FALSE(tavrin::platform::Initialize(error));
-  EXPECT_EQ(error,
-            bad +
-                ": computers[0].role: unknown role 'main\\u0000frame' (expected workstation, "
-                "server or domainController)");
-
-  setenv("TAVRIN_SIM_NETWORK", TAVRIN_SOURCE_DIR "/docs/examples/small-network.json", 1);
-  EXPECT_TRUE(tavrin::platform::Initialize(error)) << error;
-  EXPECT_TRUE(error.empty());
-  sim::SetLatency(std::chrono::microseconds(0));
-  EXPECT_EQ(sim::Current().thisComputer, "PC01");
-  DWORD s = 0, d = 0;
-  SID_NAME_USE use;
-  EXPECT_FALSE(LookupAccountNameA(nullptr, "SMALL\\Сергей", nullptr, &s, nullptr, &d, &use));
-  EXPECT_EQ(GetLastError(), ERROR_INSUFFICIENT_BUFFER);
-  unsetenv("TAVRIN_SIM_NETWORK");
-  EXPECT_TRUE(tavrin::platform::Initialize(error));
-  EXPECT_EQ(sim::Current().thisComputer, sim::BuiltInNetwork().thisComputer);
 }
 
 }  // namespace

@@ -20,6 +20,11 @@ std::string Message(DWORD flags, DWORD code, const char* source = nullptr, DWORD
   return n ? std::string(buffer, n) : "error " + std::to_string(GetLastError());
 }
 
+template <typename T>
+FARPROC Proc(T* function) {
+  return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(function));
+}
+
 TEST(SimMessages, WindowsEnglishTexts) {
   const std::pair<DWORD, const char*> texts[] = {
       {0, "The operation completed successfully."},
@@ -48,7 +53,7 @@ TEST(SimMessages, WindowsEnglishTexts) {
     EXPECT_EQ(Message(flags, 5, "x"), "error 87") << flags;
 }
 
-TEST_F(SimKernel, ComputerNameVersionAndToken) {
+TEST_F(SimKernel, ComputerNameVersionTokenAndLibraries) {
   char name[16];
   DWORD size = 4;
   EXPECT_EQ(ErrorOf(GetComputerNameA(name, &size)), ERROR_BUFFER_OVERFLOW);
@@ -85,14 +90,7 @@ TEST_F(SimKernel, ComputerNameVersionAndToken) {
   EXPECT_TRUE(CloseHandle(token));
   EXPECT_FALSE(CloseHandle(token));
   EXPECT_EQ(sim::OpenTokenHandles(), tokens);
-}
 
-template <typename T>
-FARPROC Proc(T* function) {
-  return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(function));
-}
-
-TEST_F(SimKernel, LibrariesAndExports) {
   const int loads = sim::LibraryLoads("advapi32.dll");
   HMODULE advapi = LoadLibraryA("ADVAPI32.dll");
   EXPECT_EQ(sim::LibraryLoads("advapi32.dll"), loads + 1);
