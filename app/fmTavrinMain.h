@@ -149,6 +149,7 @@ class TTavrinForm : public QMainWindow {
   bool PassRunning() const { return pass_.kind != TPass::None; }
 
  protected:
+  bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   // Closing during a pass ends the pass at its next safe point, then closes.
   void closeEvent(QCloseEvent* event) override;
