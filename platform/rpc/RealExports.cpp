@@ -258,20 +258,12 @@ void Clear(LPBYTE* bufptr, LPDWORD entriesread, LPDWORD totalentries) {
 template <typename ResumeT>
 NET_API_STATUS ServeNames(const std::vector<std::string>& names, DWORD prefmaxlen, LPBYTE* bufptr,
                           LPDWORD entriesread, LPDWORD totalentries, ResumeT* resume) {
-  const size_t total = names.size();
-  const size_t first = resume ? static_cast<size_t>(*resume) : 0;
-  if (first >= total) {
-    if (resume) *resume = 0;
-    return NERR_Success;
-  }
-  size_t next = 0;
-  const NET_API_STATUS status = records::BatchNetEntries(
-      0, total, [&](size_t i) { return records::NetEntry{Utf8ToUtf16(names[i])}; }, first,
-      prefmaxlen, bufptr, entriesread, next);
+  size_t resumeAt = resume ? static_cast<size_t>(*resume) : 0;
+  const NET_API_STATUS status = records::ServeFromResumePoint(
+      0, names.size(), [&](size_t i) { return records::NetEntry{Utf8ToUtf16(names[i])}; },
+      prefmaxlen, bufptr, entriesread, totalentries, resumeAt);
   Keep(&Blocks::net, *bufptr);
-  if (status != NERR_Success && status != ERROR_MORE_DATA) return status;
-  *totalentries = static_cast<DWORD>(total - first);
-  if (resume) *resume = status == ERROR_MORE_DATA ? static_cast<ResumeT>(next) : 0;
+  if (resume) *resume = static_cast<ResumeT>(resumeAt);
   return status;
 }
 

@@ -571,41 +571,28 @@ static uint32_t do_sam_enum(tvr_conn* c, enum tvr_sam_list list, tvr_text_fn eac
       TALLOC_CTX* batch = talloc_new(mem);
       uint32_t entries = 0;
       struct samr_SamArray* sam = NULL;
-      if (list == TVR_SAM_USERS) {
-        struct samr_EnumDomainUsers r;
-        memset(&r, 0, sizeof r);
-        r.in.domain_handle = &domain;
-        r.in.acct_flags = ACB_NORMAL;
-        r.in.max_size = 0xFFFF;
-        r.in.resume_handle = &resume;
-        r.out.sam = &sam;
-        r.out.num_entries = &entries;
-        r.out.resume_handle = &resume;
-        status = call(c, c->samr, &ndr_table_samr, "samr_EnumDomainUsers", batch, &r);
-        if (status == TVR_OK) status = status_of(r.out.result);
-      } else if (list == TVR_SAM_GROUPS) {
-        struct samr_EnumDomainGroups r;
-        memset(&r, 0, sizeof r);
-        r.in.domain_handle = &domain;
-        r.in.max_size = 0xFFFF;
-        r.in.resume_handle = &resume;
-        r.out.sam = &sam;
-        r.out.num_entries = &entries;
-        r.out.resume_handle = &resume;
-        status = call(c, c->samr, &ndr_table_samr, "samr_EnumDomainGroups", batch, &r);
-        if (status == TVR_OK) status = status_of(r.out.result);
-      } else {
-        struct samr_EnumDomainAliases r;
-        memset(&r, 0, sizeof r);
-        r.in.domain_handle = &domain;
-        r.in.max_size = 0xFFFF;
-        r.in.resume_handle = &resume;
-        r.out.sam = &sam;
-        r.out.num_entries = &entries;
-        r.out.resume_handle = &resume;
-        status = call(c, c->samr, &ndr_table_samr, "samr_EnumDomainAliases", batch, &r);
-        if (status == TVR_OK) status = status_of(r.out.result);
-      }
+      /* The three enumerations differ only in their structure's type and name. */
+#define ENUMERATE(type, flags)                                    \
+  do {                                                            \
+    struct type r;                                                \
+    memset(&r, 0, sizeof r);                                      \
+    r.in.domain_handle = &domain;                                 \
+    r.in.max_size = 0xFFFF;                                       \
+    r.in.resume_handle = &resume;                                 \
+    r.out.sam = &sam;                                             \
+    r.out.num_entries = &entries;                                 \
+    r.out.resume_handle = &resume;                                \
+    flags;                                                        \
+    status = call(c, c->samr, &ndr_table_samr, #type, batch, &r); \
+    if (status == TVR_OK) status = status_of(r.out.result);       \
+  } while (0)
+      if (list == TVR_SAM_USERS)
+        ENUMERATE(samr_EnumDomainUsers, r.in.acct_flags = ACB_NORMAL);
+      else if (list == TVR_SAM_GROUPS)
+        ENUMERATE(samr_EnumDomainGroups, (void)0);
+      else
+        ENUMERATE(samr_EnumDomainAliases, (void)0);
+#undef ENUMERATE
       if (status == TVR_OK || status == TVR_MORE_ENTRIES)
         for (uint32_t i = 0; sam != NULL && i < sam->count; ++i)
           each(context, text_or_empty(sam->entries[i].name.string));

@@ -114,19 +114,12 @@ NET_API_STATUS EnumerateNames(const char* function, LPCWSTR servername, DWORD le
       names.builtinAliases = true;
       break;
   }
-  const size_t total = names.size();
-  const size_t first = resume ? static_cast<size_t>(*resume) : 0;
-  if (first >= total) {
-    if (resume) *resume = 0;
-    return NERR_Success;
-  }
-  size_t next = 0;
-  const NET_API_STATUS status = Batch(
-      s, level, total, [&](size_t i) { return names.at(i); }, first, prefmaxlen, bufptr,
-      entriesread, next);
-  if (status != NERR_Success && status != ERROR_MORE_DATA) return status;
-  *totalentries = static_cast<DWORD>(total - first);
-  if (resume) *resume = status == ERROR_MORE_DATA ? static_cast<ResumeT>(next) : 0;
+  size_t resumeAt = resume ? static_cast<size_t>(*resume) : 0;
+  const NET_API_STATUS status = tavrin::sim::records::ServeFromResumePoint(
+      level, names.size(), [&](size_t i) { return names.at(i); }, prefmaxlen, bufptr, entriesread,
+      totalentries, resumeAt);
+  Registered(s, *bufptr);
+  if (resume) *resume = static_cast<ResumeT>(resumeAt);
   return status;
 }
 

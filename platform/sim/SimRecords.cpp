@@ -88,6 +88,24 @@ NET_API_STATUS BatchNetEntries(DWORD level, size_t total,
   return next < total ? ERROR_MORE_DATA : NERR_Success;
 }
 
+NET_API_STATUS ServeFromResumePoint(DWORD level, size_t total,
+                                    const std::function<NetEntry(size_t)>& entryAt,
+                                    DWORD prefmaxlen, LPBYTE* bufptr, LPDWORD entriesread,
+                                    LPDWORD totalentries, size_t& resumeAt) {
+  const size_t first = resumeAt;
+  if (first >= total) {
+    resumeAt = 0;
+    return NERR_Success;
+  }
+  size_t next = 0;
+  const NET_API_STATUS status =
+      BatchNetEntries(level, total, entryAt, first, prefmaxlen, bufptr, entriesread, next);
+  if (status != NERR_Success && status != ERROR_MORE_DATA) return status;
+  *totalentries = static_cast<DWORD>(total - first);
+  resumeAt = status == ERROR_MORE_DATA ? next : 0;
+  return status;
+}
+
 PLSA_UNICODE_STRING PackRightNames(const std::vector<std::string>& names) {
   std::vector<std::u16string> wide;
   size_t bytes = names.size() * sizeof(LSA_UNICODE_STRING);

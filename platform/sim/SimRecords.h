@@ -32,6 +32,15 @@ NET_API_STATUS BatchNetEntries(DWORD level, size_t total,
                                const std::function<NetEntry(size_t)>& entryAt, size_t first,
                                DWORD prefmaxlen, LPBYTE* bufptr, LPDWORD entriesread, size_t& next);
 
+// The account enumerations' batch from a resume point: `resumeAt` is the
+// index to start from and receives the next one (0 once the list is done);
+// `totalentries` counts the entries from the start point on. On a failure
+// nothing but the status is given.
+NET_API_STATUS ServeFromResumePoint(DWORD level, size_t total,
+                                    const std::function<NetEntry(size_t)>& entryAt,
+                                    DWORD prefmaxlen, LPBYTE* bufptr, LPDWORD entriesread,
+                                    LPDWORD totalentries, size_t& resumeAt);
+
 // The block of LSA_UNICODE_STRINGs followed by their characters.
 PLSA_UNICODE_STRING PackRightNames(const std::vector<std::string>& names);
 
