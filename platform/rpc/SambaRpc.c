@@ -8,8 +8,10 @@
 #include <pthread.h>
 #include <stdbool.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 #include <strings.h>
+#include <time.h>
 /* clang-format off: Samba's headers depend on their order */
 #include <core/ntstatus.h>
 #include <core/werror.h>
@@ -93,6 +95,64 @@ static void wipe(void* p, size_t n) {
   while (n--) *v++ = 0;
 }
 
+/* Wipes every copy of the NT hash in the talloc blocks under `root` (the
+ * libraries' credentials keep their own), before they are freed. */
+static void wipe_hash_in_block(const void* ptr, int depth, int max_depth, int is_ref,
+                               void* context) {
+  (void)depth;
+  (void)max_depth;
+  const struct samr_Password* hash = context;
+  const size_t n = is_ref ? 0 : talloc_get_size(ptr);
+  unsigned char* p = (unsigned char*)ptr;
+  for (size_t i = 0; i + sizeof hash->hash <= n; ++i)
+    if (p[i] == hash->hash[0] && memcmp(p + i, hash->hash, sizeof hash->hash) == 0)
+      wipe(p + i, sizeof hash->hash);
+}
+
+static void wipe_hash_under(const void* root) {
+  if (root != NULL) talloc_report_depth_cb(root, 0, -1, wipe_hash_in_block, &g_hash);
+}
+
+/* At the program's end the hash goes too. A call still under way holds the
+ * lock for at most its time-out; the hash is wiped after a short wait
+ * whatever happens. */
+static void clear_credentials_at_exit(void) {
+  struct timespec until;
+  clock_gettime(CLOCK_REALTIME, &until);
+  until.tv_sec += 2;
+  const bool locked = pthread_mutex_timedlock(&g_lock, &until) == 0;
+  wipe(&g_hash, sizeof g_hash);
+  g_have_credentials = false;
+  if (locked) pthread_mutex_unlock(&g_lock);
+}
+
+/* The libraries compute the hash in stack frames of their own, and leave it
+ * there: the stack below the caller is cleared after them, with no call
+ * (a first call through the PLT spills the registers below the frame).
+ * The vector registers that carried it are cleared too, or the next such
+ * spill writes it out again. */
+static __attribute__((noinline)) void scrub_stack(void) {
+  unsigned char below[64 * 1024];
+  wipe(below, sizeof below);
+  __asm__ volatile("" : : "r"(below) : "memory");
+#if defined(__x86_64__) && defined(__GNUC__)
+  __asm__ volatile(
+      "pxor %%xmm0, %%xmm0\n\tpxor %%xmm1, %%xmm1\n\tpxor %%xmm2, %%xmm2\n\t"
+      "pxor %%xmm3, %%xmm3\n\tpxor %%xmm4, %%xmm4\n\tpxor %%xmm5, %%xmm5\n\t"
+      "pxor %%xmm6, %%xmm6\n\tpxor %%xmm7, %%xmm7\n\tpxor %%xmm8, %%xmm8\n\t"
+      "pxor %%xmm9, %%xmm9\n\tpxor %%xmm10, %%xmm10\n\tpxor %%xmm11, %%xmm11\n\t"
+      "pxor %%xmm12, %%xmm12\n\tpxor %%xmm13, %%xmm13\n\tpxor %%xmm14, %%xmm14\n\t"
+      "pxor %%xmm15, %%xmm15"
+      :
+      :
+      : "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8", "xmm9", "xmm10",
+        "xmm11", "xmm12", "xmm13", "xmm14", "xmm15");
+#endif
+}
+
+static pthread_once_t g_at_exit = PTHREAD_ONCE_INIT;
+static void register_at_exit(void) { atexit(clear_credentials_at_exit); }
+
 static bool initialise_locked(void) {
   if (!g_initialised) g_initialised = NT_STATUS_IS_OK(dcerpc_init());
   return g_initialised;
@@ -100,6 +160,7 @@ static bool initialise_locked(void) {
 
 int tvr_set_credentials(const char* user, const char* domain, const char* password) {
   if (user == NULL || domain == NULL || password == NULL) return -1;
+  pthread_once(&g_at_exit, register_at_exit);
   pthread_mutex_lock(&g_lock);
   int result = -1;
   TALLOC_CTX* mem = talloc_new(NULL);
@@ -117,11 +178,13 @@ int tvr_set_credentials(const char* user, const char* domain, const char* passwo
       g_domain = strdup(domain);
       g_hash = *hash;
       wipe(hash, sizeof *hash);
+      wipe_hash_under(mem);
       g_have_credentials = g_user != NULL && g_domain != NULL;
       result = g_have_credentials ? 0 : -1;
     }
   }
   talloc_free(mem);
+  scrub_stack();
   pthread_mutex_unlock(&g_lock);
   return result;
 }
@@ -200,6 +263,7 @@ uint32_t tvr_connect(const char* address, unsigned port, unsigned timeout_s, tvr
                                            &ndr_table_lsarpc, c->creds, c->ev, c->lp));
   }
   if (status != TVR_OK) {
+    wipe_hash_under(mem);
     talloc_free(mem);
   } else {
     dcerpc_binding_handle_set_timeout(c->lsa->binding_handle, c->timeout_s);
@@ -213,6 +277,7 @@ void tvr_disconnect(tvr_conn* c) {
   if (c == NULL) return;
   pthread_mutex_lock(&g_lock);
   if (c->have_lookup_handle && !c->broken) do_lsa_close(c, (tvr_handle*)&c->lookup_handle);
+  wipe_hash_under(c->mem);
   talloc_free(c->mem);
   pthread_mutex_unlock(&g_lock);
 }

@@ -3,6 +3,7 @@
 // front of it.
 #include "platform/PlatformInit.h"
 
+#include "platform/NetworkArgs.h"
 #include "platform/sim/SimNetwork.h"
 #ifdef TAVRIN_HAVE_SAMBA
 #include "platform/rpc/RealNetwork.h"
@@ -28,6 +29,13 @@ bool Initialize(std::string& error) {
 bool RealNetworkAvailable() { return true; }
 
 bool InitializeReal(const RealNetworkOptions& options, std::string& password, std::string& error) {
+  // No crash dump may hold the credentials: before they are made.
+  if (!KeepSecretsOutOfDumps()) {
+    password.assign(password.size(), '\0');
+    password.clear();
+    error = "the credentials cannot be kept out of crash dumps (core dumps cannot be turned off)";
+    return false;
+  }
   rpc::Options o;
   o.server = options.server;
   o.user = options.user;
@@ -48,6 +56,7 @@ void PassEnded() {
 bool RealNetworkAvailable() { return false; }
 
 bool InitializeReal(const RealNetworkOptions&, std::string& password, std::string& error) {
+  KeepSecretsOutOfDumps();
   password.assign(password.size(), '\0');
   password.clear();
   error = "this build has no real network: it was built without the Samba client libraries";
