@@ -24,8 +24,9 @@ std::vector<TExportRow> GridRows(const TRightsGrid& grid) {
 bool WriteGridExport(const TRightsGrid& grid, const QString& account, const QString& path,
                      ExportFormat format, QString& error) {
   const std::vector<TExportRow> rows = GridRows(grid);
-  const std::string text =
-      format == ExportFormat::Csv ? ExportCsv(rows) : ExportHtml(rows, account.toStdString());
+  const std::string text = format == ExportFormat::Html
+                               ? ExportHtml(rows, account.toStdString())
+                               : ExportCsv(rows, format == ExportFormat::CsvExact);
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
       file.write(text.data(), static_cast<qint64>(text.size())) !=
@@ -39,18 +40,22 @@ bool WriteGridExport(const TRightsGrid& grid, const QString& account, const QStr
 
 QString ExportGridWithDialog(QWidget* parent, const TRightsGrid& grid, const QString& account) {
   const QString csvFilter = QStringLiteral("CSV (*.csv)");
+  const QString exactFilter = QStringLiteral("CSV, exact names (*.csv)");
   const QString htmlFilter = QStringLiteral("HTML report (*.html)");
   QString filter = csvFilter;
-  QString path =
-      QFileDialog::getSaveFileName(parent, QStringLiteral("Export"), QString(),
-                                   csvFilter + QStringLiteral(";;") + htmlFilter, &filter);
+  QString path = QFileDialog::getSaveFileName(
+      parent, QStringLiteral("Export"), QString(),
+      csvFilter + QStringLiteral(";;") + exactFilter + QStringLiteral(";;") + htmlFilter, &filter);
   if (path.isEmpty()) return {};
   const bool html = filter == htmlFilter || QFileInfo(path).suffix().compare(
                                                 QLatin1String("html"), Qt::CaseInsensitive) == 0;
+  const ExportFormat format = html                    ? ExportFormat::Html
+                              : filter == exactFilter ? ExportFormat::CsvExact
+                                                      : ExportFormat::Csv;
   if (QFileInfo(path).suffix().isEmpty())
     path += html ? QStringLiteral(".html") : QStringLiteral(".csv");
   QString error;
-  if (!WriteGridExport(grid, account, path, html ? ExportFormat::Html : ExportFormat::Csv, error))
+  if (!WriteGridExport(grid, account, path, format, error))
     return QStringLiteral("Export failed: ") + error;
   return QStringLiteral("Exported to ") + QDir::toNativeSeparators(path);
 }

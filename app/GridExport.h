@@ -12,7 +12,9 @@ class TRightsGrid;
 
 namespace tavrin {
 
-enum class ExportFormat { Csv, Html };
+// Csv writes names that a spreadsheet would take for a formula with a
+// leading "'"; CsvExact writes every name exactly as it is.
+enum class ExportFormat { Csv, CsvExact, Html };
 
 // The data rows of the grid (the spare row left out), names in UTF-8.
 std::vector<TExportRow> GridRows(const TRightsGrid& grid);
@@ -22,9 +24,9 @@ std::vector<TExportRow> GridRows(const TRightsGrid& grid);
 bool WriteGridExport(const TRightsGrid& grid, const QString& account, const QString& path,
                      ExportFormat format, QString& error);
 
-// Asks for a file ("CSV (*.csv)" or "HTML report (*.html)") and writes the
-// grid to it. Answers the status text to show: empty when the dialog was
-// cancelled.
+// Asks for a file ("CSV (*.csv)", "CSV, exact names (*.csv)" or "HTML
+// report (*.html)") and writes the grid to it. Answers the status text to
+// show: empty when the dialog was cancelled.
 QString ExportGridWithDialog(QWidget* parent, const TRightsGrid& grid, const QString& account);
 
 }  // namespace tavrin

@@ -10,27 +10,32 @@ std::string CellText(const TCellCode& code) {
   return text;
 }
 
-std::string CsvField(std::string_view text) {
-  const bool quote = text.find_first_of(",\"\r\n") != std::string_view::npos ||
-                     (!text.empty() && (text.front() == ' ' || text.back() == ' '));
-  if (!quote) return std::string(text);
+std::string CsvField(std::string_view text, bool raw) {
+  // What a spreadsheet reads as the start of a formula (TAB and CR too:
+  // some programs skip them before looking for one).
+  const bool formula = !raw && !text.empty() &&
+                       std::string_view("=+-@\t\r").find(text.front()) != std::string_view::npos;
+  std::string value = formula ? "'" + std::string(text) : std::string(text);
+  const bool quote = value.find_first_of(",\"\r\n") != std::string::npos ||
+                     (!value.empty() && (value.front() == ' ' || value.back() == ' '));
+  if (!quote) return value;
   std::string field = "\"";
-  for (char c : text) {
+  for (char c : value) {
     if (c == '"') field += '"';
     field += c;
   }
   return field + '"';
 }
 
-std::string ExportCsv(const std::vector<TExportRow>& rows) {
+std::string ExportCsv(const std::vector<TExportRow>& rows, bool raw) {
   std::string out = "Computer";
   for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal)
     out += ',' + PrivilegeCode(static_cast<TvmPrivilege>(ordinal));
   out += ",Error\r\n";
   for (const TExportRow& row : rows) {
-    out += CsvField(row.name);
-    for (const TCellCode& code : row.codes) out += ',' + CsvField(CellText(code));
-    out += ',' + CsvField(row.error) + "\r\n";
+    out += CsvField(row.name, raw);
+    for (const TCellCode& code : row.codes) out += ',' + CsvField(CellText(code), raw);
+    out += ',' + CsvField(row.error, raw) + "\r\n";
   }
   return out;
 }

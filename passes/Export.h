@@ -23,14 +23,17 @@ struct TExportRow {
 // never written.
 std::string CellText(const TCellCode& code);
 
-// A CSV field: quoted (with inner quotes doubled) when it holds a comma, a
-// quote, a line break or leading or trailing blanks.
-std::string CsvField(std::string_view text);
+// A CSV field. Unless `raw`, a text beginning with '=', '+', '-', '@', TAB
+// or CR, which a spreadsheet would take for a formula, gets a leading "'"
+// so that it shows as text. Then the field is quoted (with inner quotes
+// doubled) when it holds a comma, a quote, a line break or leading or
+// trailing blanks. `raw` keeps names exactly as they are, for scripts.
+std::string CsvField(std::string_view text, bool raw = false);
 
 // CSV, lines ended by CR LF: a header "Computer", the 27 two-letter codes
 // in catalogue order and "Error"; then one line per row with its cell texts
-// and its error text.
-std::string ExportCsv(const std::vector<TExportRow>& rows);
+// and its error text. Every field is written by CsvField with `raw`.
+std::string ExportCsv(const std::vector<TExportRow>& rows, bool raw = false);
 
 // A self-contained HTML page (inline style, text symbols for the states):
 // a title, the account, a table of the rows and the legend of the codes
