@@ -221,21 +221,4 @@ TEST_F(SimLsa, AddAndRemoveRights) {
   LsaClose(policy);
 }
 
-TEST(SimLsaStatus, ConversionTable) {
-  // By the table, others 317, customer codes as they are; each with a system text.
-  // clang-format off
-  const uint32_t cases[][2] = {
-      {0, 0}, {0x103, 997}, {0x80000005, 234}, {0xC0000001, 31}, {0xC0000022, 5}, {0xC0000034, 2},
-      {0xC0000060, 1313}, {0xC0000073, 1332}, {0xC000009A, 1450}, {0xC00000BE, 53},
-      {0xC0020017, 1722}, {0xC000020C, 64}, {0xC0000234, 1909}, {0xC0001234, 317}, {120, 317}, {0xE0001234, 0xE0001234}};
-  // clang-format on
-  char text[512];
-  for (const auto& c : cases) {
-    EXPECT_EQ(LsaNtStatusToWinError(static_cast<NTSTATUS>(c[0])), c[1]) << std::hex << c[0];
-    const DWORD n = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, c[1], 0, text, sizeof text, nullptr);
-    EXPECT_TRUE(n > 2 || c[1] == 317 || c[1] > 0xFFFF) << c[1];
-  }
-}
-
 }  // namespace
