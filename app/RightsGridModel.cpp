@@ -22,12 +22,17 @@ QVariant TRightsGridModel::data(const QModelIndex& index, int role) const {
       return QString::fromLatin1(code.Text());
     case StateImageRole:
       return IsSpareRow(index.row()) ? -1 : StateImageIndex(code);
+    case Qt::ToolTipRole:
+      return rows_[index.row()].problem.isEmpty() ? QVariant() : rows_[index.row()].problem;
     default:
       return {};
   }
 }
 
 QVariant TRightsGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role == Qt::ToolTipRole && orientation == Qt::Vertical && section >= 0 &&
+      section < rowCount() && !rows_[section].problem.isEmpty())
+    return rows_[section].problem;
   if (role != Qt::DisplayRole || section < 0) return {};
   if (orientation == Qt::Horizontal)
     return section < PrivilegeCount ? QVariant(headers_[section]) : QVariant();
@@ -45,6 +50,17 @@ void TRightsGridModel::Clear() {
   index_.clear();
   indexValid_ = true;
   endResetModel();
+}
+
+QString TRightsGridModel::RowProblem(int row) const {
+  return row >= 0 && row < rowCount() ? rows_[row].problem : QString();
+}
+
+void TRightsGridModel::SetRowProblem(int row, const QString& problem) {
+  if (row < 0 || row >= DataRowCount() || rows_[row].problem == problem) return;
+  rows_[row].problem = problem;
+  emit dataChanged(index(row, 0), index(row, PrivilegeCount - 1), {Qt::ToolTipRole});
+  emit headerDataChanged(Qt::Vertical, row, row);
 }
 
 QString TRightsGridModel::HeaderText(int column) const {

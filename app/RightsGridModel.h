@@ -55,6 +55,11 @@ class TRightsGridModel : public QAbstractTableModel {
 
   TCellCode Code(int column, int row) const;
   void SetCode(int column, int row, const TCellCode& code);
+  // Why the row's last read or commit went wrong, shown as the tool tip of
+  // its name and cells; empty when nothing did.
+  QString RowProblem(int row) const;
+  void SetRowProblem(int row, const QString& problem);
+
   // The 27 codes of a row, and their write with one change notice.
   TRowCodes RowCodes(int row) const;
   void SetRowCodes(int row, const TRowCodes& codes);
@@ -84,6 +89,7 @@ class TRightsGridModel : public QAbstractTableModel {
   struct Row {
     QString name;
     std::array<TCellCode, PrivilegeCount> codes{};
+    QString problem;
   };
 
   static QString Key(const QString& name) { return name.toCaseFolded(); }

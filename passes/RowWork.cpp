@@ -1,6 +1,7 @@
 #include "passes/RowWork.h"
 
 #include "pickers/Velmar_Net.h"
+#include "rights/TextSafety.h"
 #include "rights/Velmar_CenterUtils.h"
 #include "rights/Velmar_LsaApi.h"
 #include "rights/Velmar_RightsCenter.h"
@@ -13,8 +14,46 @@ TAccountSid::TAccountSid(PSID sid) {
 }
 
 std::string ErrorDescription(DWORD code) {
-  std::string text = SystemErrorText(code);
+  std::string text = OneLine(SystemErrorText(code));
   return text.empty() ? "error " + std::to_string(code) : text;
+}
+
+std::string RightNames(TvmPrivileges rights) {
+  std::string text;
+  for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal) {
+    if (!rights.Contains(static_cast<TvmPrivilege>(ordinal))) continue;
+    if (!text.empty()) text += ", ";
+    text += PolicyNames[ordinal];
+  }
+  return text;
+}
+
+std::string ErrorWithCode(const std::string& text, DWORD code) {
+  return code == 0 ? text : text + " (" + std::to_string(code) + ")";
+}
+
+std::string CommitProblem(const TRowCommit& commit) {
+  const std::string reason = ErrorWithCode(commit.errorText, commit.error);
+  std::string text;
+  const auto part = [&](const std::string& piece) { text += (text.empty() ? "" : "; ") + piece; };
+  switch (commit.outcome) {
+    case TCommitOutcome::InForce:
+    case TCommitOutcome::Written:
+      return {};
+    case TCommitOutcome::Skipped:
+      return "not read: " + reason;
+    case TCommitOutcome::Cancelled:
+      return reason;
+    case TCommitOutcome::Unverified:
+      return "written, not verified: " + reason;
+    case TCommitOutcome::Failed:
+      break;
+  }
+  if (!commit.granted.Empty()) part("granted " + RightNames(commit.granted));
+  if (!commit.revoked.Empty()) part("revoked " + RightNames(commit.revoked));
+  part(commit.failedRight.empty() ? "failed: " + reason
+                                  : "failed " + commit.failedRight + ": " + reason);
+  return text;
 }
 
 namespace {
@@ -55,8 +94,11 @@ TRowRead ReadRights(TvmSidCenter& sc, TvmAccountRigthsCenter& arc, const std::st
       return result;
     }
     result.failed = false;
+  } catch (const EWin32Error& e) {
+    result.error = e.ErrorCode();
+    result.errorText = ErrorDescription(e.ErrorCode());
   } catch (const std::exception& e) {
-    result.errorText = e.what();
+    result.errorText = OneLine(e.what());
   } catch (...) {
     result.errorText = "unknown failure";
   }
@@ -68,20 +110,34 @@ TRowCommit CommitRights(TvmSidCenter& sc, TvmAccountRigthsCenter& arc, const std
                         const std::function<bool()>& beforeWrite) {
   TRowCommit result;
   result.codes = codes;
-  const auto fail = [&](const std::string& why) {
+  const auto fail = [&](const std::string& why, DWORD code = 0) {
     result.outcome = TCommitOutcome::Failed;
+    result.error = code;
     result.errorText = why;
     result.codes = FailedRow(codes);
+  };
+  // The writes that went through, whatever came after them.
+  const auto noteWrites = [&] {
+    for (const auto& write : arc.LastWrites())
+      if (const auto right = PrivilegeFromPolicyName(write.name))
+        (write.grant ? result.granted : result.revoked).Include(*right);
   };
   try {
     if (!account) {
       fail("no account chosen");
       return result;
     }
+    // Skipped for the same reason, in the same words, as a read.
+    if (const DWORD answer = ServerAnswers(name); answer != NERR_Success) {
+      result.error = answer;
+      result.errorText = ErrorDescription(answer);
+      return result;
+    }
     sc.SetSid(account.get());
     arc.SetServer(name);
     TvmPrivileges rights = arc.CurrentPrivileges();
     if (const NTSTATUS status = arc.LastStatus(); status != 0) {
+      result.error = LsaApi::LsaNtStatusToWinError(status);
       result.errorText = StatusDescription(status);
       return result;  // skipped: the row keeps its marks
     }
@@ -92,25 +148,46 @@ TRowCommit CommitRights(TvmSidCenter& sc, TvmAccountRigthsCenter& arc, const std
     }
     arc.SetNewPrivileges(rights);
     arc.SetNewAdditional(arc.CurrentAdditional());
+    result.rights = rights;
     if (arc.Committed()) {
       result.outcome = TCommitOutcome::InForce;
-    } else {
-      if (beforeWrite && !beforeWrite()) {
-        result.outcome = TCommitOutcome::Cancelled;
-        result.errorText = "stopped before writing";
-        return result;
-      }
-      arc.Commit();
-      if (!arc.Committed()) {
-        fail("the computer does not hold the rights written");
-        return result;
-      }
-      result.outcome = TCommitOutcome::Written;
+      result.codes = CommittedRow(rights);
+      return result;
     }
-    result.rights = rights;
+    if (beforeWrite && !beforeWrite()) {
+      result.outcome = TCommitOutcome::Cancelled;
+      result.errorText = "stopped before writing";
+      return result;
+    }
+    try {
+      arc.Commit();
+    } catch (const EWin32Error& e) {
+      noteWrites();
+      if (const auto& failed = arc.FailedWrite()) result.failedRight = failed->name;
+      fail(ErrorDescription(e.ErrorCode()), e.ErrorCode());
+      return result;
+    }
+    noteWrites();
+    // Read back: every write went through, so a read that fails now leaves
+    // the rights written but unconfirmed, which is not a failed write.
+    arc.CurrentPrivileges();
+    if (const NTSTATUS status = arc.LastStatus(); status != 0) {
+      result.outcome = TCommitOutcome::Unverified;
+      result.error = LsaApi::LsaNtStatusToWinError(status);
+      result.errorText = StatusDescription(status);
+      result.codes = ApplyRead(CommittedRow(rights), true, TvmPrivileges());
+      return result;
+    }
+    if (!arc.Committed()) {
+      fail("the computer does not hold the rights written");
+      return result;
+    }
+    result.outcome = TCommitOutcome::Written;
     result.codes = CommittedRow(rights);
+  } catch (const EWin32Error& e) {
+    fail(ErrorDescription(e.ErrorCode()), e.ErrorCode());
   } catch (const std::exception& e) {
-    fail(e.what());
+    fail(OneLine(e.what()));
   } catch (...) {
     fail("unknown failure");
   }

@@ -49,18 +49,24 @@ TRowRead ReadRights(TvmSidCenter& sc, TvmAccountRigthsCenter& arc, const std::st
 
 // What a commit did to one computer.
 enum class TCommitOutcome : uint8_t {
-  Skipped,    // unreadable (fresh read failed, or a cell shows 'E'): nothing written
-  InForce,    // the rights asked for were already in force: nothing written
-  Written,    // the difference was written and the computer holds it now
-  Failed,     // no account, the SID center refused it, or a write failed
-  Cancelled,  // stopped before anything was written
+  Skipped,     // unreadable (fresh read failed, or a cell shows 'E'): nothing written
+  InForce,     // the rights asked for were already in force: nothing written
+  Written,     // the difference was written and the computer holds it now
+  Failed,      // no account, the SID center refused it, or a write failed
+  Cancelled,   // stopped before anything was written
+  Unverified,  // every write went through, but reading the computer back failed
 };
 
 struct TRowCommit {
   TCommitOutcome outcome = TCommitOutcome::Skipped;
-  TvmPrivileges before;   // what the fresh read found, once it went through
-  TvmPrivileges rights;   // what the computer holds afterwards (InForce, Written)
-  std::string errorText;  // why it failed or was skipped
+  TvmPrivileges before;     // what the fresh read found, once it went through
+  TvmPrivileges rights;     // what the computer holds afterwards (InForce, Written), or
+                            // should hold (Unverified)
+  TvmPrivileges granted;    // the grants and revocations written: all of them (Written,
+  TvmPrivileges revoked;    // Unverified), those made before the failing one (Failed)
+  std::string failedRight;  // the right whose write failed; empty when none did
+  DWORD error = 0;          // the system error code of the failure, skip or read-back
+  std::string errorText;    // why it failed, was skipped or is not verified
   // The codes the row shows afterwards.
   TRowCodes codes;
 };
@@ -68,12 +74,30 @@ struct TRowCommit {
 // Commits the row's staged marks to computer `name` for `account`: reads
 // the computer afresh, applies the grants and revocations to what it holds
 // now, keeps the account's rights outside the catalogue, and lets `arc`
-// write the difference, one right per call. `beforeWrite` is called just
-// before the first write; answering false cancels the row with nothing
-// written. Never raises.
+// write the difference, one right per call. A computer that does not answer
+// is skipped as a read would skip it. `beforeWrite` is called just before
+// the first write; answering false cancels the row with nothing written.
+// After writing, the computer is read back: what it holds must be what was
+// asked for (Written), and when that read fails the row is Unverified.
+// Never raises.
 TRowCommit CommitRights(TvmSidCenter& sc, TvmAccountRigthsCenter& arc, const std::string& name,
                         const TAccountSid& account, const TRowCodes& codes,
                         const std::function<bool()>& beforeWrite = {});
 
-// The system's text for a code, "error N" where the system has none.
+// The system's text for a code on one line, "error N" where the system has
+// none.
 std::string ErrorDescription(DWORD code);
+
+// What went wrong with a commit, on one line, as a row shows it:
+// "granted A; revoked B; failed C: reason (code)", "written, not verified:
+// reason (code)", "not read: reason (code)"; empty when the row was written
+// or already in force.
+std::string CommitProblem(const TRowCommit& commit);
+
+// The policy names of the rights of a set in catalogue order, joined by
+// ", ": "SeBackupPrivilege, SeDebugPrivilege".
+std::string RightNames(TvmPrivileges rights);
+
+// A failure's text with its code: "Access is denied (5)"; the text alone
+// for code 0.
+std::string ErrorWithCode(const std::string& text, DWORD code);

@@ -164,6 +164,17 @@ class TvmAccountRigthsCenter : public TComponent {
   // The status of the last LSA call checked; 0 is success.
   NTSTATUS LastStatus() const { return lastStatus_; }
 
+  // One right the last Commit wrote, or tried to write.
+  struct TRightWrite {
+    bool grant = false;
+    std::string name;  // the right's policy name
+  };
+  // The writes of the last Commit that went through, in the order made.
+  const std::vector<TRightWrite>& LastWrites() const { return lastWrites_; }
+  // The write the last Commit failed on (its status in LastStatus); none
+  // when the commit failed before any write, or did not fail.
+  const std::optional<TRightWrite>& FailedWrite() const { return failedWrite_; }
+
  private:
   PSID DesignatedSid() const;
   bool IsFresh() const;
@@ -188,6 +199,8 @@ class TvmAccountRigthsCenter : public TComponent {
   std::vector<std::string> snapshot_;
   TvmPrivileges new_;
   std::vector<std::string> newAdditional_;
+  std::vector<TRightWrite> lastWrites_;
+  std::optional<TRightWrite> failedWrite_;
   bool readFailed_ = false;     // the last read ended in a failure
   bool statusChecked_ = false;  // the failure came through CheckStatus
 };

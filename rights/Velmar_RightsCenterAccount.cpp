@@ -242,13 +242,18 @@ bool TvmAccountRigthsCenter::Committed() {
 void TvmAccountRigthsCenter::WriteRight(bool grant, PSID sid, TvmLsaUnicodeStringCenter& holder,
                                         const std::string& name) {
   holder.SetText(name);
+  failedWrite_ = TRightWrite{grant, name};
   NTSTATUS status =
       grant ? LsaApi::LsaAddAccountRights(policy_.Get(), sid, holder.Value(), 1)
             : LsaApi::LsaRemoveAccountRights(policy_.Get(), sid, FALSE, holder.Value(), 1);
   CheckStatus(status);
+  lastWrites_.push_back(std::move(*failedWrite_));
+  failedWrite_.reset();
 }
 
 void TvmAccountRigthsCenter::Commit() {
+  lastWrites_.clear();
+  failedWrite_.reset();
   if (Committed()) return;
   // Whatever happens below, the next read fetches what is then in force and
   // the commit ends with the policy closed.

@@ -104,7 +104,12 @@ TEST_F(RowWork, CommitWritesExactlyTheDifferenceOrNothingOrFails) {
   commit = Commit("DC01", unreadable, ask);
   EXPECT_EQ(commit.outcome, TCommitOutcome::Skipped);
   EXPECT_EQ(commit.codes, unreadable);
-  EXPECT_EQ(Commit("GHOST", marked, ask).codes, marked);
+  commit = Commit("GHOST", marked, ask);
+  EXPECT_EQ(commit.codes, marked);
+  // Unreachable: the same code and text as a read gives.
+  const TRowRead ghost = ReadRights(sc, arc, "GHOST", admins);
+  EXPECT_EQ(commit.error, ghost.error);
+  EXPECT_EQ(commit.errorText, ghost.errorText);
   commit = Commit("DC01", marked, [&] { return !(asked = true); });
   EXPECT_TRUE(asked);
   EXPECT_EQ(commit.outcome, TCommitOutcome::Cancelled);
@@ -112,12 +117,17 @@ TEST_F(RowWork, CommitWritesExactlyTheDifferenceOrNothingOrFails) {
   EXPECT_TRUE(LsaWrites().empty());
   EXPECT_EQ(Held("DC01").size(), 3u);
 
-  // The second write fails: the first stays written, the marks become 'E'.
+  // The second write fails: the first stays written and is named, the marks
+  // become 'E'.
   marked = Row('N', {{spCreateToken, 'Y'}, {spAudit, 'Y'}, {spServiceLogon, 'Y'}});
   sim::FailWrite(2);
   commit = Commit("SRV01", marked);
   EXPECT_EQ(commit.outcome, TCommitOutcome::Failed);
-  EXPECT_FALSE(commit.errorText.empty());
+  EXPECT_EQ(commit.granted, TvmPrivileges{spCreateToken});
+  EXPECT_EQ(commit.failedRight, "SeAuditPrivilege");
+  EXPECT_EQ(commit.error, 5u);
+  EXPECT_EQ(CommitProblem(commit), "granted SeCreateTokenPrivilege; failed SeAuditPrivilege: " +
+                                       ErrorWithCode(ErrorDescription(5), 5));
   EXPECT_EQ(LsaWrites().size(), 2u);
   EXPECT_EQ(Held("SRV01"), (Names{"SeBackupPrivilege", "SeCreateTokenPrivilege"}));
   EXPECT_EQ(commit.codes, FailedRow(marked));
@@ -125,6 +135,39 @@ TEST_F(RowWork, CommitWritesExactlyTheDifferenceOrNothingOrFails) {
   sim::ClearCalls();
   EXPECT_EQ(CommitRights(sc, arc, "SRV01", TAccountSid(), marked).codes, FailedRow(marked));
   EXPECT_TRUE(LsaWrites().empty());
+}
+
+TEST_F(RowWork, WritesAreReadBackBeforeTheyCount) {
+  const TRowCodes marked = Row('N', {{spShutdown, 'Y'}});
+  // Someone grants Debug on WS01 between the read and the write: the writes
+  // go through, yet the computer does not hold what was asked for.
+  TvmSidCenter otherSc;
+  TvmAccountRigthsCenter other;
+  other.SetSidCenter(&otherSc);
+  TRowCommit commit = Commit("WS01", marked, [&] {
+    otherSc.SetSidString("S-1-5-32-544");
+    other.SetServer("WS01");
+    other.SetNewPrivileges(other.CurrentPrivileges() | TvmPrivileges{spSystemTyme});
+    other.SetNewAdditional(other.CurrentAdditional());
+    other.Commit();
+    return true;
+  });
+  EXPECT_EQ(commit.outcome, TCommitOutcome::Failed);
+  EXPECT_EQ(commit.granted, TvmPrivileges{spShutdown});
+  EXPECT_EQ(commit.codes, FailedRow(marked));
+
+  // The read-back fails: written, not verified, and the row shows it unread.
+  commit = Commit("SRV01", marked, [] {
+    sim::FailEnumeration("LsaEnumerateAccountRights", "SRV01", 0xC0020017u);
+    return true;
+  });
+  EXPECT_EQ(commit.outcome, TCommitOutcome::Unverified);
+  EXPECT_EQ(commit.granted, TvmPrivileges{spShutdown});
+  EXPECT_EQ(commit.error, 1722u);
+  EXPECT_EQ(Held("SRV01"), (Names{"SeBackupPrivilege", "SeShutdownPrivilege"}));
+  EXPECT_EQ(CommitProblem(commit),
+            "written, not verified: " + ErrorWithCode(ErrorDescription(1722), 1722));
+  for (const TCellCode& code : commit.codes) EXPECT_EQ(code, TCellCode::Of('E', ' '));
 }
 
 }  // namespace
