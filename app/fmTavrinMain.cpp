@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPainter>
 #include <QStatusBar>
 #include <QStyledItemDelegate>
@@ -28,6 +29,7 @@
 #include "app/RightsGrid.h"
 #include "app/fmAbout.h"
 #include "computers/ComputerList.h"
+#include "computers/ComputerNames.h"
 #include "passes/RowWork.h"
 #include "pickers/Velmar_SidSourceComboBox.h"
 #include "pickers/Velmar_UsersComboBox.h"
@@ -603,11 +605,18 @@ void TTavrinForm::TakeResults() {
       pass_.failed += result.read.failed;
       model->SetRowCodes(row,
                          ApplyRead(model->RowCodes(row), result.read.failed, result.read.rights));
+      model->SetRowProblem(
+          row, result.read.failed
+                   ? QString::fromLocal8Bit("not read: " +
+                                            ErrorWithCode(result.read.errorText, result.read.error))
+                   : QString());
       continue;
     }
+    model->SetRowProblem(row, QString::fromLocal8Bit(CommitProblem(result.commit)));
     switch (result.commit.outcome) {
       case TCommitOutcome::InForce:
       case TCommitOutcome::Written:
+      case TCommitOutcome::Unverified:
         model->SetRowCodes(row, result.commit.codes);
         break;
       case TCommitOutcome::Failed:
@@ -861,6 +870,12 @@ void TTavrinForm::aAddExecute() {
       QInputDialog::getText(this, QStringLiteral("Query"), QStringLiteral("Enter computer name"),
                             QLineEdit::Normal, QString(), &ok);
   if (!ok || name.isEmpty()) return;
+  const std::string problem = tavrin::ComputerNameProblem(name.toLocal8Bit().toStdString());
+  if (!problem.empty()) {
+    QMessageBox::warning(this, QStringLiteral("Add computer"),
+                         QString::fromLocal8Bit(problem) + QStringLiteral("."));
+    return;
+  }
   GetRights(name);
 }
 

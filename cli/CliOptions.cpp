@@ -2,6 +2,9 @@
 
 #include <stdexcept>
 
+#include "computers/ComputerNames.h"
+#include "rights/TextSafety.h"
+
 namespace tavrin::cli {
 
 namespace {
@@ -14,6 +17,14 @@ std::string Trimmed(const std::string& text) {
 
 [[noreturn]] void Refuse(const std::string& message) { throw std::invalid_argument(message); }
 
+// Names with control characters are refused where they are read, shown
+// escaped so that the message itself is safe on a terminal.
+void RefuseControls(const std::string& text, const char* what) {
+  if (HasControls(text))
+    Refuse(std::string("the ") + what + " \"" + EscapeControls(text) +
+           "\" holds a control character");
+}
+
 // The rights named in a comma-separated list of policy names. Only the 27
 // rights the program shows are accepted, spelled exactly.
 TvmPrivileges RightsOf(const std::string& list, const char* option) {
@@ -22,7 +33,8 @@ TvmPrivileges RightsOf(const std::string& list, const char* option) {
   if (names.empty()) Refuse(std::string(option) + " needs at least one right name");
   for (const std::string& name : names) {
     const auto right = PrivilegeFromPolicyName(name);
-    if (!right) Refuse("unknown right \"" + name + "\" (see --help for the 27 right names)");
+    if (!right)
+      Refuse("unknown right \"" + EscapeControls(name) + "\" (see --help for the 27 right names)");
     rights.Include(*right);
   }
   return rights;
@@ -57,7 +69,7 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
   else if (command == "apply")
     options.command = TCommand::Apply;
   else
-    Refuse("unknown command \"" + command + "\" (report or apply; see --help)");
+    Refuse("unknown command \"" + EscapeControls(command) + "\" (report or apply; see --help)");
 
   const bool apply = options.command == TCommand::Apply;
   for (size_t i = 1; i < args.size(); ++i) {
@@ -72,24 +84,33 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     };
     if (arg == "--account") {
       options.account = Trimmed(value());
+      RefuseControls(options.account, "account");
     } else if (arg == "--source") {
       options.source = Trimmed(value());
+      RefuseControls(options.source, "source");
     } else if (arg == "--computers") {
-      for (std::string& name : SplitList(value())) options.computers.push_back(std::move(name));
+      for (std::string& name : SplitList(value())) {
+        if (const std::string problem = tavrin::ComputerNameProblem(name); !problem.empty())
+          Refuse("--computers: " + problem);
+        options.computers.push_back(std::move(name));
+      }
     } else if (arg == "--computers-file") {
       options.files.push_back(value());
     } else if (arg == "--scan") {
       options.scan = true;
-    } else if (arg == "--format" && !apply) {
+    } else if (arg == "--format") {
       const std::string& format = value();
       if (format == "table")
         options.format = TFormat::Table;
-      else if (format == "csv")
+      else if (format == "csv" && !apply)
         options.format = TFormat::Csv;
       else if (format == "json")
         options.format = TFormat::Json;
       else
-        Refuse("unknown format \"" + format + "\" (table, csv or json)");
+        Refuse("unknown format \"" + EscapeControls(format) + "\" (" +
+               (apply ? "table or json" : "table, csv or json") + ")");
+    } else if (arg == "--csv-raw" && !apply) {
+      options.csvRaw = true;
     } else if (arg == "--grant" && apply) {
       options.grant = options.grant | RightsOf(value(), "--grant");
     } else if (arg == "--revoke" && apply) {
@@ -97,7 +118,7 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     } else if (arg == "--dry-run" && apply) {
       options.dryRun = true;
     } else {
-      Refuse("unknown option \"" + arg + "\" for " + command + " (see --help)");
+      Refuse("unknown option \"" + EscapeControls(arg) + "\" for " + command + " (see --help)");
     }
   }
   if (options.account.empty()) Refuse("--account is required");
@@ -118,22 +139,29 @@ std::string HelpText() {
   std::string text =
       "Usage:\n"
       "  tavrin-cli report --account ACCOUNT [--source COMPUTER|DOMAIN] COMPUTERS\n"
-      "                    [--format table|csv|json]\n"
+      "                    [--format table|csv|json] [--csv-raw]\n"
       "  tavrin-cli apply --account ACCOUNT [--source COMPUTER|DOMAIN] COMPUTERS\n"
       "                   [--grant RIGHT,...] [--revoke RIGHT,...] [--dry-run]\n"
+      "                   [--format table|json]\n"
       "  tavrin-cli --help | --version\n"
       "\n"
       "ACCOUNT   a SID (S-1-5-32-544), DOMAIN\\name or a name; names are looked up\n"
       "          on --source (this computer when not given; a domain is asked\n"
       "          through one of its controllers)\n"
       "COMPUTERS one or more of: --computers NAME,...  --computers-file FILE\n"
-      "          (one name a line, '#' starts a comment, '-' reads standard input)\n"
+      "          (names separated by commas or line ends, '#' starts a comment;\n"
+      "          a regular file, a pipe, or '-' for standard input)\n"
       "          --scan (the computers the network lists); '.' is this computer\n"
       "\n"
       "report prints the account's rights on every computer, one row each.\n"
       "apply grants and revokes rights as the window's Commit does: every computer\n"
       "is read afresh and only the difference is written; rights not listed below\n"
-      "are never touched. --dry-run reads and prints what would change.\n"
+      "are never touched. --dry-run reads and prints what would change. Each\n"
+      "computer's line names the rights written and, when a write failed, the\n"
+      "right and the reason; rights written but not read back say so.\n"
+      "\n"
+      "CSV cells that begin with = + - @, a tab or a carriage return get a leading\n"
+      "' so that spreadsheets do not run them; --csv-raw writes them as they are.\n"
       "\n"
       "Off Windows the computers are those of the simulated network unless\n"
       "  --network real --server NAME[:PORT] --user DOMAIN\\NAME [--password-fd N]\n"

@@ -19,6 +19,7 @@ struct TOptions {
   std::vector<std::string> files;      // from --computers-file, in order
   bool scan = false;
   TFormat format = TFormat::Table;
+  bool csvRaw = false;  // CSV cells exactly as the names are, with no guard for spreadsheets
   TvmPrivileges grant;
   TvmPrivileges revoke;
   bool dryRun = false;
@@ -26,7 +27,8 @@ struct TOptions {
 
 // Reads the arguments after the program name. Throws std::invalid_argument
 // with a message for the user (an unknown option or right, a missing value,
-// a right both granted and revoked, no computers, nothing to apply).
+// a right both granted and revoked, no computers, nothing to apply, an
+// account or computer name with a control character in it).
 TOptions ParseOptions(const std::vector<std::string>& args);
 
 // The text of --help.

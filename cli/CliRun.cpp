@@ -4,17 +4,18 @@
 
 #include <chrono>
 #include <condition_variable>
-#include <fstream>
-#include <iostream>
+#include <cstring>
 #include <mutex>
 #include <stdexcept>
 #include <thread>
 #include <unordered_set>
 
 #include "computers/ComputerList.h"
+#include "computers/ComputerNames.h"
 #include "passes/Export.h"
 #include "passes/PassPool.h"
 #include "pickers/Velmar_Net.h"
+#include "rights/TextSafety.h"
 #include "rights/Velmar_CenterUtils.h"
 #include "sid/Velmar_SidCenter.h"
 #include "sid/Velmar_SidCenterCache.h"
@@ -117,16 +118,6 @@ std::vector<TRowResult> RunPass(const std::vector<std::string>& computers,
   return results;
 }
 
-std::string NamesOf(TvmPrivileges rights) {
-  std::string text;
-  for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal) {
-    if (!rights.Contains(static_cast<TvmPrivilege>(ordinal))) continue;
-    if (!text.empty()) text += ", ";
-    text += PolicyNames[ordinal];
-  }
-  return text;
-}
-
 // Display width of a UTF-8 text: its code points.
 size_t Width(const std::string& text) {
   size_t width = 0;
@@ -134,9 +125,56 @@ size_t Width(const std::string& text) {
   return width;
 }
 
-void PrintTable(const std::vector<TExportRow>& rows, std::FILE* out) {
+// A text from outside (a name, a system message) as a terminal may show it.
+std::string Shown(const std::string& text) { return EscapeControls(OneLine(text)); }
+
+// Why the SID center refused a SID text, in plain words.
+std::string SidRefusal(const TvmSidCenter& center, const std::exception& e) {
+  if (center.Errors().empty()) return OneLine(e.what());
+  std::string text = center.Errors().back();
+  if (text.rfind("Error: ", 0) == 0) text.erase(0, 7);
+  if (text.find("Too many SubAuthorities") != std::string::npos)
+    return "more than 15 sub-authorities";
+  if (text.find("IdentifierAuthority") != std::string::npos)
+    return "identifier authority above 255";
+  return Shown(text);
+}
+
+// A JSON string, quotes included, always valid UTF-8; `replaced` is set
+// when a byte had to be replaced.
+std::string Json(const std::string& text, bool& replaced) {
+  bool here = false;
+#ifdef _WIN32
+  // Texts are in the ANSI code page here: JSON wants them in UTF-8.
+  std::wstring wide(text.size(), L'\0');
+  wide.resize(
+      static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()),
+                                              wide.data(), static_cast<int>(wide.size()))));
+  std::string utf8(wide.size() * 3, '\0');
+  utf8.resize(static_cast<size_t>(
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(),
+                          static_cast<int>(utf8.size()), nullptr, nullptr)));
+  const std::string valid = ValidUtf8(utf8, here);
+#else
+  const std::string valid = ValidUtf8(text, here);
+#endif
+  replaced |= here;
+  return "\"" + JsonEscape(valid) + "\"";
+}
+
+std::string JsonCode(DWORD code) { return code == 0 ? "null" : std::to_string(code); }
+
+// One row of a report: the row as exported (its error with the code), and
+// its failure's text and code apart.
+struct TReportRow {
+  TExportRow row;
+  std::string reason;
+  DWORD code = 0;
+};
+
+void PrintTable(const std::vector<TReportRow>& rows, std::FILE* out) {
   size_t width = Width("Computer");
-  for (const TExportRow& row : rows) width = std::max(width, Width(row.name));
+  for (const TReportRow& row : rows) width = std::max(width, Width(Shown(row.row.name)));
   const auto name = [&](const std::string& text) {
     std::fputs(text.c_str(), out);
     for (size_t pad = Width(text); pad < width + 2; ++pad) std::fputc(' ', out);
@@ -146,34 +184,47 @@ void PrintTable(const std::vector<TExportRow>& rows, std::FILE* out) {
     std::fprintf(out, "%s%s", ordinal ? " " : "",
                  PrivilegeCode(static_cast<TvmPrivilege>(ordinal)).c_str());
   std::fputc('\n', out);
-  for (const TExportRow& row : rows) {
-    name(row.name);
-    if (!row.error.empty()) {
-      std::fprintf(out, "error: %s\n", row.error.c_str());
+  for (const TReportRow& row : rows) {
+    name(Shown(row.row.name));
+    if (!row.row.error.empty()) {
+      std::fprintf(out, "error: %s\n", Shown(row.row.error).c_str());
       continue;
     }
     for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal)
-      std::fprintf(out, "%s%-2s", ordinal ? " " : "", CellText(row.codes[ordinal]).c_str());
+      std::fprintf(out, "%s%-2s", ordinal ? " " : "", CellText(row.row.codes[ordinal]).c_str());
     std::fputc('\n', out);
   }
 }
 
-void PrintJson(const TResolvedAccount& account, const std::vector<TExportRow>& rows,
+// The account's members of a JSON object: "account", "sid" and, when the
+// account's text had to be mended, "invalidUtf8".
+std::string JsonAccount(const TResolvedAccount& account) {
+  bool replaced = false;
+  std::string text = "\"account\": " + Json(account.given, replaced) +
+                     ", \"sid\": " + Json(account.sidString, replaced);
+  if (replaced) text += ", \"invalidUtf8\": true";
+  return text;
+}
+
+void PrintJson(const TResolvedAccount& account, const std::vector<TReportRow>& rows,
                std::FILE* out) {
-  std::fprintf(out, "{\"account\": \"%s\", \"sid\": \"%s\", \"computers\": [",
-               JsonEscape(account.given).c_str(), JsonEscape(account.sidString).c_str());
+  std::fprintf(out, "{%s, \"computers\": [", JsonAccount(account).c_str());
   for (size_t i = 0; i < rows.size(); ++i) {
-    const TExportRow& row = rows[i];
-    std::fprintf(out, "%s\n  {\"name\": \"%s\", ", i ? "," : "", JsonEscape(row.name).c_str());
+    const TExportRow& row = rows[i].row;
+    bool replaced = false;
+    std::string line = "{\"name\": " + Json(row.name, replaced) + ", ";
     if (!row.error.empty()) {
-      std::fprintf(out, "\"rights\": null, \"error\": \"%s\"}", JsonEscape(row.error).c_str());
-      continue;
+      line += "\"rights\": null, \"error\": " + Json(OneLine(rows[i].reason), replaced) +
+              ", \"code\": " + JsonCode(rows[i].code);
+    } else {
+      line += "\"rights\": {";
+      for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal)
+        line += std::string(ordinal ? ", " : "") + "\"" + PolicyNames[ordinal] +
+                "\": " + (row.codes[ordinal].State() == 'Y' ? "true" : "false");
+      line += "}, \"error\": null, \"code\": null";
     }
-    std::fputs("\"rights\": {", out);
-    for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal)
-      std::fprintf(out, "%s\"%s\": %s", ordinal ? ", " : "", PolicyNames[ordinal],
-                   row.codes[ordinal].State() == 'Y' ? "true" : "false");
-    std::fputs("}, \"error\": null}", out);
+    if (replaced) line += ", \"invalidUtf8\": true";
+    std::fprintf(out, "%s\n  %s}", i ? "," : "", line.c_str());
   }
   std::fputs("\n]}\n", out);
 }
@@ -182,12 +233,16 @@ int Report(const TOptions& options, const TResolvedAccount& account,
            const std::vector<std::string>& computers, std::FILE* out, std::FILE* err) {
   const std::vector<TRowResult> results =
       RunPass(computers, account.sid, TRowJobKind::Read, TRowCodes{}, err);
-  std::vector<TExportRow> rows;
+  std::vector<TReportRow> rows;
   bool failed = false;
   for (const TRowResult& result : results) {
-    TExportRow row{result.name, ApplyRead(TRowCodes{}, result.read.failed, result.read.rights), ""};
+    TReportRow row{
+        {result.name, ApplyRead(TRowCodes{}, result.read.failed, result.read.rights), ""},
+        "",
+        result.read.error};
     if (result.read.failed) {
-      row.error = result.read.errorText.empty() ? "unreadable" : result.read.errorText;
+      row.reason = result.read.errorText.empty() ? "unreadable" : result.read.errorText;
+      row.row.error = ErrorWithCode(row.reason, row.code);
       failed = true;
     }
     rows.push_back(std::move(row));
@@ -196,9 +251,13 @@ int Report(const TOptions& options, const TResolvedAccount& account,
     case TFormat::Table:
       PrintTable(rows, out);
       break;
-    case TFormat::Csv:
-      std::fputs(ExportCsv(rows).c_str(), out);
+    case TFormat::Csv: {
+      std::vector<TExportRow> plain;
+      for (const TReportRow& row : rows)
+        plain.push_back({Shown(row.row.name), row.row.codes, Shown(row.row.error)});
+      std::fputs(ExportCsv(plain, options.csvRaw).c_str(), out);
       break;
+    }
     case TFormat::Json:
       PrintJson(account, rows, out);
       break;
@@ -206,22 +265,102 @@ int Report(const TOptions& options, const TResolvedAccount& account,
   return failed ? ExitSomeFailed : ExitDone;
 }
 
-// One computer's line of an apply: what was (or would be) granted and
-// revoked, and what was asked for and already in force.
-std::string ChangeLine(const TOptions& options, TvmPrivileges before, TvmPrivileges after) {
-  const bool dry = options.dryRun;
-  const TvmPrivileges granted = after - before, revoked = before - after;
-  const TvmPrivileges inForce = (options.grant - granted) | (options.revoke - revoked);
-  std::string line;
-  const auto part = [&](const char* label, TvmPrivileges rights) {
-    if (rights.Empty()) return;
-    if (!line.empty()) line += "; ";
-    line += std::string(label) + " " + NamesOf(rights);
+// The result of an apply on one computer, as printed.
+struct TApplyLine {
+  const char* outcome = "";  // written, in force, planned, not read, failed, unverified
+  TvmPrivileges granted, revoked, inForce;
+  std::string failedRight;
+  std::string error;  // the reason, without its code
+  DWORD code = 0;
+};
+
+TApplyLine ApplyLineOf(const TOptions& options, const TRowResult& result, const TRowCodes& codes) {
+  TApplyLine line;
+  // What was asked for and is already so.
+  const auto changed = [&](TvmPrivileges before, TvmPrivileges after) {
+    line.granted = after - before;
+    line.revoked = before - after;
+    line.inForce = (options.grant - line.granted) | (options.revoke - line.revoked);
   };
-  part(dry ? "would grant" : "granted", granted);
-  part(dry ? "would revoke" : "revoked", revoked);
-  part("already in force:", inForce);
+  if (options.dryRun) {
+    TvmPrivileges after = result.read.rights;
+    if (result.read.failed || !ApplyMarks(codes, after)) {
+      line.outcome = "not read";
+      line.error = result.read.errorText;
+      line.code = result.read.error;
+    } else {
+      line.outcome = "planned";
+      changed(result.read.rights, after);
+    }
+    return line;
+  }
+  const TRowCommit& commit = result.commit;
+  line.error = commit.errorText;
+  line.code = commit.error;
+  switch (commit.outcome) {
+    case TCommitOutcome::InForce:
+    case TCommitOutcome::Written:
+      line.outcome = commit.outcome == TCommitOutcome::Written ? "written" : "in force";
+      changed(commit.before, commit.rights);
+      break;
+    case TCommitOutcome::Unverified:
+      line.outcome = "unverified";
+      changed(commit.before, commit.rights);
+      break;
+    case TCommitOutcome::Skipped:
+      line.outcome = "not read";
+      break;
+    default:
+      line.outcome = "failed";
+      line.granted = commit.granted;
+      line.revoked = commit.revoked;
+      line.failedRight = commit.failedRight;
+  }
   return line;
+}
+
+// "granted A, B; revoked C; already in force: D", then what went wrong.
+std::string ApplyText(const TApplyLine& line, bool dry) {
+  std::string text;
+  const auto part = [&](const std::string& piece) {
+    if (!text.empty()) text += "; ";
+    text += piece;
+  };
+  const std::string reason = ErrorWithCode(Shown(line.error), line.code);
+  if (std::strcmp(line.outcome, "not read") == 0) return "not read: " + reason;
+  if (!line.granted.Empty()) part((dry ? "would grant " : "granted ") + RightNames(line.granted));
+  if (!line.revoked.Empty()) part((dry ? "would revoke " : "revoked ") + RightNames(line.revoked));
+  if (!line.inForce.Empty()) part("already in force: " + RightNames(line.inForce));
+  if (std::strcmp(line.outcome, "unverified") == 0) part("written, not verified: " + reason);
+  if (std::strcmp(line.outcome, "failed") == 0)
+    part(line.failedRight.empty() ? "failed: " + reason
+                                  : "failed " + Shown(line.failedRight) + ": " + reason);
+  return text;
+}
+
+std::string JsonRights(TvmPrivileges rights) {
+  std::string text = "[";
+  for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal)
+    if (rights.Contains(static_cast<TvmPrivilege>(ordinal)))
+      text += std::string(text.size() > 1 ? ", " : "") + "\"" + PolicyNames[ordinal] + "\"";
+  return text + "]";
+}
+
+std::string ApplyJson(const std::string& name, const TApplyLine& line) {
+  bool replaced = false;
+  std::string text = "{\"name\": " + Json(name, replaced) + ", \"outcome\": \"" + line.outcome +
+                     "\", \"granted\": " + JsonRights(line.granted) +
+                     ", \"revoked\": " + JsonRights(line.revoked) +
+                     ", \"inForce\": " + JsonRights(line.inForce) + ", \"failed\": [";
+  const std::string error = Json(OneLine(line.error), replaced);
+  if (!line.failedRight.empty())
+    text += "{\"right\": " + Json(line.failedRight, replaced) + ", \"error\": " + error +
+            ", \"code\": " + JsonCode(line.code) + "}";
+  text += "], \"error\": ";
+  text += line.error.empty() ? "null" : error;
+  text += ", \"code\": " + JsonCode(line.code);
+  if (replaced) text += ", \"invalidUtf8\": true";
+  return text + "}";
 }
 
 int Apply(const TOptions& options, const TResolvedAccount& account,
@@ -235,34 +374,23 @@ int Apply(const TOptions& options, const TResolvedAccount& account,
     codes[ordinal] = TCellCode::Of('N', mark);
   }
   const TRowJobKind kind = options.dryRun ? TRowJobKind::Read : TRowJobKind::Commit;
-  bool failed = false;
+  const bool json = options.format == TFormat::Json;
+  bool failed = false, first = true;
+  if (json)
+    std::fprintf(out, "{%s, \"dryRun\": %s, \"computers\": [", JsonAccount(account).c_str(),
+                 options.dryRun ? "true" : "false");
   for (const TRowResult& result : RunPass(computers, account.sid, kind, codes, err)) {
-    std::string line;
-    if (options.dryRun) {
-      TvmPrivileges after = result.read.rights;
-      if (result.read.failed || !ApplyMarks(codes, after))
-        line = "not read: " + result.read.errorText;
-      else
-        line = ChangeLine(options, result.read.rights, after);
-      failed |= result.read.failed;
-    } else {
-      const TRowCommit& commit = result.commit;
-      switch (commit.outcome) {
-        case TCommitOutcome::InForce:
-        case TCommitOutcome::Written:
-          line = ChangeLine(options, commit.before, commit.rights);
-          break;
-        case TCommitOutcome::Skipped:
-          line = "not read: " + commit.errorText;
-          failed = true;
-          break;
-        default:
-          line = "failed: " + commit.errorText;
-          failed = true;
-      }
-    }
-    std::fprintf(out, "%s: %s\n", result.name.c_str(), line.c_str());
+    const TApplyLine line = ApplyLineOf(options, result, codes);
+    const std::string_view outcome = line.outcome;
+    failed |= outcome != "written" && outcome != "in force" && outcome != "planned";
+    if (json)
+      std::fprintf(out, "%s\n  %s", first ? "" : ",", ApplyJson(result.name, line).c_str());
+    else
+      std::fprintf(out, "%s: %s\n", Shown(result.name).c_str(),
+                   ApplyText(line, options.dryRun).c_str());
+    first = false;
   }
+  if (json) std::fputs("\n]}\n", out);
   return failed ? ExitSomeFailed : ExitDone;
 }
 
@@ -277,7 +405,8 @@ TResolvedAccount ResolveAccount(const std::string& account, const std::string& s
     try {
       resolved.sid = TAccountSid(center.GetSid());
     } catch (const std::exception& e) {
-      throw std::runtime_error("\"" + account + "\" is not a valid SID: " + e.what());
+      throw std::runtime_error("\"" + Shown(account) +
+                               "\" is not a valid SID: " + SidRefusal(center, e));
     }
     resolved.sidString = center.SidString();
     return resolved;
@@ -296,8 +425,8 @@ TResolvedAccount ResolveAccount(const std::string& account, const std::string& s
   if (code != ERROR_SUCCESS) {
     std::string on = where.server.empty() ? where.domain : where.server;
     if (on.empty()) on = "this computer";  // its name could not be had either
-    throw std::runtime_error("cannot resolve the account \"" + account + "\" on " + on + ": " +
-                             ErrorDescription(code));
+    throw std::runtime_error("cannot resolve the account \"" + Shown(account) + "\" on " +
+                             Shown(on) + ": " + ErrorWithCode(ErrorDescription(code), code));
   }
   resolved.sid = TAccountSid(sid.data());
   resolved.sidString = SidStringOf(resolved.sid.get());
@@ -310,22 +439,15 @@ std::vector<std::string> GatherComputers(const TOptions& options, std::FILE* err
   std::unordered_set<std::string> seen;
   const std::string self = ThisComputerName();
   const auto add = [&](std::string name) {
-    if (name == ".") name = self;
+    // This computer by its name; when even that cannot be had (a server
+    // that does not answer or refuses the logon), "." stays, so that its
+    // row says why instead of the computer dropping out.
+    if (name == "." && !self.empty()) name = self;
     if (!name.empty() && seen.insert(Folded(name)).second) names.push_back(std::move(name));
   };
   for (const std::string& name : options.computers) add(name);
-  for (const std::string& file : options.files) {
-    std::ifstream stream;
-    if (file != "-") {
-      stream.open(file);
-      if (!stream) throw std::invalid_argument("cannot read the computer list \"" + file + "\"");
-    }
-    std::istream& in = file == "-" ? std::cin : stream;
-    for (std::string line; std::getline(in, line);) {
-      if (const size_t hash = line.find('#'); hash != std::string::npos) line.erase(hash);
-      for (std::string& name : SplitList(line)) add(std::move(name));
-    }
-  }
+  for (const std::string& file : options.files)
+    for (std::string& name : ReadComputerList(file)) add(std::move(name));
   scanFailed = false;
   if (options.scan) {
     TComputerList list;
@@ -335,7 +457,10 @@ std::vector<std::string> GatherComputers(const TOptions& options, std::FILE* err
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
     if (Interactive(err)) std::fputs("\r                       \r", err);
     if (list.State() == lsFailed) {
-      std::fprintf(err, "tavrin-cli: the network scan failed: %s\n", list.ErrorText().c_str());
+      const DWORD code = list.ErrorCode();
+      std::fprintf(err, "tavrin-cli: the network scan failed: %s\n",
+                   code != 0 ? ErrorWithCode(ErrorDescription(code), code).c_str()
+                             : "the scan could not be started");
       scanFailed = true;
     }
     for (int i = 0; i < list.Count(); ++i) add(list.Names(i));

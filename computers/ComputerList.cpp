@@ -61,7 +61,11 @@ void TComputerListThread::Run() noexcept {
   }
   if (!failure) return;
   try {
-    Fail(kErrorPrefix + TextOf(failure));
+    const std::string text = kErrorPrefix + TextOf(failure);
+    std::lock_guard<std::recursive_mutex> guard(shared_->lock);
+    shared_->errorText = text;
+    shared_->errorCode = 0;
+    shared_->state.store(lsFailed);
   } catch (...) {
     shared_->state.store(lsFailed);  // not even the text could be made
   }
@@ -84,9 +88,10 @@ bool TComputerListThread::CheckTerminated() {
   return true;
 }
 
-void TComputerListThread::Fail(const std::string& text) {
+void TComputerListThread::Fail(uint32_t code) {
   std::lock_guard<std::recursive_mutex> guard(shared_->lock);
-  shared_->errorText = text;
+  shared_->errorText = kErrorPrefix + SystemErrorText(code);
+  shared_->errorCode = code;
   shared_->state.store(lsFailed);
 }
 
@@ -107,8 +112,7 @@ void TComputerListThread::Execute() {
     status = VelmarNet::NetServerEnum(nullptr, kLevel, probe.Receive(), kPreferredLength,
                                       &entriesRead, &totalEntries, SV_TYPE_ALL, nullptr, &resume);
   }
-  if (status != NERR_Success && status != ERROR_MORE_DATA)
-    return Fail(kErrorPrefix + SystemErrorText(status));
+  if (status != NERR_Success && status != ERROR_MORE_DATA) return Fail(status);
   if (totalEntries == 0) return Finish(lsDone);
   if (CheckTerminated()) return;
 
@@ -122,7 +126,7 @@ void TComputerListThread::Execute() {
       },
       [this] { return Terminated(); });
   if (status == VelmarNet::EnumerationStopped && CheckTerminated()) return;
-  if (status != NERR_Success) return Fail(kErrorPrefix + SystemErrorText(status));
+  if (status != NERR_Success) return Fail(status);
   Finish(lsDone);
 }
 
@@ -149,6 +153,7 @@ void TComputerList::Scan() {
     SetState(lsFailed);
     const std::string text = TextOf(std::current_exception());
     shared_->errorText = kErrorPrefix + text;
+    shared_->errorCode = 0;
     throw Exception(text);
   }
 }
@@ -175,6 +180,11 @@ int TComputerList::Count() const {
 std::string TComputerList::Names(int index) const {
   std::lock_guard<std::recursive_mutex> guard(shared_->lock);
   return shared_->names.at(static_cast<size_t>(index));
+}
+
+uint32_t TComputerList::ErrorCode() const {
+  std::lock_guard<std::recursive_mutex> guard(shared_->lock);
+  return shared_->errorCode;
 }
 
 std::string TComputerList::ErrorText() const {

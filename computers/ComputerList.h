@@ -36,6 +36,7 @@ struct TComputerListShared {
   std::atomic<TComputerListState> state{lsIdle};
   std::vector<std::string> names;
   std::string errorText;
+  uint32_t errorCode = 0;
 };
 
 // The scan thread. It holds itself and the shared block while it runs; its
@@ -63,7 +64,7 @@ class TComputerListThread {
   // The termination check: when a stop was asked for, sets the final state
   // and answers true (the thread then ends).
   bool CheckTerminated();
-  void Fail(const std::string& text);
+  void Fail(uint32_t code);
   void Finish(TComputerListState state);
 
   const std::shared_ptr<TComputerListShared> shared_;
@@ -92,6 +93,9 @@ class TComputerList : public TComponent {
   TComputerListState State() const { return shared_->state.load(); }
   // "Ошибка: " and the system's text for the code of the last failed scan.
   std::string ErrorText() const;
+  // The system error code of the last failed scan; 0 when the failure had
+  // none (the thread could not be created).
+  uint32_t ErrorCode() const;
 
   // True for the two states in which the thread may still run.
   static bool Running(TComputerListState state) {

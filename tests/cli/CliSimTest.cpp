@@ -86,7 +86,8 @@ Rows Parse(const std::string& out, const std::string& format) {
       if (c.at("error").is_null())
         add(c.at("name"), [&](int i) { return c.at("rights").at(PolicyNames[i]).get<bool>(); });
       else
-        rows.emplace_back(c.at("name"), "E:" + c.at("error").get<std::string>());
+        rows.emplace_back(c.at("name"), "E:" + c.at("error").get<std::string>() + " (" +
+                                            std::to_string(c.at("code").get<int>()) + ")");
     return rows;
   }
   const bool csv = format == "csv";
@@ -114,14 +115,14 @@ Rows Parse(const std::string& out, const std::string& format) {
   return rows;
 }
 
-const std::string kUnreachable = "E:The network path was not found";
+const std::string kUnreachable = "E:The network path was not found (53)";
 
 TEST_F(CliProcess, ReportsEveryComputerInEachFormat) {
   // clang-format off
   const std::tuple<int, std::string, Rows> cases[] = {
       {1, "--account S-1-5-32-544 --computers WS01,SRV01,GHOST,VAULT --format table",
        {{"WS01", "SeBackupPrivilege,SeDebugPrivilege"}, {"SRV01", "SeShutdownPrivilege"},
-        {"GHOST", kUnreachable}, {"VAULT", "E:Access is denied"}}},
+        {"GHOST", kUnreachable}, {"VAULT", "E:Access is denied (5)"}}},
       {1, "--account Administrators --computers ws01,GHOST --format csv",
        {{"ws01", "SeBackupPrivilege,SeDebugPrivilege"}, {"GHOST", kUnreachable}}},
       {0, "--account 'CORP\\alice' --source CORP --computers WS01,SRV01 --format json",
@@ -152,14 +153,44 @@ TEST_F(CliProcess, RefusesBadArgumentsAndUnknownAccountsWithStatus2) {
       {report + "S-1-5-32-544 --computers WS01 --format xml", "xml"},
       {report + "S-1-5-32-544 --computers-file /nonexistent/list", "/nonexistent/list"},
       {report + "S-1-5-32-544 --computers WS01", none, none},
+      // Computer lists that are not lists, or hold what no name may.
+      {report + "S-1-5-32-544 --computers-file /dev/zero", "is a device"},
+      {report + "S-1-5-32-544 --computers-file '" + dir_ + "'", "is a directory"},
+      {report + "S-1-5-32-544 --computers-file - <&-", "standard input is closed"},
+      {report + "S-1-5-32-544 --computers-file - <'" + dir_ + "'", "is a directory"},
+      {report + "S-1-5-32-544 --computers-file '" + dir_ + "/nul.txt'",
+       "line 2: the name \"PC01\\x00EVIL\""},
+      {report + "S-1-5-32-544 --computers 'WS01,PC\x1b]0;x\x07'", "\"PC\\x1b]0;x\\x07\""},
+      {report + "'a\x1b[31mb' --computers WS01", "\"a\\x1b[31mb\""},
+      {report + "S-1-5-1-2-3-4-5-6-7-8-9-10-11-12-13-14-15-16 --computers WS01",
+       "more than 15 sub-authorities"},
+      {report + "S-1-256-1 --computers WS01", "identifier authority above 255"},
   };
+  std::ofstream(dir_ + "/nul.txt") << std::string("WS01\nPC01\0EVIL\n", 15);
   for (const auto& [args, named, network] : cases) {
     const TCliRun run = network.empty() ? Cli(args) : Cli(args, network);
     SCOPED_TRACE(args);
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, "");
     EXPECT_NE(run.err.find(named), std::string::npos) << run.err;
+    EXPECT_EQ(
+        std::count_if(run.err.begin(), run.err.end(),
+                      [](char c) { return c != '\n' && static_cast<unsigned char>(c) < 0x20; }),
+        0);
   }
+}
+
+TEST_F(CliProcess, SaysWhyTheScanFailedInItsOwnWords) {
+  const std::string network = dir_ + "/nobrowser.json";
+  std::ofstream(network) << R"({"thisComputer": "WS01", "browserAnswers": false,
+                               "computers": [{"name": "WS01"}]})";
+  const TCliRun run = Cli("report --account S-1-5-32-544 --scan --computers WS01", network);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_NE(run.out.find("WS01"), std::string::npos);
+  EXPECT_NE(run.err.find("tavrin-cli: the network scan failed: The list of servers for this "
+                         "workgroup is not currently available (6118)\n"),
+            std::string::npos)
+      << run.err;
 }
 
 class CliApply : public tavrin::test::SimTest {
@@ -183,7 +214,7 @@ TEST_F(CliApply, WritesExactlyTheDifferenceAndDryRunWritesNothing) {
   std::string out;
   tavrin::sim::ClearCalls();
   EXPECT_EQ(Apply(args + " --dry-run", out), 1);
-  const std::string ghost = "GHOST: not read: The network path was not found\n";
+  const std::string ghost = "GHOST: not read: The network path was not found (53)\n";
   EXPECT_EQ(out,
             "WS01: would grant SeShutdownPrivilege; would revoke SeBackupPrivilege; "
             "already in force: SeDebugPrivilege\n"
@@ -205,6 +236,35 @@ TEST_F(CliApply, WritesExactlyTheDifferenceAndDryRunWritesNothing) {
   EXPECT_EQ(Apply("--account S-1-5-32-544 --computers SRV01 --grant SeDebugPrivilege", out), 0);
   EXPECT_EQ(out, "SRV01: already in force: SeDebugPrivilege\n");
   EXPECT_EQ(LsaWrites(), Names{});
+}
+
+TEST_F(CliApply, NamesTheRightsWrittenBeforeAFailedOne) {
+  const std::string args =
+      "--account S-1-5-32-544 --grant "
+      "SeIncreaseQuotaPrivilege,SeMachineAccountPrivilege,SeTcbPrivilege --computers ";
+  std::string out;
+  tavrin::sim::FailWrite(3, static_cast<int32_t>(0xC0000060), "SRV01");  // NO_SUCH_PRIVILEGE
+  EXPECT_EQ(Apply(args + "SRV01,GHOST", out), 1);
+  EXPECT_EQ(out,
+            "SRV01: granted SeIncreaseQuotaPrivilege, SeMachineAccountPrivilege; failed "
+            "SeTcbPrivilege: A specified privilege does not exist (1313)\n"
+            "GHOST: not read: The network path was not found (53)\n");
+
+  tavrin::sim::FailWrite(2, static_cast<int32_t>(0xC0000022), "WS01");  // ACCESS_DENIED
+  EXPECT_EQ(Apply(args + "WS01,SRV01 --format json", out), 1);
+  const nlohmann::json report = nlohmann::json::parse(out);
+  EXPECT_EQ(report.at("sid"), "S-1-5-32-544");
+  const nlohmann::json& ws01 = report.at("computers").at(0);
+  EXPECT_EQ(ws01.at("outcome"), "failed");
+  EXPECT_EQ(ws01.at("granted"), nlohmann::json({"SeIncreaseQuotaPrivilege"}));
+  EXPECT_EQ(ws01.at("failed"), nlohmann::json::parse(R"([{"right": "SeMachineAccountPrivilege",
+                                  "error": "Access is denied", "code": 5}])"));
+  const nlohmann::json& srv01 = report.at("computers").at(1);
+  EXPECT_EQ(srv01.at("outcome"), "written");
+  EXPECT_EQ(srv01.at("granted"), nlohmann::json({"SeTcbPrivilege"}));
+  EXPECT_EQ(srv01.at("inForce"),
+            nlohmann::json({"SeIncreaseQuotaPrivilege", "SeMachineAccountPrivilege"}));
+  EXPECT_TRUE(srv01.at("error").is_null());
 }
 
 }  // namespace
