@@ -46,4 +46,16 @@ if out=$(run wrong apply --account "$BOB" --computers . --grant SeDebugPrivilege
 fi
 grep -q "on this computer: Logon failure" <<<"$out" || fail "wrong password: $out"
 [[ "$(rights)" == "SeAddUsersPrivilege SeShutdownPrivilege " ]] || fail "wrote: $(rights)"
+# An account given as a SID needs no look-up, so a refused logon or a server
+# that does not answer shows first on '.': its line stays, with the reason.
+for server in "127.0.0.1:$PORT" 127.0.0.1:1; do
+  for command in "report" "apply --grant SeBackupPrivilege"; do
+    # shellcheck disable=SC2086
+    out=$(printf 'wrong\n' | "$cli" $command --account S-1-5-32-544 --computers . \
+      --network real --server "$server" --user "$NAME\\$ADMIN" --password-fd 0 2>&1) &&
+      fail "$command on $server exited 0: $out"
+    grep -Eq '^\.(: not read:| +error:) (Logon failure|The network path was not found)' <<<"$out" ||
+      fail "$command on $server: no line for '.': $out"
+  done
+done
 echo "cli on the real network: ok"
