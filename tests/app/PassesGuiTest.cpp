@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QInputDialog>
 #include <QLabel>
+#include <QMessageBox>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -13,6 +14,7 @@
 #include <memory>
 
 #include "app/RightsGrid.h"
+#include "app/RightsGridModel.h"
 #include "app/fmTavrinMain.h"
 #include "computers/ComputerList.h"
 #include "platform/sim/SimNetwork.h"
@@ -148,6 +150,16 @@ TEST_P(Passes, CommitWritesTheStagedDifferences) {
   EXPECT_EQ(Grid().Code(spBackup + 1, srv).Text(), "Y ");
   EXPECT_EQ(Grid().Code(spTCB + 1, Row("GHOST")).Text(), "EY");
   EXPECT_FALSE(form->aCommit->isEnabled());
+  // Each row says why, on its name and its cells.
+  const TRightsGridModel& model = *Grid().Model();
+  const auto problem = [&](int row) {
+    EXPECT_EQ(model.headerData(row - 1, Qt::Vertical, Qt::ToolTipRole),
+              model.data(model.index(row - 1, 0), Qt::ToolTipRole));
+    return model.data(model.index(row - 1, 0), Qt::ToolTipRole).toString().toStdString();
+  };
+  EXPECT_EQ(problem(srv), "failed SeLockMemoryPrivilege: Access is denied (5)");
+  EXPECT_EQ(problem(Row("GHOST")), "not read: The network path was not found (53)");
+  EXPECT_EQ(problem(Row("DC01")), "");
 
   // Once readable, the kept mark is written by the next commit.
   sim::SetAnswers("GHOST", true);
@@ -212,6 +224,16 @@ TEST_P(Passes, AddRemoveAndUpdate) {
   const int rows = Grid().RowCount();
   add(QStringLiteral("PC-HOME"), false);
   add(QString(), true);
+  QTimer::singleShot(100, [] {  // the refusal of a name with a control character
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    ASSERT_NE(box, nullptr);
+    EXPECT_NE(box->text().indexOf(QStringLiteral("\"PC\\x1b01\"")), -1)
+        << box->text().toStdString();
+    box->accept();
+  });
+  add(QStringLiteral("PC\x1b"
+                     "01"),
+      true);
   EXPECT_EQ(Grid().RowCount(), rows);
   add(QStringLiteral("PC-HOME"), true);
   ASSERT_EQ(Grid().RowCount(), rows + 1);
