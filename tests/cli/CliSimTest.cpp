@@ -136,6 +136,15 @@ TEST_F(CliProcess, ReportsEveryComputerInEachFormat) {
   }
 }
 
+TEST_F(CliProcess, CsvGuardsCellsSpreadsheetsWouldRunUnlessRaw) {
+  const std::string args =
+      "report --account S-1-5-32-544 --computers '=HYPERLINK(1),WS01' --format csv";
+  const TCliRun guarded = Cli(args), raw = Cli(args + " --csv-raw");
+  EXPECT_NE(guarded.out.find("\n'=HYPERLINK(1),E,"), std::string::npos) << guarded.out;
+  EXPECT_NE(raw.out.find("\n=HYPERLINK(1),E,"), std::string::npos) << raw.out;
+  EXPECT_EQ(Parse(raw.out, "csv").at(1), Parse(guarded.out, "csv").at(1));
+}
+
 TEST_F(CliProcess, RefusesBadArgumentsAndUnknownAccountsWithStatus2) {
   const std::string apply = "apply --account S-1-5-32-544 --computers WS01 --",
                     report = "report --account ";
