@@ -170,7 +170,8 @@ std::string HelpText() {
       "terminal (never taken from the command line or the environment).\n"
       "\n"
       "Exit status: 0 every computer done, 1 some computers could not be read or\n"
-      "changed, 2 bad arguments or an account that cannot be resolved.\n"
+      "changed, or their changes were written but not verified, 2 bad arguments,\n"
+      "a refused computer list or an account that cannot be resolved.\n"
       "\n"
       "Rights (code, right name, meaning):\n";
   for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal) {
