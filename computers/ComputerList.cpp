@@ -101,6 +101,8 @@ void TComputerListThread::Finish(TComputerListState state) {
 }
 
 void TComputerListThread::Execute() {
+  // A list destroyed (or stopped) before the thread got here calls nothing.
+  if (CheckTerminated()) return;
   // The probe tells whether there is anything to list at all; its entries
   // are not used. Every buffer goes before the final state is set.
   DWORD totalEntries = 0;

@@ -120,4 +120,12 @@ TEST_F(ComputerListSim, FailuresRefusalsStopAndDestructionDuringACall) {
   }
 }
 
+TEST_F(ComputerListSim, AListDestroyedRightAfterItsScanCallsNothingAfterwards) {
+  for (int i = 0; i < 30; ++i) std::make_unique<TComputerList>()->Scan();
+  const size_t calls = sim::CountCalls("NetServerEnum");
+  WaitFor([] { return TComputerListThread::Alive() == 0; });
+  EXPECT_EQ(TComputerListThread::Alive(), 0);
+  EXPECT_EQ(sim::CountCalls("NetServerEnum"), calls);
+}
+
 }  // namespace
