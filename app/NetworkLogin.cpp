@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 
-#include "rights/Velmar_CenterUtils.h"
+#include "base/Velmar_CenterUtils.h"
 
 namespace tavrin {
 

@@ -7,9 +7,9 @@
 #include <exception>
 #include <optional>
 
-#include "app/Startup.h"
 #include "app/fmTavrinMain.h"
-#include "rights/Velmar_WinVer.h"
+#include "base/Velmar_WinVer.h"
+#include "passes/Startup.h"
 
 namespace tavrin {
 

@@ -10,8 +10,8 @@
 #include <memory>
 
 #include "passes/PassPool.h"
-#include "pickers/Velmar_SidSourceComboBox.h"
-#include "pickers/Velmar_UsersComboBox.h"
+#include "pickers/controls/Velmar_SidSourceComboBox.h"
+#include "pickers/controls/Velmar_UsersComboBox.h"
 
 class QAction;
 class QComboBox;

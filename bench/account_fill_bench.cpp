@@ -23,10 +23,10 @@
 #include <string>
 #include <vector>
 
-#include "app/Startup.h"
-#include "pickers/Velmar_Net.h"
-#include "pickers/Velmar_UsersComboBox.h"
+#include "base/Velmar_Net.h"
+#include "passes/Startup.h"
 #include "pickers/Velmar_UsersComboBoxList.h"
+#include "pickers/controls/Velmar_UsersComboBox.h"
 #include "platform/sim/SimNetwork.h"
 
 namespace {

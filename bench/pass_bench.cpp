@@ -19,8 +19,8 @@
 #include <string>
 
 #include "app/RightsGrid.h"
-#include "app/Startup.h"
 #include "app/fmTavrinMain.h"
+#include "passes/Startup.h"
 #include "platform/sim/SimNetwork.h"
 
 namespace sim = tavrin::sim;

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Startup.h"
+#include "passes/Startup.h"
 #include "platform/sim/SimNetwork.h"
 #include "rights/Velmar_RightsCenter.h"
 #include "sid/Velmar_SidCenter.h"

@@ -2,8 +2,8 @@
 
 #include <stdexcept>
 
+#include "base/TextSafety.h"
 #include "computers/ComputerNames.h"
-#include "rights/TextSafety.h"
 
 namespace tavrin::cli {
 

@@ -10,13 +10,13 @@
 #include <thread>
 #include <unordered_set>
 
+#include "base/TextSafety.h"
+#include "base/Velmar_CenterUtils.h"
+#include "base/Velmar_Net.h"
 #include "computers/ComputerList.h"
 #include "computers/ComputerNames.h"
 #include "passes/Export.h"
 #include "passes/PassPool.h"
-#include "pickers/Velmar_Net.h"
-#include "rights/TextSafety.h"
-#include "rights/Velmar_CenterUtils.h"
 #include "sid/Velmar_SidCenter.h"
 #include "sid/Velmar_SidCenterCache.h"
 

@@ -3,12 +3,12 @@
 #include <string>
 #include <vector>
 
-#include "app/Startup.h"
+#include "base/Velmar_WinVer.h"
 #include "cli/CliOptions.h"
 #include "cli/CliRun.h"
+#include "passes/Startup.h"
 #include "platform/NetworkArgs.h"
 #include "platform/PlatformInit.h"
-#include "rights/Velmar_WinVer.h"
 
 #ifndef TAVRIN_VERSION
 #define TAVRIN_VERSION "1.0"

@@ -3,8 +3,8 @@
 #include <exception>
 #include <thread>
 
-#include "pickers/Velmar_Net.h"
-#include "rights/Velmar_CenterUtils.h"
+#include "base/Velmar_CenterUtils.h"
+#include "base/Velmar_Net.h"
 
 namespace {
 // What the scan asks of NetServerEnum: every kind of computer, level 101,

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "rights/Velmar_Component.h"
+#include "base/Velmar_Component.h"
 
 enum TComputerListState : uint8_t {
   lsIdle,      // created or cleared; no scan has run since

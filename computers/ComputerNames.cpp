@@ -4,7 +4,7 @@
 #include <cstring>
 #include <stdexcept>
 
-#include "rights/TextSafety.h"
+#include "base/TextSafety.h"
 
 #ifdef _WIN32
 #include <fstream>

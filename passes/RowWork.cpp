@@ -1,8 +1,8 @@
 #include "passes/RowWork.h"
 
-#include "pickers/Velmar_Net.h"
-#include "rights/TextSafety.h"
-#include "rights/Velmar_CenterUtils.h"
+#include "base/TextSafety.h"
+#include "base/Velmar_CenterUtils.h"
+#include "base/Velmar_Net.h"
 #include "rights/Velmar_LsaApi.h"
 #include "rights/Velmar_RightsCenter.h"
 #include "sid/Velmar_SidCenter.h"

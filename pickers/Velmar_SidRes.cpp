@@ -1,6 +1,6 @@
 #include "pickers/Velmar_SidRes.h"
 
-#include "rights/Velmar_CenterUtils.h"
+#include "base/Velmar_CenterUtils.h"
 
 TvmUserInfo::TvmUserInfo(const std::string& domain, const std::string& name, TvmSidType sidType,
                          PSID sid, const std::string& sidString, TvmWellKnownSid wellKnown)

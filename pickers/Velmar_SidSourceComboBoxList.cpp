@@ -1,7 +1,7 @@
 #include "pickers/Velmar_SidSourceComboBoxList.h"
 
-#include "pickers/Velmar_Net.h"
-#include "rights/Velmar_CenterUtils.h"
+#include "base/Velmar_CenterUtils.h"
+#include "base/Velmar_Net.h"
 
 namespace Velmar_SidSourceComboBox {
 

@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "pickers/Velmar_Net.h"
-#include "rights/Velmar_CenterUtils.h"
+#include "base/Velmar_CenterUtils.h"
+#include "base/Velmar_Net.h"
 #include "sid/Velmar_SidCenterCache.h"
 
 namespace {

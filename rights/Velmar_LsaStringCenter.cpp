@@ -5,7 +5,7 @@
 #include <limits>
 #include <vector>
 
-#include "rights/Velmar_CenterUtils.h"
+#include "base/Velmar_CenterUtils.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include <string>
 
+#include "base/Velmar_Component.h"
 #include "platform/win32api.h"
-#include "rights/Velmar_Component.h"
 
 class TvmLsaUnicodeStringCenter : public TComponent {
  public:

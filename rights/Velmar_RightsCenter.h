@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "base/Velmar_CenterUtils.h"
+#include "base/Velmar_Component.h"
 #include "platform/win32api.h"
-#include "rights/Velmar_CenterUtils.h"
-#include "rights/Velmar_Component.h"
 #include "rights/Velmar_LsaApi.h"
 
 class TvmSidCenter;

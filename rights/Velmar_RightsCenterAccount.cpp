@@ -2,7 +2,7 @@
 // account on one computer.
 #include <cstring>
 
-#include "rights/Velmar_CenterUtils.h"
+#include "base/Velmar_CenterUtils.h"
 #include "rights/Velmar_LsaApi.h"
 #include "rights/Velmar_LsaStringCenter.h"
 #include "rights/Velmar_RightsCenter.h"

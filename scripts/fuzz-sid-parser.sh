@@ -16,11 +16,11 @@ cxx=${FUZZ_CXX:-clang++}
 mkdir -p "$out/corpus"
 
 sources=(tests/fuzz/SidParserFuzz.cpp sid/*.cpp
-         rights/Velmar_CenterUtils.cpp rights/Velmar_Component.cpp rights/Velmar_WinVer.cpp
+         base/Velmar_CenterUtils.cpp base/Velmar_Component.cpp base/Velmar_WinVer.cpp
          platform/sim/*.cpp)
 # Rebuilt only when a source or header is newer than the target.
 target="$out/sid-parser-fuzz"
-if [[ ! -x "$target" || -n "$(find sid rights platform tests/fuzz -newer "$target" -type f | head -n 1)" ]]; then
+if [[ ! -x "$target" || -n "$(find sid base platform tests/fuzz -newer "$target" -type f | head -n 1)" ]]; then
   echo "fuzz-sid-parser: building $target"
   "$cxx" -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
     -I. "${sources[@]}" -pthread -o "$target"

@@ -13,9 +13,9 @@
 
 #include "app/GridExport.h"
 #include "app/RightsGrid.h"
-#include "app/Startup.h"
 #include "app/fmAbout.h"
 #include "app/fmTavrinMain.h"
+#include "passes/Startup.h"
 #include "platform/PlatformInit.h"
 
 namespace {

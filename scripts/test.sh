@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test:
 #   - the dependency check (every command used comes from setup's packages;
-#     stops everything at once when it fails) and the format check,
+#     stops everything at once when it fails), the format check and the
+#     layer check (no include runs up the layers),
 #   - the native tests (build/),
 #   - the native tests again under AddressSanitizer and UndefinedBehavior-
 #     Sanitizer (build-asan/), and those labelled `threads` under
@@ -80,6 +81,9 @@ passed=$((passed + 1))
 
 echo "== format check"
 check "format check" bash scripts/check-format.sh
+
+echo "== layer check"
+check "layer check" bash scripts/check-layers.sh
 
 native() {
   bash scripts/build.sh &&

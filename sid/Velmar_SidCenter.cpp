@@ -5,7 +5,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "rights/Velmar_CenterUtils.h"
+#include "base/Velmar_CenterUtils.h"
 #include "sid/Velmar_SidCenterCache.h"
 
 TvmSidCenter::TvmSidCenter(TComponent* owner) : TComponent(owner) {}

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "base/Velmar_CenterUtils.h"
+#include "base/Velmar_Component.h"
 #include "platform/win32api.h"
-#include "rights/Velmar_CenterUtils.h"
-#include "rights/Velmar_Component.h"
 
 // The principals the SID center can build by kind. The ordinals are fixed:
 // 19 to 23 are relative to an account domain, 24 to 32 the built-in aliases.

@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "rights/Velmar_CenterUtils.h"
+#include "base/Velmar_CenterUtils.h"
 #include "sid/Velmar_SidCenter.h"
 
 namespace {

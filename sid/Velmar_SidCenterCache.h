@@ -12,8 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "base/Velmar_CenterUtils.h"
 #include "platform/win32api.h"
-#include "rights/Velmar_CenterUtils.h"
 
 // One cached account; owns its SID block.
 class TSidCache {

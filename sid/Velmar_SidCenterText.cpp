@@ -2,7 +2,7 @@
 // the binary SID.
 #include <cstring>
 
-#include "rights/Velmar_CenterUtils.h"
+#include "base/Velmar_CenterUtils.h"
 #include "sid/Velmar_SidCenter.h"
 
 namespace {

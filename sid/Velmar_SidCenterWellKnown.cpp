@@ -3,8 +3,8 @@
 #include <cstring>
 #include <memory>
 
-#include "rights/Velmar_CenterUtils.h"
-#include "rights/Velmar_WinVer.h"
+#include "base/Velmar_CenterUtils.h"
+#include "base/Velmar_WinVer.h"
 #include "sid/Velmar_SidCenter.h"
 
 namespace {

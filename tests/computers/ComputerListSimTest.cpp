@@ -5,8 +5,8 @@
 #include <memory>
 #include <thread>
 
-#include "app/Startup.h"
 #include "computers/ComputerList.h"
+#include "passes/Startup.h"
 #include "tests/support/NameList.h"
 #include "tests/support/Raised.h"
 #include "tests/support/ScriptedServerEnum.h"

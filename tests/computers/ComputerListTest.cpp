@@ -4,8 +4,8 @@
 #include <chrono>
 #include <thread>
 
-#include "app/Startup.h"
 #include "computers/ComputerList.h"
+#include "passes/Startup.h"
 
 TEST(ComputerList, ScanComesToAnEnd) {
   tavrin::StartupScope startup;

@@ -10,8 +10,8 @@
 #include <stdexcept>
 #include <thread>
 
+#include "base/TextSafety.h"
 #include "computers/ComputerNames.h"
-#include "rights/TextSafety.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "rights/Velmar_CenterUtils.h"
+#include "base/Velmar_CenterUtils.h"
 #include "sid/Velmar_SidCenter.h"
 
 namespace {

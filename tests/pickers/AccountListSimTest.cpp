@@ -1,7 +1,7 @@
 // The account list on the simulated network: order, filter, texts, failures.
 #include <gtest/gtest.h>
 
-#include "app/Startup.h"
+#include "passes/Startup.h"
 #include "pickers/Velmar_UsersComboBoxList.h"
 #include "tests/support/NameList.h"
 #include "tests/support/SimFixture.h"

@@ -6,7 +6,7 @@
 #include <QSignalSpy>
 #include <memory>
 
-#include "pickers/Velmar_ComboBox.h"
+#include "pickers/controls/Velmar_ComboBox.h"
 
 namespace {
 

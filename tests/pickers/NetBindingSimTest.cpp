@@ -4,8 +4,8 @@
 #include <deque>
 #include <sstream>
 
-#include "app/Startup.h"
-#include "pickers/Velmar_Net.h"
+#include "base/Velmar_Net.h"
+#include "passes/Startup.h"
 #include "tests/support/NameList.h"
 #include "tests/support/SimFixture.h"
 

@@ -9,9 +9,9 @@
 #include <QTimer>
 #include <QWidget>
 
-#include "pickers/Velmar_SidResBitmap.h"
-#include "pickers/Velmar_SidSourceComboBox.h"
-#include "pickers/Velmar_UsersComboBox.h"
+#include "pickers/controls/Velmar_SidResBitmap.h"
+#include "pickers/controls/Velmar_SidSourceComboBox.h"
+#include "pickers/controls/Velmar_UsersComboBox.h"
 #include "tests/support/SimFixture.h"
 
 namespace {

@@ -3,7 +3,7 @@
 
 #include <set>
 
-#include "app/Startup.h"
+#include "passes/Startup.h"
 #include "pickers/Velmar_SidSourceComboBoxList.h"
 #include "pickers/Velmar_UsersComboBoxList.h"
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "app/Startup.h"
+#include "passes/Startup.h"
 #include "rights/Velmar_LsaApi.h"
 
 namespace {

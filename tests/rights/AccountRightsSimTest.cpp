@@ -1,8 +1,8 @@
 // The account rights center on the simulated network, read through its LSA calls.
 #include <memory>
 
-#include "app/Startup.h"
-#include "rights/Velmar_CenterUtils.h"
+#include "base/Velmar_CenterUtils.h"
+#include "passes/Startup.h"
 #include "rights/Velmar_LsaApi.h"
 #include "rights/Velmar_RightsCenter.h"
 #include "sid/Velmar_SidCenter.h"

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "app/Startup.h"
+#include "passes/Startup.h"
 #include "rights/Velmar_RightsCenter.h"
 #include "sid/Velmar_SidCenter.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "rights/Velmar_Component.h"
+#include "base/Velmar_Component.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "rights/Velmar_CenterUtils.h"
+#include "base/Velmar_CenterUtils.h"
 #include "rights/Velmar_LsaStringCenter.h"
 
 namespace {

@@ -1,9 +1,9 @@
 // System services that hold on every NT system, the real one included.
 #include <gtest/gtest.h>
 
-#include "app/Startup.h"
-#include "rights/Velmar_CenterUtils.h"
-#include "rights/Velmar_WinVer.h"
+#include "base/Velmar_CenterUtils.h"
+#include "base/Velmar_WinVer.h"
+#include "passes/Startup.h"
 #include "tests/support/Raised.h"
 
 namespace {

@@ -12,10 +12,10 @@
 #include <QTimer>
 
 #include "app/NetworkLogin.h"
-#include "app/Startup.h"
 #include "app/fmTavrinMain.h"
+#include "base/Velmar_CenterUtils.h"
+#include "passes/Startup.h"
 #include "platform/rpc/RealNetwork.h"
-#include "rights/Velmar_CenterUtils.h"
 #include "tests/rpc/SambaServer.h"
 
 namespace {

@@ -11,9 +11,9 @@
 #include <sstream>
 #include <thread>
 
-#include "app/Startup.h"
 #include "passes/PassPool.h"
 #include "passes/RowWork.h"
+#include "passes/Startup.h"
 #include "pickers/Velmar_UsersComboBoxList.h"
 #include "platform/PlatformInit.h"
 #include "platform/rpc/RealNetwork.h"

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "app/Startup.h"
-#include "rights/Velmar_CenterUtils.h"
+#include "base/Velmar_CenterUtils.h"
+#include "passes/Startup.h"
 #include "sid/Velmar_SidCenter.h"
 #include "sid/Velmar_SidCenterCache.h"
 #include "tests/support/SimFixture.h"

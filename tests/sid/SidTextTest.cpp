@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "rights/Velmar_CenterUtils.h"
+#include "base/Velmar_CenterUtils.h"
 #include "sid/Velmar_SidCenter.h"
 #include "tests/support/Raised.h"
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "rights/Velmar_CenterUtils.h"
+#include "base/Velmar_CenterUtils.h"
 
 namespace tavrin::test {
 

@@ -6,7 +6,7 @@
 #include <set>
 #include <stdexcept>
 
-#include "pickers/Velmar_Net.h"
+#include "base/Velmar_Net.h"
 
 namespace tavrin::test {
 namespace {

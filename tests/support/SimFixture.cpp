@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/Startup.h"
+#include "passes/Startup.h"
 #include "sid/Velmar_SidCenter.h"
 
 namespace tavrin::test {

@@ -1,4 +1,4 @@
-#include "pickers/Velmar_SidResBitmap.h"
+#include "pickers/controls/Velmar_SidResBitmap.h"
 
 #include <QFile>
 #include <map>

@@ -1,8 +1,8 @@
-#include "rights/Velmar_WinVer.h"
+#include "base/Velmar_WinVer.h"
 
 #include <cstring>
 
-#include "rights/Velmar_CenterUtils.h"
+#include "base/Velmar_CenterUtils.h"
 
 namespace {
 // Written once at start on the main thread, read only afterwards.

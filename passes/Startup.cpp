@@ -1,10 +1,10 @@
-#include "app/Startup.h"
+#include "passes/Startup.h"
 
 #include <vector>
 
-#include "pickers/Velmar_Net.h"
+#include "base/Velmar_Net.h"
+#include "base/Velmar_WinVer.h"
 #include "rights/Velmar_LsaApi.h"
-#include "rights/Velmar_WinVer.h"
 #include "sid/Velmar_SidCenterCache.h"
 
 namespace tavrin {

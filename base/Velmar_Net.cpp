@@ -1,10 +1,10 @@
-#include "pickers/Velmar_Net.h"
+#include "base/Velmar_Net.h"
 
 #include <array>
 #include <atomic>
 #include <string_view>
 
-#include "rights/Velmar_WinVer.h"
+#include "base/Velmar_WinVer.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "rights/Velmar_Component.h"
+#include "base/Velmar_Component.h"
 
 #include <algorithm>
 

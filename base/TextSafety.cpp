@@ -1,4 +1,4 @@
-#include "rights/TextSafety.h"
+#include "base/TextSafety.h"
 
 #include <cstdint>
 #include <cstdio>

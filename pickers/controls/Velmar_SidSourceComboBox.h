@@ -2,8 +2,8 @@
 // answers; each item shows a computer or domain image and the name.
 #pragma once
 
-#include "pickers/Velmar_ComboBox.h"
 #include "pickers/Velmar_SidSourceComboBoxList.h"
+#include "pickers/controls/Velmar_ComboBox.h"
 
 class TvmSidSourceComboBox : public TvmCustomComboBox {
   Q_OBJECT

@@ -1,4 +1,4 @@
-#include "rights/Velmar_CenterUtils.h"
+#include "base/Velmar_CenterUtils.h"
 
 #include <cstdlib>
 #include <cstring>

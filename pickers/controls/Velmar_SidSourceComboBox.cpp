@@ -1,6 +1,6 @@
-#include "pickers/Velmar_SidSourceComboBox.h"
+#include "pickers/controls/Velmar_SidSourceComboBox.h"
 
-#include "pickers/Velmar_SidResBitmap.h"
+#include "pickers/controls/Velmar_SidResBitmap.h"
 
 TvmSidSourceComboBox::TvmSidSourceComboBox(QWidget* parent) : TvmCustomComboBox(parent) {
   // The images are loaded with the first picker.

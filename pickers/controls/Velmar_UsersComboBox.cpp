@@ -1,9 +1,9 @@
-#include "pickers/Velmar_UsersComboBox.h"
+#include "pickers/controls/Velmar_UsersComboBox.h"
 
 #include <QStandardItemModel>
 #include <system_error>
 
-#include "pickers/Velmar_SidResBitmap.h"
+#include "pickers/controls/Velmar_SidResBitmap.h"
 
 TvmUsersComboBox::TvmUsersComboBox(QWidget* parent) : TvmCustomComboBox(parent) {
   ComputeHeights();

@@ -1,4 +1,4 @@
-#include "pickers/Velmar_ComboBox.h"
+#include "pickers/controls/Velmar_ComboBox.h"
 
 #include <QAbstractItemDelegate>
 #include <QAbstractItemView>

@@ -12,8 +12,8 @@
 #include <memory>
 #include <mutex>
 
-#include "pickers/Velmar_ComboBox.h"
 #include "pickers/Velmar_UsersComboBoxList.h"
+#include "pickers/controls/Velmar_ComboBox.h"
 
 class TvmUsersComboBox : public TvmCustomComboBox {
   Q_OBJECT
