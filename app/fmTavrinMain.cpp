@@ -536,73 +536,49 @@ void TTavrinForm::SetActionEnabled(QAction* action, bool enabled) {
 }
 
 void TTavrinForm::StartPass(TRowJobKind kind, const QStringList& names) {
-  pass_.kind = kind == TRowJobKind::Read ? TPass::Reading : TPass::Committing;
-  pass_.names = names;
-  pass_.next = pass_.done = pass_.failed = 0;
-  pass_.stop = false;
+  std::vector<std::string> texts;
+  for (const QString& name : names) texts.push_back(name.toLocal8Bit().toStdString());
+  passNames_ = names;
   for (auto it = wanted_.cbegin(); it != wanted_.cend(); ++it) it.key()->setEnabled(false);
   CBxSidSource->setEnabled(false);
   CBxUsers->setEnabled(false);
   aStop->setEnabled(true);
   // The results come back on the workers' threads; the window takes them
   // from its own event loop.
-  pass_.pool = std::make_unique<TPassPool>(
-      PassWorkers, TAccountSid(CBxUsers->SelectedSid()),
-      [this] {
-        auto* notice = new QEvent(kPassResultsEvent);
-        HandedOver(&pass_);
-        QCoreApplication::postEvent(this, notice);
-      },
-      SC, ARC);
+  pass_ = std::make_unique<TPassEngine>(kind, TAccountSid(CBxUsers->SelectedSid()),
+                                        std::move(texts), PassWorkers, [this] {
+                                          auto* notice = new QEvent(kPassResultsEvent);
+                                          HandedOver(&pass_);
+                                          QCoreApplication::postEvent(this, notice);
+                                        });
   PassProgress->show();
-  DispatchRows();
+  PumpPass();
 }
 
-void TTavrinForm::DispatchRows() {
-  TRightsGridModel* model = GrRights->Model();
-  while (!pass_.stop && pass_.next < pass_.names.size() && pass_.pool->HasRoom()) {
-    const QString name = pass_.names[pass_.next++];
-    TRowJob job;
-    job.name = name.toLocal8Bit().toStdString();
-    int row = GrRights->FindRow(name);
-    if (pass_.kind == TPass::Reading) {
-      SetStatusText(2, QStringLiteral("Get rights from \"%1\"...").arg(name));
-      if (row < 0) row = GrRights->AppendRow(name);
-      GrRights->SetCells(0, row, name);
-    } else {
-      SetStatusText(2, QStringLiteral("Searching changes for: %1...").arg(name));
-      if (row < 0) continue;
-      job.kind = TRowJobKind::Commit;
-      // Marks staged until now count; later ones wait for the next commit.
-      job.codes = model->RowCodes(row - 1);
-    }
-    job.row = row;
-    try {
-      pass_.pool->Dispatch(std::move(job));
-    } catch (const std::exception& e) {
-      SetStatusText(2, QString::fromLocal8Bit(e.what()));
-      pass_.stop = true;
-    }
+bool TTavrinForm::PrepareRow(TRowJob& job) {
+  // Rows are prepared in the order of the names, one call each.
+  const QString name = passNames_.value(nextName_++);
+  int row = GrRights->FindRow(name);
+  if (job.kind == TRowJobKind::Read) {
+    SetStatusText(2, QStringLiteral("Get rights from \"%1\"...").arg(name));
+    if (row < 0) row = GrRights->AppendRow(name);
+    GrRights->SetCells(0, row, name);
+  } else {
+    SetStatusText(2, QStringLiteral("Searching changes for: %1...").arg(name));
+    if (row < 0) return false;
+    // Marks staged until now count; later ones wait for the next commit.
+    job.codes = GrRights->Model()->RowCodes(row - 1);
   }
-  ShowProgress();
-  if (pass_.pool->Pending() == 0 && (pass_.stop || pass_.next >= pass_.names.size())) FinishPass();
-}
-
-bool TTavrinForm::event(QEvent* event) {
-  TakenOver(&pass_);
-  if (event->type() != kPassResultsEvent) return QMainWindow::event(event);
-  TakeResults();
+  job.row = row;
   return true;
 }
 
-void TTavrinForm::TakeResults() {
-  if (!PassRunning()) return;
+void TTavrinForm::PumpPass() {
+  if (!pass_) return;
   TRightsGridModel* model = GrRights->Model();
-  for (TRowResult& result : pass_.pool->TakeResults()) {
-    ++pass_.done;
+  for (const TRowResult& result : pass_->Pump([this](TRowJob& job) { return PrepareRow(job); })) {
     const int row = result.row - 1;
     if (result.kind == TRowJobKind::Read) {
-      pass_.failed += result.read.failed;
       model->SetRowCodes(row,
                          ApplyRead(model->RowCodes(row), result.read.failed, result.read.rights));
       model->SetRowProblem(
@@ -621,37 +597,40 @@ void TTavrinForm::TakeResults() {
         break;
       case TCommitOutcome::Failed:
         // The marks staged now, some perhaps while the row was written.
-        ++pass_.failed;
         model->SetRowCodes(row, FailedRow(model->RowCodes(row)));
         break;
       case TCommitOutcome::Skipped:
       case TCommitOutcome::Cancelled:
-        ++pass_.failed;
         break;
     }
   }
-  DispatchRows();
+  if (!pass_->Problem().empty()) SetStatusText(2, QString::fromLocal8Bit(pass_->Problem()));
+  PassProgress->setText(QStringLiteral("%1 of %2 done, %3 failed")
+                            .arg(pass_->Done())
+                            .arg(pass_->Total())
+                            .arg(pass_->Failed()));
+  if (pass_->Ended()) FinishPass();
 }
 
-void TTavrinForm::ShowProgress() {
-  PassProgress->setText(QStringLiteral("%1 of %2 done, %3 failed")
-                            .arg(pass_.done)
-                            .arg(pass_.names.size())
-                            .arg(pass_.failed));
+bool TTavrinForm::event(QEvent* event) {
+  TakenOver(&pass_);
+  if (event->type() != kPassResultsEvent) return QMainWindow::event(event);
+  PumpPass();
+  return true;
 }
 
 void TTavrinForm::FinishPass() {
-  // Idle workers end here; none is running.
-  pass_.pool.reset();
-  const bool resetCursor = pass_.resetCursor;
-  pass_.kind = TPass::None;
-  pass_.resetCursor = false;
+  const bool stoppedBySelf = !pass_->Problem().empty();
+  pass_.reset();
+  nextName_ = 0;
+  const bool resetCursor = passResetsCursor_;
+  passResetsCursor_ = false;
   PassProgress->hide();
   aStop->setEnabled(false);
   for (auto it = wanted_.cbegin(); it != wanted_.cend(); ++it) it.key()->setEnabled(it.value());
   CBxSidSource->setEnabled(true);
   CBxUsers->setEnabled(true);
-  SetStatusText(2, QString());
+  if (!stoppedBySelf) SetStatusText(2, QString());
   if (resetCursor) unsetCursor();
   // A close asked for during the pass happens now that nothing runs.
   if (closeAsked_) QTimer::singleShot(0, this, &QWidget::close);
@@ -659,8 +638,8 @@ void TTavrinForm::FinishPass() {
 
 void TTavrinForm::aStopExecute() {
   if (!PassRunning()) return;
-  pass_.stop = true;
-  DispatchRows();
+  pass_->Stop();
+  PumpPass();
 }
 
 void TTavrinForm::closeEvent(QCloseEvent* event) {
@@ -800,7 +779,7 @@ void TTavrinForm::TimerTimer() {
     return;
   }
   StartPass(TRowJobKind::Read, names);
-  pass_.resetCursor = true;
+  passResetsCursor_ = true;
 }
 
 void TTavrinForm::aRefreshExecute() {

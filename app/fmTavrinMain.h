@@ -9,7 +9,7 @@
 #include <functional>
 #include <memory>
 
-#include "passes/PassPool.h"
+#include "passes/PassEngine.h"
 #include "pickers/controls/Velmar_SidSourceComboBox.h"
 #include "pickers/controls/Velmar_UsersComboBox.h"
 
@@ -146,7 +146,7 @@ class TTavrinForm : public QMainWindow {
   // While a pass over the computers (reads, a commit) runs, the commands
   // that would change its rows or re-point the components it uses are
   // disabled; staging cells stays possible.
-  bool PassRunning() const { return pass_.kind != TPass::None; }
+  bool PassRunning() const { return pass_ != nullptr; }
 
  protected:
   bool event(QEvent* event) override;
@@ -173,10 +173,9 @@ class TTavrinForm : public QMainWindow {
   // While the account picker fills, runs `command` once it has filled and
   // answers true; otherwise answers false.
   bool AfterAccountsFilled(const std::function<void()>& command);
-  void DispatchRows();
-  void TakeResults();
+  bool PrepareRow(TRowJob& job);
+  void PumpPass();
   void FinishPass();
-  void ShowProgress();
 
   std::array<QLabel*, StatusPanelCount> panels_{};
   // Owns the window's core components (Computers); destroyed with the window.
@@ -184,15 +183,10 @@ class TTavrinForm : public QMainWindow {
   QHash<const QAction*, QString> hints_;
   // What the commands a pass blocks will be once it ends.
   QHash<QAction*, bool> wanted_;
-  struct TPass {
-    enum Kind { None, Reading, Committing } kind = None;
-    QStringList names;
-    int next = 0;    // the next name to dispatch
-    int done = 0;    // rows whose result has been written
-    int failed = 0;  // of those, rows that could not be read or written
-    bool stop = false;
-    bool resetCursor = false;  // the pass that ends an Update
-    std::unique_ptr<TPassPool> pool;
-  } pass_;
+  // The pass running, and the names it goes through.
+  std::unique_ptr<TPassEngine> pass_;
+  QStringList passNames_;
+  int nextName_ = 0;               // the next name a row is prepared for
+  bool passResetsCursor_ = false;  // the pass that ends an Update
   bool closeAsked_ = false;
 };

@@ -3,9 +3,7 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <condition_variable>
 #include <cstring>
-#include <mutex>
 #include <stdexcept>
 #include <thread>
 #include <unordered_set>
@@ -16,7 +14,7 @@
 #include "computers/ComputerList.h"
 #include "computers/ComputerNames.h"
 #include "passes/Export.h"
-#include "passes/PassPool.h"
+#include "passes/PassEngine.h"
 #include "sid/Velmar_SidCenter.h"
 #include "sid/Velmar_SidCenterCache.h"
 
@@ -83,37 +81,27 @@ void Progress(std::FILE* err, const char* verb, size_t done, size_t total) {
   std::fflush(err);
 }
 
-// Runs one job per computer on the pool and gives the results in the
-// order of the list.
+// Runs the pass and gives the results in the order of the list.
 std::vector<TRowResult> RunPass(const std::vector<std::string>& computers,
                                 const TAccountSid& account, TRowJobKind kind,
                                 const TRowCodes& codes, std::FILE* err) {
-  std::mutex lock;
-  std::condition_variable arrived;
-  bool news = false;
-  TPassPool pool(kWorkers, account, [&] {
-    std::lock_guard<std::mutex> guard(lock);
-    news = true;
-    arrived.notify_one();
-  });
+  TPassEngine pass(kind, account, computers, kWorkers);
   std::vector<TRowResult> results(computers.size());
-  size_t next = 0, done = 0;
+  int key = 0;
+  const auto prepare = [&](TRowJob& job) {
+    job.row = key++;
+    job.codes = codes;
+    return true;
+  };
   const char* verb = kind == TRowJobKind::Read ? "Reading" : "Committing";
   Progress(err, verb, 0, computers.size());
-  while (done < computers.size()) {
-    while (next < computers.size() && pool.HasRoom()) {
-      pool.Dispatch({static_cast<int>(next), computers[next], kind, codes});
-      ++next;
-    }
-    {
-      std::unique_lock<std::mutex> guard(lock);
-      arrived.wait(guard, [&] { return news; });
-      news = false;
-    }
-    for (TRowResult& result : pool.TakeResults()) {
+  for (;;) {
+    for (TRowResult& result : pass.Pump(prepare)) {
       results[static_cast<size_t>(result.row)] = std::move(result);
-      Progress(err, verb, ++done, computers.size());
+      Progress(err, verb, static_cast<size_t>(pass.Done()), computers.size());
     }
+    if (pass.Ended()) break;
+    pass.WaitForResults(std::chrono::milliseconds(200));
   }
   return results;
 }

@@ -3,6 +3,7 @@
 // reads and writes is checked with Samba's own rpcclient.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
@@ -11,7 +12,7 @@
 #include <sstream>
 #include <thread>
 
-#include "passes/PassPool.h"
+#include "passes/PassEngine.h"
 #include "passes/RowWork.h"
 #include "passes/Startup.h"
 #include "pickers/Velmar_UsersComboBoxList.h"
@@ -250,18 +251,24 @@ TEST_F(RealNetwork, APassKeepsOneConnectionPerComputerUntilItEnds) {
   const int before = ClientConnections();
   // Three names, two computers as far as connections go: the server's own
   // name is its endpoint's.
-  const std::string names[] = {Endpoint(), "localhost:" + gServer["PORT"], gServer["NAME"]};
+  const std::string three[] = {Endpoint(), "localhost:" + gServer["PORT"], gServer["NAME"]};
+  std::vector<std::string> names;
+  for (int row = 0; row < 9; ++row) names.push_back(three[row % 3]);
   std::vector<TRowResult> results;
-  {
-    TPassPool pool(4, Account(alice), [] {});
-    for (int row = 0; row < 9; ++row) pool.Dispatch({row, names[row % 3], TRowJobKind::Read, {}});
-    while (results.size() < 9) {
-      for (TRowResult& r : pool.TakeResults()) results.push_back(std::move(r));
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
-    }
-    EXPECT_EQ(tavrin::rpc::OpenConnections(), 2u);
-    EXPECT_EQ(ClientConnections() - before, 2);  // the SAM and server pipes share them
+  // While the pass runs (each time a row is done) it holds the connections.
+  std::atomic<size_t> most{0};
+  std::atomic<int> mostClient{0};
+  TPassEngine pass(TRowJobKind::Read, Account(alice), names, 4, [&] {
+    most = std::max(most.load(), tavrin::rpc::OpenConnections());
+    mostClient = std::max(mostClient.load(), ClientConnections() - before);
+  });
+  for (int turn = 0; turn < 500 && !pass.Ended(); ++turn) {  // 10 s at most
+    for (TRowResult& r : pass.Pump()) results.push_back(std::move(r));
+    if (!pass.Ended()) pass.WaitForResults(std::chrono::milliseconds(20));
   }
+  ASSERT_EQ(results.size(), 9u);
+  EXPECT_EQ(most, 2u);
+  EXPECT_EQ(mostClient, 2);  // the SAM and server pipes share them
   for (const TRowResult& r : results) {
     EXPECT_FALSE(r.read.failed) << r.name << ": " << r.read.errorText;
     EXPECT_EQ(r.read.rights, TvmPrivileges{spBackup}) << r.name;
