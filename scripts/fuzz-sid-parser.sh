@@ -17,7 +17,7 @@ mkdir -p "$out/corpus"
 
 sources=(tests/fuzz/SidParserFuzz.cpp sid/*.cpp
          rights/Velmar_CenterUtils.cpp rights/Velmar_Component.cpp rights/Velmar_WinVer.cpp
-         platform/sim/*.cpp)
+         platform/NetworkArgs.cpp platform/sim/*.cpp)
 # Rebuilt only when a source or header is newer than the target.
 target="$out/sid-parser-fuzz"
 if [[ ! -x "$target" || -n "$(find sid rights platform tests/fuzz -newer "$target" -type f | head -n 1)" ]]; then
