@@ -29,7 +29,9 @@ std::string RightNames(TvmPrivileges rights) {
 }
 
 std::string ErrorWithCode(const std::string& text, DWORD code) {
-  return code == 0 ? text : text + " (" + std::to_string(code) + ")";
+  // "error N", for a code the system has no text for, says it already.
+  if (code == 0 || text == "error " + std::to_string(code)) return text;
+  return text + " (" + std::to_string(code) + ")";
 }
 
 std::string CommitProblem(const TRowCommit& commit) {

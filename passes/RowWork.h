@@ -99,5 +99,5 @@ std::string CommitProblem(const TRowCommit& commit);
 std::string RightNames(TvmPrivileges rights);
 
 // A failure's text with its code: "Access is denied (5)"; the text alone
-// for code 0.
+// for code 0, and "error N" (no system text) as it stands.
 std::string ErrorWithCode(const std::string& text, DWORD code);

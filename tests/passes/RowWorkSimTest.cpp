@@ -167,6 +167,7 @@ TEST_F(RowWork, WritesAreReadBackBeforeTheyCount) {
   EXPECT_EQ(Held("SRV01"), (Names{"SeBackupPrivilege", "SeShutdownPrivilege"}));
   EXPECT_EQ(CommitProblem(commit),
             "written, not verified: " + ErrorWithCode(ErrorDescription(1722), 1722));
+  EXPECT_EQ(ErrorWithCode(ErrorDescription(4242), 4242), "error 4242");  // no system text
   for (const TCellCode& code : commit.codes) EXPECT_EQ(code, TCellCode::Of('E', ' '));
 }
 
