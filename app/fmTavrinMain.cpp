@@ -27,6 +27,8 @@
 #include "app/GridExport.h"
 #include "app/ImageLists.h"
 #include "app/RightsGrid.h"
+#include "app/UiHandOver.h"
+#include "app/WindowParts.h"
 #include "app/fmAbout.h"
 #include "computers/ComputerList.h"
 #include "computers/ComputerNames.h"
@@ -46,115 +48,6 @@ constexpr int kStatusBarHeight = 19;
 constexpr int kToolBarHeight = 30;
 constexpr int kLegendItemHeight = 11;
 
-// A label caption with its accelerator ("&Domain") drawn with the letter
-// underlined, for labels that hand the focus to no control.
-QString UnderlinedAccelerator(const QString& caption) {
-  QString html;
-  for (int i = 0; i < caption.size(); ++i) {
-    if (caption[i] == QLatin1Char('&') && i + 1 < caption.size()) {
-      ++i;
-      if (caption[i] == QLatin1Char('&'))
-        html += QStringLiteral("&amp;");
-      else
-        html +=
-            QStringLiteral("<u>") + QString(caption[i]).toHtmlEscaped() + QStringLiteral("</u>");
-    } else {
-      html += QString(caption[i]).toHtmlEscaped();
-    }
-  }
-  return html;
-}
-
-// The tool bar: flat buttons inside a one-pixel etched edge on all four
-// sides.
-class TEdgedToolBar : public QToolBar {
- public:
-  using QToolBar::QToolBar;
-
- protected:
-  void paintEvent(QPaintEvent* event) override {
-    QToolBar::paintEvent(event);
-    QPainter painter(this);
-    qDrawShadeRect(&painter, rect(), palette(), true, 1);
-  }
-};
-
-// A tool-bar separator of a fixed width with an etched line in its middle.
-class TToolSeparator : public QWidget {
- public:
-  TToolSeparator(int width, QWidget* parent) : QWidget(parent) { setFixedWidth(width); }
-
- protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter painter(this);
-    const int x = width() / 2 - 1;
-    qDrawShadeLine(&painter, x, 2, x, height() - 3, palette(), true, 1, 0);
-  }
-};
-
-// The legend's items: one line of text each, as high as the list's item
-// height; the text is not clipped to its line, so that a font taller than
-// the line stays readable.
-class TLegendDelegate : public QStyledItemDelegate {
- public:
-  using QStyledItemDelegate::QStyledItemDelegate;
-
-  QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override {
-    return {option.rect.width(), kLegendItemHeight};
-  }
-
-  void paint(QPainter* painter, const QStyleOptionViewItem& option,
-             const QModelIndex& index) const override {
-    QStyleOptionViewItem opt(option);
-    initStyleOption(&opt, index);
-    const QPalette::ColorGroup group =
-        (opt.state & QStyle::State_Active) ? QPalette::Active : QPalette::Inactive;
-    const bool selected = opt.state & QStyle::State_Selected;
-    painter->save();
-    if (selected) painter->fillRect(opt.rect, opt.palette.brush(group, QPalette::Highlight));
-    painter->setPen(
-        opt.palette.color(group, selected ? QPalette::HighlightedText : QPalette::Text));
-    painter->setFont(opt.font);
-    const QFontMetrics metrics(opt.font);
-    const int baseline =
-        opt.rect.top() + (opt.rect.height() - metrics.height()) / 2 + metrics.ascent();
-    painter->drawText(opt.rect.left() + 2, baseline, opt.text);
-    painter->restore();
-  }
-};
-
-// The legend: items fill the box top to bottom and continue in the next
-// column to the right; one column, as wide as the box, is in view.
-class TLegendList : public QListWidget {
- public:
-  explicit TLegendList(QWidget* parent) : QListWidget(parent) {
-    setFlow(QListView::TopToBottom);
-    setWrapping(true);
-    setResizeMode(QListView::Adjust);
-    setUniformItemSizes(true);
-    setHorizontalScrollMode(QAbstractItemView::ScrollPerItem);
-    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setItemDelegate(new TLegendDelegate(this));
-  }
-
- protected:
-  void resizeEvent(QResizeEvent* event) override {
-    QListWidget::resizeEvent(event);
-    FitColumn();
-  }
-  bool viewportEvent(QEvent* event) override {
-    // The viewport narrows or widens when the scroll bar comes or goes.
-    if (event->type() == QEvent::Resize) FitColumn();
-    return QListWidget::viewportEvent(event);
-  }
-
- private:
-  void FitColumn() {
-    const QSize grid(std::max(1, viewport()->width()), kLegendItemHeight);
-    if (gridSize() != grid) setGridSize(grid);
-  }
-};
-
 }  // namespace
 
 TTavrinForm::TTavrinForm(QWidget* parent) : QMainWindow(parent) {
@@ -168,6 +61,7 @@ TTavrinForm::TTavrinForm(QWidget* parent) : QMainWindow(parent) {
   CreateMenus();
   CreateControls();
   CreateStatusBar();
+  passNews_ = new TUiHandOver([this] { PumpPass(); }, this);
 
   Timer = new QTimer(this);
   Timer->setObjectName(QStringLiteral("Timer"));
@@ -386,7 +280,7 @@ void TTavrinForm::CreateControls() {
   Label3->setBuddy(CBxUsers);
   anchors->Add(CBxUsers, QRect(116, 108, 241, 28));
 
-  LBxLegend = new TLegendList(client);
+  LBxLegend = new TLegendList(kLegendItemHeight, client);
   LBxLegend->setObjectName(QStringLiteral("LBxLegend"));
   QFont legendFont(QStringLiteral("Lucida Console"));
   legendFont.setStyleHint(QFont::TypeWriter);
@@ -501,35 +395,6 @@ void TTavrinForm::CellsChanged() {
 
 // ------------------------------------------------------------------ passes
 
-namespace {
-
-// A worker's notice that results wait: posted to the window's event queue.
-const QEvent::Type kPassResultsEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
-
-// ThreadSanitizer does not see the locks inside Qt's event queue (Qt is not
-// built with it), so it would take a notice made on a worker's thread and
-// read on the window's for a race. The hand-over is told to it: released by
-// the worker before the notice is posted, acquired before the window reads
-// any event. Nothing happens in other builds.
-#if defined(__SANITIZE_THREAD__)
-#define TAVRIN_TSAN 1
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define TAVRIN_TSAN 1
-#endif
-#endif
-#ifdef TAVRIN_TSAN
-extern "C" void __tsan_acquire(void* address);
-extern "C" void __tsan_release(void* address);
-void HandedOver(void* tag) { __tsan_release(tag); }
-void TakenOver(void* tag) { __tsan_acquire(tag); }
-#else
-void HandedOver(void*) {}
-void TakenOver(void*) {}
-#endif
-
-}  // namespace
-
 void TTavrinForm::SetActionEnabled(QAction* action, bool enabled) {
   if (wanted_.contains(action)) wanted_[action] = enabled;
   action->setEnabled(enabled && !PassRunning());
@@ -545,12 +410,9 @@ void TTavrinForm::StartPass(TRowJobKind kind, const QStringList& names) {
   aStop->setEnabled(true);
   // The results come back on the workers' threads; the window takes them
   // from its own event loop.
-  pass_ = std::make_unique<TPassEngine>(kind, TAccountSid(CBxUsers->SelectedSid()),
-                                        std::move(texts), PassWorkers, [this] {
-                                          auto* notice = new QEvent(kPassResultsEvent);
-                                          HandedOver(&pass_);
-                                          QCoreApplication::postEvent(this, notice);
-                                        });
+  pass_ =
+      std::make_unique<TPassEngine>(kind, TAccountSid(CBxUsers->SelectedSid()), std::move(texts),
+                                    PassWorkers, [news = passNews_] { news->Notify(); });
   PassProgress->show();
   PumpPass();
 }
@@ -610,13 +472,6 @@ void TTavrinForm::PumpPass() {
                             .arg(pass_->Total())
                             .arg(pass_->Failed()));
   if (pass_->Ended()) FinishPass();
-}
-
-bool TTavrinForm::event(QEvent* event) {
-  TakenOver(&pass_);
-  if (event->type() != kPassResultsEvent) return QMainWindow::event(event);
-  PumpPass();
-  return true;
 }
 
 void TTavrinForm::FinishPass() {

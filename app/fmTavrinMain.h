@@ -27,6 +27,7 @@ class TClickLabel;
 class TComponent;
 class TComputerList;
 class TRightsGrid;
+class TUiHandOver;
 class TvmAccountRigthsCenter;
 class TvmSidCenter;
 
@@ -149,7 +150,6 @@ class TTavrinForm : public QMainWindow {
   bool PassRunning() const { return pass_ != nullptr; }
 
  protected:
-  bool event(QEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
   // Closing during a pass ends the pass at its next safe point, then closes.
   void closeEvent(QCloseEvent* event) override;
@@ -183,8 +183,10 @@ class TTavrinForm : public QMainWindow {
   QHash<const QAction*, QString> hints_;
   // What the commands a pass blocks will be once it ends.
   QHash<QAction*, bool> wanted_;
-  // The pass running, and the names it goes through.
+  // The pass running, and the names it goes through; its workers' news
+  // comes through passNews_.
   std::unique_ptr<TPassEngine> pass_;
+  TUiHandOver* passNews_ = nullptr;
   QStringList passNames_;
   int nextName_ = 0;               // the next name a row is prepared for
   bool passResetsCursor_ = false;  // the pass that ends an Update

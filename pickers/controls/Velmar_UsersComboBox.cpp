@@ -3,10 +3,12 @@
 #include <QStandardItemModel>
 #include <system_error>
 
+#include "app/UiHandOver.h"
 #include "pickers/controls/Velmar_SidResBitmap.h"
 
 TvmUsersComboBox::TvmUsersComboBox(QWidget* parent) : TvmCustomComboBox(parent) {
   ComputeHeights();
+  fillNews_ = new TUiHandOver([this] { TakeMailbox(); }, this);
 }
 
 // A fill under way is cancelled: its result is never delivered here. Its
@@ -56,8 +58,7 @@ void TvmUsersComboBox::UpdateList() {
   try {
     // The result comes on the fill's thread, which never calls back once
     // the fill is cancelled (as the destructor does); it is shown from the
-    // event loop, and a control destroyed meanwhile takes its queued call
-    // with it.
+    // event loop, and a control destroyed meanwhile takes its notice with it.
     fill_ = std::make_unique<TvmUserListFill>(
         list_, [this, generation](std::unique_ptr<TvmUserList> filled) {
           {
@@ -65,7 +66,7 @@ void TvmUsersComboBox::UpdateList() {
             mailbox_ = std::move(filled);
             mailboxGeneration_ = generation;
           }
-          QMetaObject::invokeMethod(this, "TakeMailbox", Qt::QueuedConnection);
+          fillNews_->Notify();
         });
   } catch (const std::system_error&) {
     // No thread to be had: the fill runs here.

@@ -15,6 +15,8 @@
 #include "pickers/Velmar_UsersComboBoxList.h"
 #include "pickers/controls/Velmar_ComboBox.h"
 
+class TUiHandOver;
+
 class TvmUsersComboBox : public TvmCustomComboBox {
   Q_OBJECT
  public:
@@ -64,7 +66,7 @@ class TvmUsersComboBox : public TvmCustomComboBox {
   void DrawImage(QPainter* painter, const QRect& cell, int position) override;
   void ParentWindowChanged() override { UpdateList(); }
 
- private slots:
+ private:
   // Takes what a fill's thread left in the mailbox.
   void TakeMailbox();
 
@@ -78,6 +80,7 @@ class TvmUsersComboBox : public TvmCustomComboBox {
   unsigned generation_ = 0;  // of the latest fill started
   int selectedBefore_ = -1;  // the position selected when the fills began
   // A fill's thread leaves its list here and asks the event loop to take it.
+  TUiHandOver* fillNews_ = nullptr;  // brings the fill's notice to this thread
   std::mutex mailboxLock_;
   std::unique_ptr<TvmUserList> mailbox_;
   unsigned mailboxGeneration_ = 0;
