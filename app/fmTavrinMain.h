@@ -51,6 +51,30 @@ class TTavrinForm : public QMainWindow {
   // The hint of an action, shown as the tool tip of its tool-bar button.
   QString Hint(const QAction* action) const { return hints_.value(action); }
 
+  // While a pass over the computers (reads, a commit) runs, the commands
+  // that would change its rows or re-point the components it uses are
+  // disabled; staging cells stays possible.
+  bool PassRunning() const { return pass_ != nullptr; }
+
+  // How many computers a pass reads or commits at once (16 unless set).
+  void SetPassWorkers(int workers) { PassWorkers = workers; }
+  // The computers the last scan found.
+  const TComputerList& ScannedComputers() const { return *Computers; }
+  // Reads the chosen account's rights on one computer into its row (a new
+  // row for a name no row holds), as a pass of one row.
+  void GetRights(const QString& Name);
+
+  // The commands of the menus and the tool bar, in their design order.
+  const QList<QAction*>& Commands() const { return Actions; }
+  // The controls, the actions and the timer are found by their object names
+  // ("GrRights", "CBxUsers", "aCommit", "Timer", ...).
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  // Closing during a pass ends the pass at its next safe point, then closes.
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
   // ------------------------------------------------------------- controls
   QToolBar* ToolBar1 = nullptr;
   QToolButton* BnAdd = nullptr;
@@ -140,21 +164,6 @@ class TTavrinForm : public QMainWindow {
   void CBxUsersClick();
   void TimerTimer();
 
-  // Reads the chosen account's rights on one computer into its row (a new
-  // row for a name no row holds), as a pass of one row.
-  void GetRights(const QString& Name);
-
-  // While a pass over the computers (reads, a commit) runs, the commands
-  // that would change its rows or re-point the components it uses are
-  // disabled; staging cells stays possible.
-  bool PassRunning() const { return pass_ != nullptr; }
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-  // Closing during a pass ends the pass at its next safe point, then closes.
-  void closeEvent(QCloseEvent* event) override;
-
- private:
   void CreateActions();
   void CreateMenus();
   void CreateExportAction();

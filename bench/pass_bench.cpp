@@ -22,6 +22,7 @@
 #include "app/fmTavrinMain.h"
 #include "passes/Startup.h"
 #include "platform/sim/SimNetwork.h"
+#include "tests/support/FormAccess.h"
 
 namespace sim = tavrin::sim;
 using std::chrono::milliseconds;
@@ -50,7 +51,7 @@ sim::NetworkSpec Network(milliseconds latency, int silent, milliseconds timeout)
 
 // Runs the event loop as the program's own would, until the window is idle.
 void WaitIdle(TTavrinForm& form) {
-  while (form.Timer->isActive() || form.PassRunning())
+  while (tavrin::test::Child<QTimer>(form, "Timer")->isActive() || form.PassRunning())
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
 }
 
@@ -58,7 +59,7 @@ void WaitIdle(TTavrinForm& form) {
 // computers once already.
 void Measure(TTavrinForm& form, int workers, milliseconds latency, milliseconds timeout,
              int silent) {
-  form.PassWorkers = workers;
+  form.SetPassWorkers(workers);
   QElapsedTimer clock;
   qint64 last = 0;
   qint64 widest = 0;
@@ -74,7 +75,7 @@ void Measure(TTavrinForm& form, int workers, milliseconds latency, milliseconds 
   sim::ClearCalls();
   clock.start();
   tick.start();
-  form.aRefresh->trigger();
+  tavrin::test::Child<QAction>(form, "aRefresh")->trigger();
   WaitIdle(form);
   const double seconds = clock.nsecsElapsed() / 1e9;
   tick.stop();
@@ -88,7 +89,7 @@ void Measure(TTavrinForm& form, int workers, milliseconds latency, milliseconds 
     remote += !call.target.empty();
     delayed += !call.target.empty() && call.function != "LsaClose";
   }
-  const int rows = form.GrRights->RowCount() - 2;
+  const int rows = tavrin::test::Child<TRightsGrid>(form, "GrRights")->RowCount() - 2;
   const double callTime =
       double(delayed) * latency.count() / 1000.0 + double(silent) * timeout.count() / 1000.0;
   const double slowest = silent > 0 ? timeout.count() / 1000.0 + latency.count() / 1000.0

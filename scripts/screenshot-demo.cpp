@@ -17,6 +17,7 @@
 #include "app/fmTavrinMain.h"
 #include "passes/Startup.h"
 #include "platform/PlatformInit.h"
+#include "tests/support/FormAccess.h"
 
 namespace {
 
@@ -31,7 +32,8 @@ int Column(const TRightsGrid& grid, const char* code) {
 bool WaitIdle(TTavrinForm& form) {
   QElapsedTimer clock;
   clock.start();
-  while (form.Timer->isActive() || form.PassRunning() || form.CBxUsers->Filling()) {
+  while (tavrin::test::Child<QTimer>(form, "Timer")->isActive() || form.PassRunning() ||
+         tavrin::test::Child<TvmUsersComboBox>(form, "CBxUsers")->Filling()) {
     if (clock.elapsed() > 60000) return false;
     QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
   }
@@ -40,7 +42,7 @@ bool WaitIdle(TTavrinForm& form) {
 
 // Stages a mark the way the administrator does: select, press the key.
 void Stage(TTavrinForm& form, const char* computer, const char* code, Qt::Key key) {
-  TRightsGrid& grid = *form.GrRights;
+  TRightsGrid& grid = *tavrin::test::Child<TRightsGrid>(form, "GrRights");
   const int row = grid.FindRow(QString::fromLatin1(computer));
   const int col = Column(grid, code);
   if (row < 0 || col < 0) return;
@@ -70,33 +72,36 @@ int main(int argc, char** argv) {
   if (!QTest::qWaitForWindowExposed(&form) || !WaitIdle(form)) return 1;
   // The local Administrators alias, as an administrator usually starts, read
   // afresh; then a few changes staged.
-  const int admins = form.CBxUsers->findText(QStringLiteral("Administrators"), Qt::MatchEndsWith);
+  const int admins = tavrin::test::Child<TvmUsersComboBox>(form, "CBxUsers")
+                         ->findText(QStringLiteral("Administrators"), Qt::MatchEndsWith);
   if (admins >= 0) {
-    form.CBxUsers->setCurrentIndex(admins);
-    form.CBxUsersClick();
+    tavrin::test::Child<TvmUsersComboBox>(form, "CBxUsers")->setCurrentIndex(admins);
+    tavrin::test::ChooseAccount(form);
   }
-  form.aRefresh->trigger();
+  tavrin::test::Child<QAction>(form, "aRefresh")->trigger();
   if (!WaitIdle(form)) return 1;
   form.activateWindow();
-  form.GrRights->setFocus(Qt::TabFocusReason);
+  tavrin::test::Child<TRightsGrid>(form, "GrRights")->setFocus(Qt::TabFocusReason);
   Stage(form, "OKT-DC01", "LS", Qt::Key_Insert);
   Stage(form, "OKT-DC01", "DG", Qt::Key_Delete);
   Stage(form, "OKT-FS01", "MA", Qt::Key_Insert);
   Stage(form, "OKT-FS01", "LM", Qt::Key_Insert);
   Stage(form, "OKT-WS04", "BK", Qt::Key_Insert);
   Stage(form, "OKT-WS02", "TO", Qt::Key_Delete);
-  const int row = form.GrRights->FindRow(QStringLiteral("OKT-FS01"));
-  const int col = Column(*form.GrRights, "MA");
-  form.GrRights->SetSelection({col, row, col, row});
-  form.GrRightsClick();
+  const int row =
+      tavrin::test::Child<TRightsGrid>(form, "GrRights")->FindRow(QStringLiteral("OKT-FS01"));
+  const int col = Column(*tavrin::test::Child<TRightsGrid>(form, "GrRights"), "MA");
+  tavrin::test::Child<TRightsGrid>(form, "GrRights")->SetSelection({col, row, col, row});
+  emit tavrin::test::Child<TRightsGrid>(form, "GrRights")->Click();
   QTest::qWait(300);
   if (!form.grab().save(QString::fromLocal8Bit(argv[1]))) return 1;
   // The same grid as the HTML report that Export... writes.
   if (argc > 3) {
     QString error;
-    if (!tavrin::WriteGridExport(*form.GrRights, form.CBxUsers->currentText(),
-                                 QString::fromLocal8Bit(argv[3]), tavrin::ExportFormat::Html,
-                                 error))
+    if (!tavrin::WriteGridExport(
+            *tavrin::test::Child<TRightsGrid>(form, "GrRights"),
+            tavrin::test::Child<TvmUsersComboBox>(form, "CBxUsers")->currentText(),
+            QString::fromLocal8Bit(argv[3]), tavrin::ExportFormat::Html, error))
       return 1;
   }
 

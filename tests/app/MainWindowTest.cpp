@@ -13,6 +13,7 @@
 #include "app/RightsGrid.h"
 #include "app/fmAbout.h"
 #include "app/fmTavrinMain.h"
+#include "tests/support/FormAccess.h"
 
 inline void PrintTo(const QString& s, std::ostream* os) { *os << s.toStdString(); }
 
@@ -33,7 +34,7 @@ class MainWindow : public ::testing::Test {
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
   }
-  TRightsGrid& Grid() { return *form->GrRights; }
+  TRightsGrid& Grid() { return *tavrin::test::Child<TRightsGrid>(*form, "GrRights"); }
   // A row with the given codes from column 1 on, "N " in the others.
   void AddRow(const char* name, std::vector<const char*> codes) {
     const int row = Grid().AppendRow(name);
@@ -61,8 +62,9 @@ class MainWindow : public ::testing::Test {
     QTest::keyClick(&Grid(), key);
   }
   bool CommitAndDiscard() {
-    EXPECT_EQ(form->aCommit->isEnabled(), form->aDiscard->isEnabled());
-    return form->aCommit->isEnabled();
+    EXPECT_EQ(tavrin::test::Child<QAction>(*form, "aCommit")->isEnabled(),
+              tavrin::test::Child<QAction>(*form, "aDiscard")->isEnabled());
+    return tavrin::test::Child<QAction>(*form, "aCommit")->isEnabled();
   }
 
   std::vector<QUrl> opened;
@@ -73,8 +75,10 @@ TEST_F(MainWindow, StateSizeLimitsAnchorsAndLegendColumns) {
   ASSERT_EQ(Grid().ColCount(), 28);
   for (int col = 1; col <= 27; ++col)
     EXPECT_EQ(Cell(col, 0), QString::fromLatin1(PrivilegeLegend[col - 1], 2)) << col;
-  for (QAction* a : form->Actions)
-    EXPECT_EQ(a->isEnabled(), a != form->aCommit && a != form->aDiscard) << a->text().toStdString();
+  for (QAction* a : form->Commands())
+    EXPECT_EQ(a->isEnabled(), a != tavrin::test::Child<QAction>(*form, "aCommit") &&
+                                  a != tavrin::test::Child<QAction>(*form, "aDiscard"))
+        << a->text().toStdString();
 
   Show();
   form->resize(100, 100);
@@ -83,22 +87,28 @@ TEST_F(MainWindow, StateSizeLimitsAnchorsAndLegendColumns) {
   form->resize(661, 480);
   QCoreApplication::processEvents();
   const int width = form->centralWidget()->width();
-  const QRect grid = form->GrRights->geometry(), legend = form->LBxLegend->geometry();
-  const QRect powered = form->Label2->geometry(), logo = form->ImgLogo->geometry();
+  const QRect grid = tavrin::test::Child<TRightsGrid>(*form, "GrRights")->geometry(),
+              legend = tavrin::test::Child<QListWidget>(*form, "LBxLegend")->geometry();
+  const QRect powered = tavrin::test::Child<QLabel>(*form, "Label2")->geometry(),
+              logo = tavrin::test::Child<QLabel>(*form, "ImgLogo")->geometry();
   EXPECT_EQ(width - (grid.right() + 1), 9);
   EXPECT_EQ(width - (legend.right() + 1), 9);
   EXPECT_EQ(grid.bottom() + 1 + 10, form->centralWidget()->height());
   form->resize(900, 700);
   QCoreApplication::processEvents();
-  EXPECT_EQ(form->GrRights->geometry(), grid.adjusted(0, 0, 239, 220));
-  EXPECT_EQ(form->LBxLegend->geometry(), legend.adjusted(0, 0, 239, 0));
-  EXPECT_EQ(form->Label2->geometry(), powered.translated(239, 0));
-  EXPECT_EQ(form->ImgLogo->geometry(), logo);
+  EXPECT_EQ(tavrin::test::Child<TRightsGrid>(*form, "GrRights")->geometry(),
+            grid.adjusted(0, 0, 239, 220));
+  EXPECT_EQ(tavrin::test::Child<QListWidget>(*form, "LBxLegend")->geometry(),
+            legend.adjusted(0, 0, 239, 0));
+  EXPECT_EQ(tavrin::test::Child<QLabel>(*form, "Label2")->geometry(), powered.translated(239, 0));
+  EXPECT_EQ(tavrin::test::Child<QLabel>(*form, "ImgLogo")->geometry(), logo);
   // "Velmar" is as wide as its text in whatever font stands in for Arial.
-  EXPECT_EQ(form->LbVelmar->size(), form->LbVelmar->sizeHint());
-  EXPECT_LE(form->LbVelmar->geometry().right(), form->centralWidget()->width());
+  EXPECT_EQ(tavrin::test::Child<TClickLabel>(*form, "LbVelmar")->size(),
+            tavrin::test::Child<TClickLabel>(*form, "LbVelmar")->sizeHint());
+  EXPECT_LE(tavrin::test::Child<TClickLabel>(*form, "LbVelmar")->geometry().right(),
+            form->centralWidget()->width());
 
-  QListWidget& box = *form->LBxLegend;
+  QListWidget& box = *tavrin::test::Child<QListWidget>(*form, "LBxLegend");
   ASSERT_EQ(box.count(), 29);
   // Down the first column, then the next, as wide as the box's inside.
   auto rect = [&](int i) { return box.visualItemRect(box.item(i)); };
@@ -121,11 +131,11 @@ TEST_F(MainWindow, HelpHomePagesAndAbout) {
   QDir::setCurrent(elsewhere.path());
   TTavrinForm other;
   EXPECT_EQ(tavrin::HelpFile(), QDir::toNativeSeparators(dir + "/") + "tavrin.hlp");
-  other.aContents->trigger();
+  tavrin::test::Child<QAction>(other, "aContents")->trigger();
   QDir::setCurrent(before);
-  form->aHome->trigger();
-  QTest::mouseClick(form->LbVelmar, Qt::LeftButton);
-  QTest::mouseClick(form->ImgVelmar, Qt::LeftButton);
+  tavrin::test::Child<QAction>(*form, "aHome")->trigger();
+  QTest::mouseClick(tavrin::test::Child<TClickLabel>(*form, "LbVelmar"), Qt::LeftButton);
+  QTest::mouseClick(tavrin::test::Child<TClickLabel>(*form, "ImgVelmar"), Qt::LeftButton);
   const QUrl velmar = QUrl::fromLocalFile(dir + "/manual/velmar.html");
   EXPECT_EQ(opened,
             (std::vector<QUrl>{QUrl::fromLocalFile(dir + "/manual/index.html"),
@@ -144,7 +154,7 @@ TEST_F(MainWindow, HelpHomePagesAndAbout) {
     QTest::mouseClick(about->LbVelmar, Qt::LeftButton);
     about->BnOk->click();
   });
-  form->aAbout->trigger();
+  tavrin::test::Child<QAction>(*form, "aAbout")->trigger();
   ASSERT_EQ(caption, "About Tavrin");
   EXPECT_EQ(offCentre, QPoint(0, 0));
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -193,7 +203,7 @@ TEST_F(MainWindow, StatusAndDoubleClicksOnTheSelection) {
   Mouse(8, 1, true);
   EXPECT_EQ(Cell(8, 1), "YN");
   EXPECT_EQ(Panels(), QStringList({"Revoke", "Right is set", " Take ownership"}));
-  for (QAction* action : form->Actions) EXPECT_TRUE(action->isEnabled());
+  for (QAction* action : form->Commands()) EXPECT_TRUE(action->isEnabled());
   QTest::keyClick(&Grid(), Qt::Key_Insert);
   QTest::keyClick(&Grid(), Qt::Key_Up);
   EXPECT_EQ(Cell(8, 1), "YY");
@@ -202,7 +212,7 @@ TEST_F(MainWindow, StatusAndDoubleClicksOnTheSelection) {
   const QStringList texts = {"Grant", "Unable read", " Load driver"};
   EXPECT_EQ(Panels(), texts);
   // Leaving the grid empties the panels; losing activation does not.
-  form->LBxLegend->setFocus(Qt::TabFocusReason);
+  tavrin::test::Child<QListWidget>(*form, "LBxLegend")->setFocus(Qt::TabFocusReason);
   EXPECT_EQ(Panels(), QStringList({"", "", ""}));
   Grid().setFocus(Qt::BacktabFocusReason);
   EXPECT_EQ(Panels(), texts);

@@ -18,6 +18,7 @@
 #include "app/fmTavrinMain.h"
 #include "computers/ComputerList.h"
 #include "platform/sim/SimNetwork.h"
+#include "tests/support/FormAccess.h"
 #include "tests/support/SimFixture.h"
 
 namespace {
@@ -45,7 +46,7 @@ class Passes : public tavrin::test::SimTest, public ::testing::WithParamInterfac
   }
   void Start() {
     form = std::make_unique<TTavrinForm>();
-    form->PassWorkers = GetParam();
+    form->SetPassWorkers(GetParam());
     ASSERT_TRUE(WaitIdle());
   }
   void Run(QAction* action) {
@@ -54,10 +55,11 @@ class Passes : public tavrin::test::SimTest, public ::testing::WithParamInterfac
   }
   bool WaitIdle() {
     return WaitFor([this] {
-      return !form->Timer->isActive() && !form->PassRunning() && !form->CBxUsers->Filling();
+      return !tavrin::test::Child<QTimer>(*form, "Timer")->isActive() && !form->PassRunning() &&
+             !tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->Filling();
     });
   }
-  TRightsGrid& Grid() { return *form->GrRights; }
+  TRightsGrid& Grid() { return *tavrin::test::Child<TRightsGrid>(*form, "GrRights"); }
   int Row(const char* name) { return Grid().FindRow(QString::fromUtf8(name)); }
   std::string Codes(int row) {
     std::string text;
@@ -73,9 +75,10 @@ class Passes : public tavrin::test::SimTest, public ::testing::WithParamInterfac
     return text;
   }
   void SelectAccount(const std::string& sid) {
-    for (int i = 0; i < form->CBxUsers->count(); ++i) {
-      form->CBxUsers->setCurrentIndex(i);
-      if (SidText(form->CBxUsers->SelectedSid()) == sid) return form->CBxUsersClick();
+    for (int i = 0; i < tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->count(); ++i) {
+      tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->setCurrentIndex(i);
+      if (SidText(tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->SelectedSid()) == sid)
+        return tavrin::test::ChooseAccount(*form);
     }
     FAIL() << "no account " << sid;
   }
@@ -98,13 +101,14 @@ TEST_P(Passes, StartUpScanReadsEveryComputerFound) {
     if (c.name == "SRV01") c.policyDenied = true;
   Reinstall(network);
   Start();
-  const std::string sid = SidText(form->CBxUsers->SelectedSid());
+  const std::string sid =
+      SidText(tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->SelectedSid());
   ASSERT_FALSE(sid.empty());
-  ASSERT_EQ(Grid().RowCount(), form->Computers->Count() + 2);
+  ASSERT_EQ(Grid().RowCount(), form->ScannedComputers().Count() + 2);
   std::string unreadable;
   for (int i = 0; i < PrivilegeCount; ++i) unreadable += "E ";
-  for (int i = 0; i < form->Computers->Count(); ++i) {
-    const std::string name = form->Computers->Names(i);
+  for (int i = 0; i < form->ScannedComputers().Count(); ++i) {
+    const std::string name = form->ScannedComputers().Names(i);
     EXPECT_EQ(Grid().Cells(0, i + 1).toStdString(), name);
     const bool bad = name == "GHOST" || name == "SRV01";
     EXPECT_EQ(Codes(i + 1), bad ? unreadable : Expected(name, sid));
@@ -124,7 +128,7 @@ TEST_P(Passes, StartUpScanReadsEveryComputerFound) {
 TEST_P(Passes, CommitWritesTheStagedDifferences) {
   Start();
   SelectAccount(kAdmins);
-  Run(form->aRefresh);
+  Run(tavrin::test::Child<QAction>(*form, "aRefresh"));
   Stage("DC01", spCreateToken, Qt::Key_Insert);  // grant the first right
   Mark("DC01", spDebug, 'N');
   Mark("DC01", spBackup, 'Y');  // "YY": nothing to write
@@ -133,11 +137,11 @@ TEST_P(Passes, CommitWritesTheStagedDifferences) {
   Mark("SRV01", spShutdown, 'Y');
   Mark("SRV01", spLockMemory, 'Y');
   Mark("GHOST", spTCB, 'Y');  // unreadable: kept for later
-  ASSERT_TRUE(form->aCommit->isEnabled());
+  ASSERT_TRUE(tavrin::test::Child<QAction>(*form, "aCommit")->isEnabled());
   sim::ClearCalls();
   sim::FailWrite(1, static_cast<int32_t>(0xC0000022), "SRV01");
   const int srv = Row("SRV01");
-  Run(form->aCommit);
+  Run(tavrin::test::Child<QAction>(*form, "aCommit"));
 
   // One write per changed right; none for "YY"; none after the failing one.
   EXPECT_EQ(LsaWrites(), (Names{"Add DC01 SeCreateTokenPrivilege",
@@ -149,7 +153,7 @@ TEST_P(Passes, CommitWritesTheStagedDifferences) {
   EXPECT_EQ(Grid().Code(spLockMemory + 1, srv).Text(), "NE");
   EXPECT_EQ(Grid().Code(spBackup + 1, srv).Text(), "Y ");
   EXPECT_EQ(Grid().Code(spTCB + 1, Row("GHOST")).Text(), "EY");
-  EXPECT_FALSE(form->aCommit->isEnabled());
+  EXPECT_FALSE(tavrin::test::Child<QAction>(*form, "aCommit")->isEnabled());
   // Each row says why, on its name and its cells.
   const TRightsGridModel& model = *Grid().Model();
   const auto problem = [&](int row) {
@@ -164,10 +168,10 @@ TEST_P(Passes, CommitWritesTheStagedDifferences) {
   // Once readable, the kept mark is written by the next commit.
   sim::SetAnswers("GHOST", true);
   sim::ClearCalls();
-  Run(form->aRefresh);
+  Run(tavrin::test::Child<QAction>(*form, "aRefresh"));
   EXPECT_EQ(Grid().Code(spTCB + 1, Row("GHOST")).Text(), "NY");
   Stage("DC01", spDebug, Qt::Key_Delete);
-  Run(form->aCommit);
+  Run(tavrin::test::Child<QAction>(*form, "aCommit"));
   EXPECT_EQ(LsaWrites(), (Names{"Add GHOST SeTcbPrivilege"}));
   EXPECT_EQ(Grid().Code(spTCB + 1, Row("GHOST")).Text(), "Y ");
 }
@@ -175,10 +179,11 @@ TEST_P(Passes, CommitWritesTheStagedDifferences) {
 TEST_P(Passes, DiscardRefreshAndAccountChoice) {
   Start();
   // A refresh asked for while the account picker fills waits for the account.
-  form->CBxSidSourceClick();
-  ASSERT_TRUE(form->CBxUsers->Filling());
-  Run(form->aRefresh);
-  const std::string first = SidText(form->CBxUsers->SelectedSid());
+  tavrin::test::ChooseSource(*form);
+  ASSERT_TRUE(tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->Filling());
+  Run(tavrin::test::Child<QAction>(*form, "aRefresh"));
+  const std::string first =
+      SidText(tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->SelectedSid());
   ASSERT_FALSE(first.empty());
   EXPECT_EQ(Codes(Row("DC01")), Expected("DC01", first));
   SelectAccount(kAdmins);
@@ -186,17 +191,17 @@ TEST_P(Passes, DiscardRefreshAndAccountChoice) {
   Mark("WS01", spDebug, 'N');
   sim::ClearCalls();
   // Refresh keeps the marks and renews the states.
-  Run(form->aRefresh);
+  Run(tavrin::test::Child<QAction>(*form, "aRefresh"));
   EXPECT_EQ(Grid().Code(spCreateToken + 1, Row("DC01")).Text(), "NY");
   EXPECT_EQ(Grid().Code(spDebug + 1, Row("WS01")).Text(), "YN");
   EXPECT_TRUE(LsaWrites().empty());
   // Discard blanks every mark and touches no computer.
   sim::ClearCalls();
-  form->aDiscard->trigger();
+  tavrin::test::Child<QAction>(*form, "aDiscard")->trigger();
   EXPECT_TRUE(sim::Calls().empty());
   EXPECT_EQ(Codes(Row("DC01")), Expected("DC01", kAdmins));
   EXPECT_EQ(Codes(Row("WS01")), Expected("WS01", kAdmins));
-  EXPECT_FALSE(form->aCommit->isEnabled());
+  EXPECT_FALSE(tavrin::test::Child<QAction>(*form, "aCommit")->isEnabled());
 
   // Choosing another account drops the marks only while Discard is enabled.
   Mark("DC01", spAudit, 'Y');
@@ -205,13 +210,13 @@ TEST_P(Passes, DiscardRefreshAndAccountChoice) {
   Stage("DC01", spBackup, Qt::Key_Delete);
   SelectAccount(kAdmins);
   EXPECT_EQ(Codes(Row("DC01")), Expected("DC01", kAdmins));
-  EXPECT_FALSE(form->aDiscard->isEnabled());
+  EXPECT_FALSE(tavrin::test::Child<QAction>(*form, "aDiscard")->isEnabled());
 }
 
 TEST_P(Passes, AddRemoveAndUpdate) {
   Start();
   SelectAccount(kAdmins);
-  Run(form->aRefresh);
+  Run(tavrin::test::Child<QAction>(*form, "aRefresh"));
   const auto add = [this](const QString& text, bool accept) {
     QTimer::singleShot(0, [=] {
       auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
@@ -219,7 +224,7 @@ TEST_P(Passes, AddRemoveAndUpdate) {
       box->setTextValue(text);
       accept ? box->accept() : box->reject();
     });
-    Run(form->aAdd);
+    Run(tavrin::test::Child<QAction>(*form, "aAdd"));
   };
   const int rows = Grid().RowCount();
   add(QStringLiteral("PC-HOME"), false);
@@ -247,25 +252,25 @@ TEST_P(Passes, AddRemoveAndUpdate) {
   const QString second = Grid().Cells(0, 2);
   const std::string secondCodes = Codes(2);
   Grid().SetSelection({3, 1, 5, 1});
-  form->aRemove->trigger();
+  tavrin::test::Child<QAction>(*form, "aRemove")->trigger();
   EXPECT_EQ(Grid().RowCount(), rows);
   EXPECT_EQ(Grid().Cells(0, 1), second);
   EXPECT_EQ(Codes(1), secondCodes);
   EXPECT_EQ(Grid().Code(spDebug + 1, Row("WS01")).Text(), "YN");
   Grid().SetSelection({1, rows - 1, 1, rows - 1});  // only the spare row
-  form->aRemove->trigger();
+  tavrin::test::Child<QAction>(*form, "aRemove")->trigger();
   EXPECT_EQ(Grid().RowCount(), rows);
 
   // A second Update while a scan runs does nothing: the same calls as one.
   sim::ClearCalls();
-  form->aUpdate->trigger();
+  tavrin::test::Child<QAction>(*form, "aUpdate")->trigger();
   ASSERT_TRUE(WaitIdle());
   const size_t oneScan = sim::CountCalls("NetServerEnum");
   sim::SetLatency(std::chrono::milliseconds(100));
   sim::ClearCalls();
-  form->aUpdate->trigger();
-  form->aUpdate->trigger();
-  EXPECT_TRUE(TComputerList::Running(form->Computers->State()));
+  tavrin::test::Child<QAction>(*form, "aUpdate")->trigger();
+  tavrin::test::Child<QAction>(*form, "aUpdate")->trigger();
+  EXPECT_TRUE(TComputerList::Running(form->ScannedComputers().State()));
   sim::SetLatency({});
   ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(sim::CountCalls("NetServerEnum"), oneScan);
@@ -277,23 +282,30 @@ TEST_P(Passes, APassBlocksCommandsAndEndsOnStopOrClose) {
   const int rows = Grid().RowCount() - 2;
   ASSERT_GE(rows, 3);
   sim::SetLatency(std::chrono::milliseconds(10));
-  form->aRefresh->trigger();
+  tavrin::test::Child<QAction>(*form, "aRefresh")->trigger();
   ASSERT_TRUE(form->PassRunning());
   for (QAction* action :
-       {form->aAdd, form->aRemove, form->aUpdate, form->aRefresh, form->aCommit, form->aDiscard})
+       {tavrin::test::Child<QAction>(*form, "aAdd"), tavrin::test::Child<QAction>(*form, "aRemove"),
+        tavrin::test::Child<QAction>(*form, "aUpdate"),
+        tavrin::test::Child<QAction>(*form, "aRefresh"),
+        tavrin::test::Child<QAction>(*form, "aCommit"),
+        tavrin::test::Child<QAction>(*form, "aDiscard")})
     EXPECT_FALSE(action->isEnabled()) << action->objectName().toStdString();
-  EXPECT_FALSE(form->CBxUsers->isEnabled());
-  EXPECT_FALSE(form->CBxSidSource->isEnabled());
-  EXPECT_TRUE(form->aStop->isEnabled());
-  EXPECT_EQ(form->aStop->shortcut(), QKeySequence(Qt::Key_Escape));
-  EXPECT_EQ(form->PassProgress->text(), QStringLiteral("0 of %1 done, 0 failed").arg(rows));
+  EXPECT_FALSE(tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->isEnabled());
+  EXPECT_FALSE(tavrin::test::Child<TvmSidSourceComboBox>(*form, "CBxSidSource")->isEnabled());
+  EXPECT_TRUE(tavrin::test::Child<QAction>(*form, "aStop")->isEnabled());
+  EXPECT_EQ(tavrin::test::Child<QAction>(*form, "aStop")->shortcut(), QKeySequence(Qt::Key_Escape));
+  EXPECT_EQ(tavrin::test::Child<QLabel>(*form, "PassProgress")->text(),
+            QStringLiteral("0 of %1 done, 0 failed").arg(rows));
   // Staging stays possible, and enables Commit once the pass has ended.
   Stage("DC01", spAudit, Qt::Key_Insert);
-  EXPECT_FALSE(form->aCommit->isEnabled());
+  EXPECT_FALSE(tavrin::test::Child<QAction>(*form, "aCommit")->isEnabled());
   ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(Grid().Code(spAudit + 1, Row("DC01")).Text(), "NY");
-  EXPECT_TRUE(form->aCommit->isEnabled() && form->aRefresh->isEnabled());
-  EXPECT_TRUE(form->CBxUsers->isEnabled() && !form->aStop->isEnabled());
+  EXPECT_TRUE(tavrin::test::Child<QAction>(*form, "aCommit")->isEnabled() &&
+              tavrin::test::Child<QAction>(*form, "aRefresh")->isEnabled());
+  EXPECT_TRUE(tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->isEnabled() &&
+              !tavrin::test::Child<QAction>(*form, "aStop")->isEnabled());
 
   // Stop, then close, during commits: only rows under way are written; the close waits.
   const int started = std::min(GetParam(), rows);
@@ -310,9 +322,9 @@ TEST_P(Passes, APassBlocksCommandsAndEndsOnStopOrClose) {
     Grid().SetSelection({spAudit + 1, 1, spAudit + 1, rows});
     QTest::keyClick(&Grid(), mark == 'Y' ? Qt::Key_Insert : Qt::Key_Delete);
     sim::ClearCalls();
-    form->aCommit->trigger();
+    tavrin::test::Child<QAction>(*form, "aCommit")->trigger();
     if (mark == 'Y') {
-      form->aStop->trigger();
+      tavrin::test::Child<QAction>(*form, "aStop")->trigger();
     } else {
       form->close();  // deferred while the pass runs
       EXPECT_TRUE(form->PassRunning());
