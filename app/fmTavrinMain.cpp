@@ -17,10 +17,10 @@
 #include "app/WindowParts.h"
 #include "app/fmAbout.h"
 #include "computers/ComputerList.h"
-#include "computers/ComputerNames.h"
 #include "passes/RowWork.h"
 #include "pickers/controls/Velmar_SidSourceComboBox.h"
 #include "pickers/controls/Velmar_UsersComboBox.h"
+#include "platform/ComputerNames.h"
 #include "platform/PlatformInit.h"
 #include "rights/Velmar_RightsCenter.h"
 #include "sid/Velmar_SidCenter.h"
@@ -416,17 +416,30 @@ void TTavrinForm::aUpdateExecute() {
 
 void TTavrinForm::aAddExecute() {
   bool ok = false;
-  const QString name =
+  const QString text =
       QInputDialog::getText(this, QStringLiteral("Query"), QStringLiteral("Enter computer name"),
                             QLineEdit::Normal, QString(), &ok);
-  if (!ok || name.isEmpty()) return;
-  const std::string problem = tavrin::ComputerNameProblem(name.toLocal8Bit().toStdString());
-  if (!problem.empty()) {
-    QMessageBox::warning(this, QStringLiteral("Add computer"),
-                         QString::fromLocal8Bit(problem) + QStringLiteral("."));
-    return;
+  if (!ok) return;
+  const std::vector<std::string> names =
+      tavrin::SplitComputerNames(text.toLocal8Bit().toStdString());
+  for (const std::string& name : names) {
+    if (const std::string problem = tavrin::ComputerNameProblem(name); !problem.empty()) {
+      QMessageBox::warning(this, QStringLiteral("Add computer"),
+                           QString::fromLocal8Bit(problem) + QStringLiteral("."));
+      return;
+    }
   }
-  GetRights(name);
+  QStringList rows;
+  for (const std::string& name : names) rows << QString::fromLocal8Bit(name);
+  // Names given by the one rule of computer lists: several at once are
+  // read as one pass.
+  if (rows.size() == 1) return GetRights(rows.front());
+  if (rows.isEmpty() || PassRunning()) return;
+  if (AfterAccountsFilled([this, rows] {
+        if (!PassRunning()) StartPass(TRowJobKind::Read, rows);
+      }))
+    return;
+  StartPass(TRowJobKind::Read, rows);
 }
 
 void TTavrinForm::aRemoveExecute() {

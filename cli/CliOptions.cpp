@@ -2,8 +2,8 @@
 
 #include <stdexcept>
 
-#include "base/TextSafety.h"
-#include "computers/ComputerNames.h"
+#include "platform/ComputerNames.h"
+#include "platform/TextSafety.h"
 
 namespace tavrin::cli {
 
@@ -89,7 +89,7 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
       options.source = Trimmed(value());
       RefuseControls(options.source, "source");
     } else if (arg == "--computers") {
-      for (std::string& name : SplitList(value())) {
+      for (std::string& name : tavrin::SplitComputerNames(value())) {
         if (const std::string problem = tavrin::ComputerNameProblem(name); !problem.empty())
           Refuse("--computers: " + problem);
         options.computers.push_back(std::move(name));

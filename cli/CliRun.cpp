@@ -8,13 +8,13 @@
 #include <thread>
 #include <unordered_set>
 
-#include "base/TextSafety.h"
 #include "base/Velmar_CenterUtils.h"
 #include "base/Velmar_Net.h"
 #include "computers/ComputerList.h"
-#include "computers/ComputerNames.h"
 #include "passes/Export.h"
 #include "passes/PassEngine.h"
+#include "platform/ComputerNames.h"
+#include "platform/TextSafety.h"
 #include "sid/Velmar_SidCenter.h"
 #include "sid/Velmar_SidCenterCache.h"
 
@@ -25,12 +25,6 @@ namespace {
 // As many computers are read or committed at once as the window does.
 constexpr int kWorkers = 16;
 
-std::string Folded(std::string text) {
-  for (char& c : text)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return text;
-}
-
 // Where names are looked up: the computer holding the accounts (empty:
 // this one) and the name bare names are qualified with.
 struct TSource {
@@ -40,7 +34,7 @@ struct TSource {
 
 TSource SourceOf(const std::string& source) {
   const std::string self = ThisComputerName();
-  if (source.empty() || source == "." || Folded(source) == Folded(self)) return {"", self};
+  if (source.empty() || source == "." || SameComputerName(source, self)) return {"", self};
   if (std::string server; VelmarNet::AnyDomainController(source, server)) return {server, source};
   return {source, source};  // not a domain with a controller: a computer
 }
@@ -431,7 +425,8 @@ std::vector<std::string> GatherComputers(const TOptions& options, std::FILE* err
     // that does not answer or refuses the logon), "." stays, so that its
     // row says why instead of the computer dropping out.
     if (name == "." && !self.empty()) name = self;
-    if (!name.empty() && seen.insert(Folded(name)).second) names.push_back(std::move(name));
+    if (!name.empty() && seen.insert(ComputerNameKey(name)).second)
+      names.push_back(std::move(name));
   };
   for (const std::string& name : options.computers) add(name);
   for (const std::string& file : options.files)

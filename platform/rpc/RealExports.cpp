@@ -3,14 +3,16 @@
 // errors, buffers owned by the caller until freed with the matching
 // function, batches with resume handles) and answers from the computer's
 // LSA, SAM and server service.
+#include <unistd.h>
+
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <functional>
 #include <mutex>
 #include <unordered_set>
 #include <vector>
 
+#include "platform/ComputerNames.h"
 #include "platform/rpc/RealConnections.h"
 #include "platform/sim/SimModel.h"
 #include "platform/sim/SimNetwork.h"
@@ -333,17 +335,16 @@ DWORD ListedComputers(std::vector<std::string>& names) {
     names.push_back(o.server);
     return NERR_Success;
   }
-  std::ifstream file(o.computersFile);
-  if (!file) return ERROR_FILE_NOT_FOUND;
-  std::string line;
-  while (std::getline(file, line) && names.size() < 100000) {
-    if (const size_t hash = line.find('#'); hash != std::string::npos) line.erase(hash);
-    const size_t first = line.find_first_not_of(" \t\r");
-    if (first == std::string::npos) continue;
-    line = line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
-    std::string host;
-    unsigned port = 0;
-    if (SplitEndpoint(line, host, port)) names.push_back(line);
+  try {
+    for (std::string& name : tavrin::ReadComputerList(o.computersFile)) {
+      std::string host;
+      unsigned port = 0;
+      if (SplitEndpoint(name, host, port)) names.push_back(std::move(name));
+    }
+  } catch (const std::invalid_argument&) {
+    names.clear();
+    if (access(o.computersFile.c_str(), F_OK) != 0) return ERROR_FILE_NOT_FOUND;
+    return ERROR_INVALID_DATA;  // no list the rule of computer names allows
   }
   return NERR_Success;
 }

@@ -32,6 +32,7 @@ const std::unordered_map<DWORD, const char*>& SystemTexts() {
       {5, "Access is denied.\r\n"},
       {6, "The handle is invalid.\r\n"},
       {8, "Not enough storage is available to process this command.\r\n"},
+      {13, "The data is invalid.\r\n"},
       {31, "A device attached to the system is not functioning.\r\n"},
       {38, "Reached the end of the file.\r\n"},
       {50, "The request is not supported.\r\n"},

@@ -10,8 +10,8 @@
 #include <stdexcept>
 #include <thread>
 
-#include "base/TextSafety.h"
-#include "computers/ComputerNames.h"
+#include "platform/ComputerNames.h"
+#include "platform/TextSafety.h"
 
 namespace {
 
@@ -45,8 +45,17 @@ class ComputerNames : public ::testing::Test {
 };
 
 TEST_F(ComputerNames, ReadsNamesCommentsAndLineEnds) {
-  EXPECT_EQ(ReadComputerList(File("PC01\r\n  pc02 , PC03,,# PC04\n\t# all comment\nPC05")),
-            (Names{"PC01", "pc02", "PC03", "PC05"}));
+  EXPECT_EQ(ReadComputerList(
+                File("PC01\r\n  pc02 , PC03,,# PC04\n\t# all comment\nPC05 \\\\PC06\tPC07:4455")),
+            (Names{"PC01", "pc02", "PC03", "PC05", "PC06", "PC07:4455"}));
+  // The same rule on the command line and in the Add dialog.
+  EXPECT_EQ(tavrin::SplitComputerNames(" a,b\tc \\\\d\r\n"), (Names{"a", "b", "c", "d"}));
+  EXPECT_TRUE(tavrin::SameComputerName("Pc-01.corp", "PC-01.CORP"));
+  EXPECT_FALSE(tavrin::SameComputerName("PC01", "PC1"));
+  for (const char* bad : {"\\PC", "PC/1", "PC*", "PC?", "P\"C", "PC<1>", "PC|1"})
+    EXPECT_NE(tavrin::ComputerNameProblem(bad).find("which no computer name may"),
+              std::string::npos)
+        << bad;
   EXPECT_EQ(ReadComputerList(File("")), Names{});
 }
 

@@ -300,11 +300,14 @@ std::string Listed() {
 TEST_F(RealNetwork, TheComputerListIsTheListFileOrTheServer) {
   EXPECT_EQ(Listed(), Endpoint() + ";");
   const std::string file = testing::TempDir() + "/computers.txt";
-  std::ofstream(file) << "# the lab\n  " << Endpoint() << "  \nbad name\nSRV2 # spare\n\n";
+  std::ofstream(file) << "# the lab\n  " << Endpoint() << "  \n\\\\WS1, ws2\tSRV2 # spare\n\n";
   ASSERT_TRUE(LogIn(Admin(), gServer["ADMIN_PASSWORD"], file));
-  EXPECT_EQ(Listed(), Endpoint() + ";SRV2;");
+  EXPECT_EQ(Listed(), Endpoint() + ";WS1;ws2;SRV2;");
   ASSERT_TRUE(LogIn(Admin(), gServer["ADMIN_PASSWORD"], file + ".gone"));
   EXPECT_EQ(Listed(), "status 2");
+  std::ofstream(file) << "PC01\nPC<2>\n";  // a name no computer may have: no list
+  ASSERT_TRUE(LogIn(Admin(), gServer["ADMIN_PASSWORD"], file));
+  EXPECT_EQ(Listed(), "status 13");
 }
 
 TEST(RealNetworkOptions, EndpointsAndRefusals) {

@@ -22,12 +22,25 @@ struct TListBounds {
   std::chrono::milliseconds pipeWait = std::chrono::seconds(10);
 };
 
+// The one rule for computer names given by hand, in a list file or on the
+// command line: names are separated by commas, blanks, tabs or line ends; a
+// leading "\\" is dropped; names are compared without regard to letter case
+// (SameComputerName); a name Windows would refuse is refused
+// (ComputerNameProblem). "NAME:PORT" names a computer on a port of its own.
+std::vector<std::string> SplitComputerNames(std::string_view text);
+bool SameComputerName(std::string_view a, std::string_view b);
+// The name as SameComputerName compares it (ASCII letters in upper case), as
+// a key for sets and maps.
+std::string ComputerNameKey(std::string_view name);
+
 // Why a name cannot stand for a computer, with the name shown escaped:
 // "the name \"PC\\x1b[31m\" holds a control character"; empty when it can.
+// Refused are control characters, bytes that are not text, the characters
+// \ / * ? " < > | and names longer than kMaxComputerName.
 std::string ComputerNameProblem(std::string_view name);
 
-// Reads the computer names of a list: one or more a line, separated by
-// commas, blanks and tabs trimmed, '#' starting a comment to the line's end;
+// Reads the computer names of a list by the rule above, '#' starting a
+// comment to the line's end;
 // "-" reads standard input. Accepted are regular files, pipes and standard
 // input (a terminal included, read to its end like a prompt); a directory, a
 // device, a closed standard input or a source that cannot be read is

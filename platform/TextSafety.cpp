@@ -1,4 +1,4 @@
-#include "base/TextSafety.h"
+#include "platform/TextSafety.h"
 
 #include <cstdint>
 #include <cstdio>

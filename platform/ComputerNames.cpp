@@ -1,10 +1,10 @@
-#include "computers/ComputerNames.h"
+#include "platform/ComputerNames.h"
 
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
 
-#include "base/TextSafety.h"
+#include "platform/TextSafety.h"
 
 #ifdef _WIN32
 #include <fstream>
@@ -18,9 +18,38 @@
 
 namespace tavrin {
 
+std::vector<std::string> SplitComputerNames(std::string_view text) {
+  std::vector<std::string> names;
+  size_t at = 0;
+  while (at < text.size()) {
+    const size_t start = text.find_first_not_of(", \t\r\n", at);
+    if (start == std::string_view::npos) break;
+    size_t end = text.find_first_of(", \t\r\n", start);
+    if (end == std::string_view::npos) end = text.size();
+    std::string_view name = text.substr(start, end - start);
+    if (name.size() > 2 && name[0] == '\\' && name[1] == '\\') name.remove_prefix(2);
+    names.emplace_back(name);
+    at = end;
+  }
+  return names;
+}
+
+std::string ComputerNameKey(std::string_view name) {
+  std::string key(name);
+  for (char& c : key)
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+  return key;
+}
+
+bool SameComputerName(std::string_view a, std::string_view b) {
+  return ComputerNameKey(a) == ComputerNameKey(b);
+}
+
 std::string ComputerNameProblem(std::string_view name) {
   const std::string shown = "the name \"" + EscapeControls(name) + "\"";
   if (HasControls(name)) return shown + " holds a control character or a byte that is not text";
+  if (const size_t bad = name.find_first_of("\\/*?\"<>|"); bad != std::string_view::npos)
+    return shown + " holds '" + std::string(1, name[bad]) + "', which no computer name may";
   if (name.size() > kMaxComputerName)
     return shown + " is longer than " + std::to_string(kMaxComputerName) + " characters";
   return {};
@@ -63,22 +92,12 @@ class TListReader {
   void EndLine() {
     ++lineNumber_;
     std::string_view line = line_;
-    line = line.substr(0, line.find('#'));
-    size_t start = 0;
-    while (start <= line.size()) {
-      size_t end = line.find(',', start);
-      if (end == std::string_view::npos) end = line.size();
-      std::string_view name = line.substr(start, end - start);
-      const size_t first = name.find_first_not_of(" \t\r");
-      if (first != std::string_view::npos) {
-        name = name.substr(first, name.find_last_not_of(" \t\r") - first + 1);
-        if (const std::string problem = ComputerNameProblem(name); !problem.empty())
-          Refuse(shown_, "is refused: line " + std::to_string(lineNumber_) + ": " + problem);
-        if (names_.size() >= bounds_.names)
-          Refuse(shown_, "holds more than " + std::to_string(bounds_.names) + " names");
-        names_.emplace_back(name);
-      }
-      start = end + 1;
+    for (std::string& name : SplitComputerNames(line.substr(0, line.find('#')))) {
+      if (const std::string problem = ComputerNameProblem(name); !problem.empty())
+        Refuse(shown_, "is refused: line " + std::to_string(lineNumber_) + ": " + problem);
+      if (names_.size() >= bounds_.names)
+        Refuse(shown_, "holds more than " + std::to_string(bounds_.names) + " names");
+      names_.push_back(std::move(name));
     }
     line_.clear();
   }
