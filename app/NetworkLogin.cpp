@@ -8,6 +8,7 @@
 #include <QMessageBox>
 
 #include "base/Velmar_CenterUtils.h"
+#include "platform/RealLogin.h"
 
 namespace tavrin {
 

@@ -9,6 +9,7 @@
 #include "passes/Startup.h"
 #include "platform/NetworkArgs.h"
 #include "platform/PlatformInit.h"
+#include "platform/RealLogin.h"
 
 #ifndef TAVRIN_VERSION
 #define TAVRIN_VERSION "1.0"

@@ -4,6 +4,7 @@
 #include "platform/PlatformInit.h"
 
 #include "platform/NetworkArgs.h"
+#include "platform/RealLogin.h"
 #include "platform/sim/SimNetwork.h"
 #ifdef TAVRIN_HAVE_SAMBA
 #include "platform/rpc/RealNetwork.h"

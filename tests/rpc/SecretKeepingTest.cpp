@@ -22,6 +22,7 @@
 
 #include "platform/NetworkArgs.h"
 #include "platform/PlatformInit.h"
+#include "platform/RealLogin.h"
 
 namespace {
 
