@@ -8,7 +8,10 @@
 #   4 passes/            the engine: row work, passes, exports, start-up
 #   5 cli/               tavrin-cli
 #   6 app/ pickers/controls/   the window and its controls (Qt)
-# A file may include headers of its own layer and of the layers below.
+# A file may include headers of its own layer and of the layers below. Within
+# the platform, the real network (platform/rpc/) and the simulated one
+# (platform/sim/) share only what platform/ itself holds, and nothing outside
+# platform/sim/ includes the simulation's inner workings (SimModel.h).
 # Names each offending include and fails when there is one.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -35,6 +38,11 @@ while IFS= read -r file; do
     text=${line#*:}
     if [[ "$text" =~ \#include\ \"([^\"]+)\" ]]; then
       target=${BASH_REMATCH[1]}
+      if { [[ "$file" == platform/rpc/* && "$target" == platform/sim/* ]] ||
+        [[ "$file" != platform/sim/* && "$target" == platform/sim/SimModel.h ]]; }; then
+        echo "check-layers: $file:$number includes $target, which belongs to the simulation" >&2
+        bad=1
+      fi
       theirs=$(layer_of "$target")
       [[ -z "$theirs" ]] && continue
       if ((theirs > own)); then

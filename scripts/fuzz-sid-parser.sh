@@ -17,7 +17,8 @@ mkdir -p "$out/corpus"
 
 sources=(tests/fuzz/SidParserFuzz.cpp sid/*.cpp
          base/Velmar_CenterUtils.cpp base/Velmar_Component.cpp base/Velmar_WinVer.cpp
-         platform/NetworkArgs.cpp platform/RealLogin.cpp platform/sim/*.cpp)
+         platform/NetworkArgs.cpp platform/RealLogin.cpp platform/Records.cpp
+         platform/WideText.cpp platform/sim/*.cpp)
 # Rebuilt only when a source or header is newer than the target.
 target="$out/sid-parser-fuzz"
 if [[ ! -x "$target" || -n "$(find sid base platform tests/fuzz -newer "$target" -type f | head -n 1)" ]]; then

@@ -14,12 +14,12 @@
 #include <utility>
 #include <vector>
 
-#include "platform/sim/SimNetwork.h"
+#include "platform/NetworkOverride.h"
 
 namespace tavrin::rpc {
 
 namespace detail {
-const sim::NetworkOverride& RealOverride();  // RealExports.cpp
+const platform::NetworkOverride& RealOverride();  // RealExports.cpp
 }
 
 namespace {
@@ -156,12 +156,12 @@ bool Install(const Options& options, std::string& password, std::string& error) 
     n.serverName.clear();
     n.installed = true;
   }
-  sim::SetOverride(&detail::RealOverride());
+  platform::SetOverride(&detail::RealOverride());
   return true;
 }
 
 void Uninstall() {
-  sim::SetOverride(nullptr);
+  platform::SetOverride(nullptr);
   Network& n = TheNetwork();
   std::map<std::string, std::shared_ptr<detail::Slot>> closing;
   {

@@ -13,18 +13,18 @@
 #include <vector>
 
 #include "platform/ComputerNames.h"
+#include "platform/NetworkOverride.h"
+#include "platform/Records.h"
+#include "platform/WideText.h"
 #include "platform/rpc/RealConnections.h"
-#include "platform/sim/SimModel.h"
-#include "platform/sim/SimNetwork.h"
-#include "platform/sim/SimRecords.h"
 
 namespace tavrin::rpc::detail {
 namespace {
 
-namespace records = tavrin::sim::records;
-using tavrin::sim::detail::UpperKey;
-using tavrin::sim::detail::Utf8ToUtf16;
-using tavrin::sim::detail::WideArg;
+namespace records = tavrin::platform::records;
+using tavrin::platform::text::UpperKey;
+using tavrin::platform::text::Utf8ToUtf16;
+using tavrin::platform::text::WideArg;
 
 constexpr uint32_t kPolicyMagic = 0x52504F4C;  // "RPOL"
 constexpr ACCESS_MASK kPolicyViewLocalInformation = 0x00000001;
@@ -484,9 +484,9 @@ bool UserSid(std::vector<uint8_t>& sid) {
 
 }  // namespace
 
-const sim::NetworkOverride& RealOverride() {
-  static const sim::NetworkOverride o = [] {
-    sim::NetworkOverride r;
+const platform::NetworkOverride& RealOverride() {
+  static const platform::NetworkOverride o = [] {
+    platform::NetworkOverride r;
     r.exportOf = &ExportOf;
     r.lookupAccountName = &RealLookupAccountNameA;
     r.lookupAccountSid = &RealLookupAccountSidA;

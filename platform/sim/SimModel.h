@@ -13,25 +13,28 @@
 #include <unordered_set>
 #include <vector>
 
+#include "platform/Records.h"
+#include "platform/WideText.h"
 #include "platform/sim/SimNetwork.h"
-#include "platform/sim/SimRecords.h"
 #include "platform/win32api.h"
+
+namespace tavrin::sim {
+namespace text = tavrin::platform::text;
+namespace records = tavrin::platform::records;
+}  // namespace tavrin::sim
 
 namespace tavrin::sim::detail {
 
 // ---------------------------------------------------------------- text
-// Invalid sequences become U+FFFD; `invalid` (if given) tells whether any was met.
-std::u32string DecodeUtf8(std::string_view text, bool* invalid = nullptr);
-void AppendUtf8(std::string& out, char32_t c);
-char32_t FoldUpper(char32_t c);
-// Upper-cased form used as the key of every name index.
-std::string UpperKey(std::string_view utf8);
-std::u16string Utf8ToUtf16(std::string_view utf8);
-std::string Utf16ToUtf8(std::u16string_view utf16);
-// A wide, null-terminated name (may be null) as UTF-8.
-std::string WideArg(const WCHAR* text);
-// "\\NAME" or "NAME" without the leading backslashes.
-std::string StripBackslashes(const std::string& name);
+// The shared text helpers of the platform (platform/WideText.h).
+using text::AppendUtf8;
+using text::DecodeUtf8;
+using text::FoldUpper;
+using text::StripBackslashes;
+using text::UpperKey;
+using text::Utf16ToUtf8;
+using text::Utf8ToUtf16;
+using text::WideArg;
 // A text as an error message shows it: NUL and the other control characters
 // as \u0000 escapes, and at most `limit` characters, a longer text cut with
 // "...". Messages never carry a description's text any other way.

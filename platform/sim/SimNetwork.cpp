@@ -300,14 +300,6 @@ size_t OpenTokenHandles() {
   return TheState().tokens.size();
 }
 
-namespace {
-std::atomic<const NetworkOverride*> gOverride{nullptr};
-}
-
-void SetOverride(const NetworkOverride* override) { gOverride.store(override); }
-
-const NetworkOverride* Override() { return gOverride.load(); }
-
 int LibraryLoads(const std::string& dll) {
   auto lock = LockModel();
   auto it = TheState().libraryRefs.find(DllKey(dll));
@@ -315,3 +307,15 @@ int LibraryLoads(const std::string& dll) {
 }
 
 }  // namespace tavrin::sim
+
+namespace tavrin::platform {
+
+namespace {
+std::atomic<const NetworkOverride*> gOverride{nullptr};
+}  // namespace
+
+void SetOverride(const NetworkOverride* override) { gOverride.store(override); }
+
+const NetworkOverride* Override() { return gOverride.load(); }
+
+}  // namespace tavrin::platform

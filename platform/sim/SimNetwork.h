@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/NetworkOverride.h"
 #include "platform/win32api.h"
 
 namespace tavrin::sim {
@@ -190,23 +191,9 @@ size_t OpenTokenHandles();
 // LoadLibraryA calls for the library not yet matched by FreeLibrary.
 int LibraryLoads(const std::string& dll);
 
-// Another network behind the same functions: while one is set, the account
-// lookups, this computer's name, the user the process runs as and every
-// export `exportOf` answers come from it instead of from the simulated
-// network. The kernel functions (last error, texts, conversions) stay the
-// simulation's. `exportOf` answers null for the exports it leaves alone.
-struct NetworkOverride {
-  FARPROC (*exportOf)(const char* library, const char* name) = nullptr;  // "ADVAPI32.DLL"
-  decltype(&::LookupAccountNameA) lookupAccountName = nullptr;
-  decltype(&::LookupAccountSidA) lookupAccountSid = nullptr;
-  // This computer's name; false with the last error set.
-  bool (*thisComputerName)(std::string& name) = nullptr;
-  // The SID of the user the program acts as; false with the last error set.
-  bool (*userSid)(std::vector<uint8_t>& sid) = nullptr;
-};
-// Sets the override (null: the simulated network answers again). The
-// object must outlive its use.
-void SetOverride(const NetworkOverride* override);
-const NetworkOverride* Override();
+// Another network behind the same functions (platform/NetworkOverride.h).
+using platform::NetworkOverride;
+using platform::Override;
+using platform::SetOverride;
 
 }  // namespace tavrin::sim

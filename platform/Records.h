@@ -11,7 +11,7 @@
 
 #include "platform/win32api.h"
 
-namespace tavrin::sim::records {
+namespace tavrin::platform::records {
 
 // One entry of a level-0, 100 or 101 NetApi answer.
 struct NetEntry {
@@ -65,4 +65,4 @@ BOOL AnswerNameLookup(const Account& a, PSID sid, LPDWORD cbSid, LPSTR domain, L
 BOOL AnswerSidLookup(const Account& a, LPSTR name, LPDWORD cchName, LPSTR domain, LPDWORD cchDomain,
                      PSID_NAME_USE use);
 
-}  // namespace tavrin::sim::records
+}  // namespace tavrin::platform::records

@@ -1,11 +1,11 @@
-#include "platform/sim/SimRecords.h"
+#include "platform/Records.h"
 
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/sim/SimModel.h"
+#include "platform/WideText.h"
 
-namespace tavrin::sim::records {
+namespace tavrin::platform::records {
 
 namespace {
 
@@ -110,7 +110,7 @@ PLSA_UNICODE_STRING PackRightNames(const std::vector<std::string>& names) {
   std::vector<std::u16string> wide;
   size_t bytes = names.size() * sizeof(LSA_UNICODE_STRING);
   for (const std::string& r : names) {
-    wide.push_back(detail::Utf8ToUtf16(r));
+    wide.push_back(text::Utf8ToUtf16(r));
     bytes += (wide.back().size() + 1) * sizeof(WCHAR);
   }
   auto* block = static_cast<uint8_t*>(std::malloc(bytes == 0 ? 1 : bytes));
@@ -132,7 +132,7 @@ std::string LsaText(const LSA_UNICODE_STRING* s) {
   if (s == nullptr || s->Buffer == nullptr || s->Length == 0) return {};
   std::u16string_view text(s->Buffer, s->Length / sizeof(WCHAR));
   while (!text.empty() && text.back() == 0) text.remove_suffix(1);  // a counted terminator
-  return detail::Utf16ToUtf8(text);
+  return text::Utf16ToUtf8(text);
 }
 
 bool NameLookupArgsValid(LPCSTR accountName, PSID sid, LPDWORD cbSid, LPSTR domain,
@@ -179,4 +179,4 @@ BOOL AnswerSidLookup(const Account& a, LPSTR name, LPDWORD cchName, LPSTR domain
   return TRUE;
 }
 
-}  // namespace tavrin::sim::records
+}  // namespace tavrin::platform::records
