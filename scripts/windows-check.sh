@@ -87,8 +87,9 @@ cmake --build "$tree" -j"$(nproc)"
 export WINEPREFIX="$(cd "$BUILD_DIR" && pwd)/wineprefix"
 export WINEDEBUG=-all
 export WINEARCH=win64
-# No Mono or Gecko installers (no network here), no display needed.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko installers (no network here), no display needed, and no
+# menu entries or icons written to the Linux desktop (winemenubuilder).
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY
 if [[ ! -f "$WINEPREFIX/system.reg" ]]; then
   echo "windows-check: creating the Wine prefix"
