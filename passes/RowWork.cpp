@@ -1,8 +1,8 @@
 #include "passes/RowWork.h"
 
-#include "base/TextSafety.h"
 #include "base/Velmar_CenterUtils.h"
 #include "base/Velmar_Net.h"
+#include "platform/TextSafety.h"
 #include "rights/Velmar_LsaApi.h"
 #include "rights/Velmar_RightsCenter.h"
 #include "sid/Velmar_SidCenter.h"
