@@ -27,6 +27,8 @@ commands=(
   wine wineboot wineserver                 # Windows check: running the tests
   xvfb-run import                          # run.sh, screenshots
   cpack dpkg-shlibdeps                     # the Debian package and its dependencies
+  readelf lintian man                      # its check
+  makensis                                 # the Windows installer
   smbd smbpasswd net rpcclient             # the Samba server of the real-network tests
   useradd usermod userdel groupadd groupdel  # its test users
 )

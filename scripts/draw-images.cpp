@@ -1,14 +1,18 @@
 // Draws every image of Tavrin under the resources folder given:
 //   images/   the cell-state images, the action images (16 x 16), the
 //             product logo (96 x 96), the component library's logo (32 x 32)
-//             and the application icon (16, 32, 48);
+//             the application icon (16, 32, 48; 64, 128, 256 for the
+//             desktop's icon theme) and tavrin.ico, the Windows icon of
+//             the executables, holding the 16, 32, 48 and 256 pictures;
 //   pickers/  the account and source images of the pickers (20 x 20).
 //
 // Build and run on demand:
 //   cmake --build build --target draw_images && build/app/draw_images resources
 // Pass --preview FILE to also write every image enlarged eight times on one
 // sheet, to look at them.
+#include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QFont>
 #include <QGuiApplication>
 #include <QImage>
@@ -791,6 +795,9 @@ int main(int argc, char** argv) {
       {"tavrin-16.png", 16, ProductShield},
       {"tavrin-32.png", 32, ProductShield},
       {"tavrin-48.png", 48, ProductShield},
+      {"tavrin-64.png", 64, ProductShield},
+      {"tavrin-128.png", 128, ProductShield},
+      {"tavrin-256.png", 256, ProductShield},
   };
   // Every picture with the file it goes to.
   std::vector<std::pair<QString, QImage>> drawn;
@@ -810,6 +817,45 @@ int main(int argc, char** argv) {
     const QString path = resources.filePath(file);
     if (!image.save(path)) {
       std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+      return 1;
+    }
+  }
+
+  // The Windows icon: an icon directory whose entries are PNG pictures, as
+  // Windows Vista and later read them (a width or height of 0 means 256).
+  {
+    std::vector<QByteArray> pictures;
+    const int sizes[] = {16, 32, 48, 256};
+    for (const int size : sizes) {
+      QByteArray png;
+      QBuffer buffer(&png);
+      buffer.open(QIODevice::WriteOnly);
+      Render({"", size, ProductShield}).save(&buffer, "PNG");
+      pictures.push_back(png);
+    }
+    QByteArray ico;
+    auto put16 = [&](int v) { ico.append(char(v & 0xFF)).append(char((v >> 8) & 0xFF)); };
+    auto put32 = [&](qint64 v) {
+      put16(int(v & 0xFFFF));
+      put16(int((v >> 16) & 0xFFFF));
+    };
+    put16(0);  // reserved
+    put16(1);  // an icon
+    put16(int(pictures.size()));
+    qint64 offset = 6 + 16 * qint64(pictures.size());
+    for (size_t i = 0; i < pictures.size(); ++i) {
+      ico.append(char(sizes[i] % 256)).append(char(sizes[i] % 256));
+      ico.append(char(0)).append(char(0));  // no palette, reserved
+      put16(1);                             // planes
+      put16(32);                            // bits per pixel
+      put32(pictures[i].size());
+      put32(offset);
+      offset += pictures[i].size();
+    }
+    for (const QByteArray& png : pictures) ico.append(png);
+    QFile file(resources.filePath(QStringLiteral("images/tavrin.ico")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(ico) != ico.size()) {
+      std::fprintf(stderr, "cannot write %s\n", qPrintable(file.fileName()));
       return 1;
     }
   }

@@ -14,6 +14,9 @@
 #   tvt_bob     a plain user, who may not change rights
 # Unix groups tvt_staff and tvt_admins are mapped to a local group "Staff" and
 # to the Builtin alias Administrators. Needs root (useradd, smbd).
+# SAMBA_TEST_NAME gives the server another NetBIOS name (TAVRINTEST when not
+# set), so that two servers can run side by side; the users are shared, and
+# the server that created them removes them when it stops.
 set -euo pipefail
 
 cmd=${1:-}
@@ -23,6 +26,7 @@ dir=${2:-}
   exit 2
 }
 
+name=${SAMBA_TEST_NAME:-TAVRINTEST}
 users=(tvt_alice tvt_bob)
 groups=(tvt_staff tvt_admins)
 # Test passwords: these exist only in the private database under DIR.
@@ -104,7 +108,7 @@ start() {
   local conf="$dir/smb.conf"
   cat >"$conf" <<EOF
 [global]
-  netbios name = TAVRINTEST
+  netbios name = $name
   workgroup = TVWG
   server role = standalone server
   interfaces = 127.0.0.1/8
@@ -140,13 +144,13 @@ EOF
 
   smbd -D -s "$conf"
   local auth="$dir/private/admin.auth"
-  (umask 077 && printf 'username = root\npassword = %s\ndomain = TAVRINTEST\n' \
-    "$admin_password" >"$auth")
+  (umask 077 && printf 'username = root\npassword = %s\ndomain = %s\n' \
+    "$admin_password" "$name" >"$auth")
   for _ in $(seq 100); do
     if rpcclient -s "$conf" -p "$port" -A "$auth" 127.0.0.1 -c lsaquery >/dev/null 2>&1; then
       cat >"$dir/server.env" <<EOF
 PORT=$port
-NAME=TAVRINTEST
+NAME=$name
 CONF=$conf
 ADMIN_AUTH=$auth
 ADMIN=root

@@ -1,0 +1,15 @@
+# tavrin_windows_resources(TARGET DESCRIPTION): gives a Windows executable the
+# program's icon and a version resource (compiled by windres).
+function(tavrin_windows_resources target description)
+  if(NOT WIN32)
+    return()
+  endif()
+  enable_language(RC)
+  set(TAVRIN_RC_NAME ${target})
+  set(TAVRIN_RC_FILE ${target}.exe)
+  set(TAVRIN_RC_DESCRIPTION "${description}")
+  set(TAVRIN_RC_ICON ${CMAKE_SOURCE_DIR}/resources/images/tavrin.ico)
+  set(_rc ${CMAKE_CURRENT_BINARY_DIR}/${target}.rc)
+  configure_file(${CMAKE_SOURCE_DIR}/resources/version.rc.in ${_rc} @ONLY)
+  target_sources(${target} PRIVATE ${_rc})
+endfunction()
