@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/WideText.h"
+
 TRightsGridModel::TRightsGridModel(QObject* parent) : QAbstractTableModel(parent) {
   rows_.emplace_back();
 }
@@ -50,6 +52,10 @@ void TRightsGridModel::Clear() {
   index_.clear();
   indexValid_ = true;
   endResetModel();
+}
+
+QString TRightsGridModel::Key(const QString& name) {
+  return QString::fromLocal8Bit(tavrin::platform::text::UpperKey(name.toLocal8Bit().toStdString()));
 }
 
 QString TRightsGridModel::RowProblem(int row) const {

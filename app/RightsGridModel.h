@@ -92,7 +92,7 @@ class TRightsGridModel : public QAbstractTableModel {
     QString problem;
   };
 
-  static QString Key(const QString& name) { return name.toCaseFolded(); }
+  static QString Key(const QString& name);
   void RebuildIndex() const;
 
   std::vector<Row> rows_;  // the computer rows, then the spare row

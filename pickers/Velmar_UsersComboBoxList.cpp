@@ -11,6 +11,7 @@
 
 #include "base/Velmar_CenterUtils.h"
 #include "base/Velmar_Net.h"
+#include "platform/WideText.h"
 #include "sid/Velmar_SidCenterCache.h"
 
 namespace {
@@ -44,10 +45,7 @@ bool LookupDomainAndUse(LPCSTR system, PSID sid, std::string& domain, SID_NAME_U
   return true;
 }
 
-std::string Upper(std::string text) {
-  if (!text.empty()) CharUpperBuffA(text.data(), static_cast<DWORD>(text.size()));
-  return text;
-}
+std::string Upper(const std::string& text) { return tavrin::platform::text::UpperKey(text); }
 
 bool Stopped(const std::atomic<bool>* stop) { return stop != nullptr && stop->load(); }
 

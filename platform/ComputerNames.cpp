@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "platform/TextSafety.h"
+#include "platform/WideText.h"
 
 #ifdef _WIN32
 #include <fstream>
@@ -34,12 +35,7 @@ std::vector<std::string> SplitComputerNames(std::string_view text) {
   return names;
 }
 
-std::string ComputerNameKey(std::string_view name) {
-  std::string key(name);
-  for (char& c : key)
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-  return key;
-}
+std::string ComputerNameKey(std::string_view name) { return platform::text::UpperKey(name); }
 
 bool SameComputerName(std::string_view a, std::string_view b) {
   return ComputerNameKey(a) == ComputerNameKey(b);

@@ -29,8 +29,8 @@ struct TListBounds {
 // (ComputerNameProblem). "NAME:PORT" names a computer on a port of its own.
 std::vector<std::string> SplitComputerNames(std::string_view text);
 bool SameComputerName(std::string_view a, std::string_view b);
-// The name as SameComputerName compares it (ASCII letters in upper case), as
-// a key for sets and maps.
+// The name as SameComputerName compares it (text::UpperKey), as a key for
+// sets and maps.
 std::string ComputerNameKey(std::string_view name);
 
 // Why a name cannot stand for a computer, with the name shown escaped:

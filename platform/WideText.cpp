@@ -100,6 +100,12 @@ char32_t FoldUpper(char32_t c) {
 }
 
 std::string UpperKey(std::string_view utf8) {
+#ifdef _WIN32
+  // Texts are in the ANSI code page here: the system's own upper case.
+  std::string upper(utf8);
+  if (!upper.empty()) CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
+  return upper;
+#endif
   std::string out;
   out.reserve(utf8.size());
   bool ascii = true;
@@ -148,12 +154,14 @@ std::string Utf16ToUtf8(std::u16string_view utf16) {
   return out;
 }
 
+#ifndef _WIN32
 std::string WideArg(const WCHAR* text) {
   if (text == nullptr) return {};
   size_t n = 0;
   while (text[n] != 0) ++n;
   return Utf16ToUtf8(std::u16string_view(text, n));
 }
+#endif
 
 std::string StripBackslashes(const std::string& name) {
   size_t i = 0;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/Velmar_CenterUtils.h"
+#include "platform/WideText.h"
 #include "sid/Velmar_SidCenterCache.h"
 
 TvmSidCenter::TvmSidCenter(TComponent* owner) : TComponent(owner) {}
@@ -208,12 +209,9 @@ void TvmSidCenter::EnsureExplicit() {
 
 namespace {
 
-// Account names compare without regard to case (ASCII letters).
+// Account names compare without regard to case.
 bool SameName(const std::string& a, const std::string& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](unsigned char x, unsigned char y) {
-           return std::tolower(x) == std::tolower(y);
-         });
+  return tavrin::platform::text::UpperKey(a) == tavrin::platform::text::UpperKey(b);
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/NetworkOverride.h"
+#include "platform/WideText.h"
 
 namespace tavrin::rpc {
 
@@ -41,13 +42,9 @@ Network& TheNetwork() {
   return *network;
 }
 
-std::string Lower(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
+bool SameName(const std::string& a, const std::string& b) {
+  return platform::text::UpperKey(a) == platform::text::UpperKey(b);
 }
-
-bool SameName(const std::string& a, const std::string& b) { return Lower(a) == Lower(b); }
 
 // Waits up to `timeoutMs` for a TCP connection to host:port; the numeric
 // address that answered, or "" when none did.
@@ -99,7 +96,7 @@ std::string EndpointOf(const std::string& systemName) {
   std::string host;
   unsigned port = 445;
   if (!SplitEndpoint(name, host, port)) return {};
-  return Lower(host) + ":" + std::to_string(port);
+  return platform::text::UpperKey(host) + ":" + std::to_string(port);
 }
 
 }  // namespace
