@@ -1,8 +1,10 @@
 #include "cli/CliOptions.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "platform/ComputerNames.h"
+#include "platform/NetworkArgs.h"
 #include "platform/TextSafety.h"
 
 namespace tavrin::cli {
@@ -38,6 +40,103 @@ TvmPrivileges RightsOf(const std::string& list, const char* option) {
     rights.Include(*right);
   }
   return rights;
+}
+
+// The options of the commands: each declared once, with what it takes and
+// does; parsing and --help both come from here.
+enum : unsigned { kReport = 1, kApply = 2, kBoth = kReport | kApply };
+
+struct TOptionSpec {
+  const char* name;
+  const char* value;  // what it takes, as --help shows it; null for a switch
+  unsigned commands;
+  const char* help;
+  void (*take)(TOptions& options, const std::string& value);
+};
+
+void TakeFormat(TOptions& options, const std::string& format) {
+  const bool apply = options.command == TCommand::Apply;
+  if (format == "table")
+    options.format = TFormat::Table;
+  else if (format == "csv" && !apply)
+    options.format = TFormat::Csv;
+  else if (format == "json")
+    options.format = TFormat::Json;
+  else
+    Refuse("unknown format \"" + EscapeControls(format) + "\" (" +
+           (apply ? "table or json" : "table, csv or json") + ")");
+}
+
+const TOptionSpec kOptions[] = {
+    {"--account", "ACCOUNT", kBoth, "the account: a SID, DOMAIN\\name or a name (required)",
+     [](TOptions& o, const std::string& v) {
+       o.account = Trimmed(v);
+       RefuseControls(o.account, "account");
+     }},
+    {"--source", "COMPUTER|DOMAIN", kBoth,
+     "where names are looked up (this computer when not given)",
+     [](TOptions& o, const std::string& v) {
+       o.source = Trimmed(v);
+       RefuseControls(o.source, "source");
+     }},
+    {"--computers", "NAME,...", kBoth, "computers by name; '.' is this computer",
+     [](TOptions& o, const std::string& v) {
+       for (std::string& name : tavrin::SplitComputerNames(v)) {
+         if (const std::string problem = tavrin::ComputerNameProblem(name); !problem.empty())
+           Refuse("--computers: " + problem);
+         o.computers.push_back(std::move(name));
+       }
+     }},
+    {"--computers-file", "FILE", kBoth, "computers from a list file; '-' reads standard input",
+     [](TOptions& o, const std::string& v) { o.files.push_back(v); }},
+    {"--scan", nullptr, kBoth, "the computers the network lists",
+     [](TOptions& o, const std::string&) { o.scan = true; }},
+    {"--format", "table|csv|json", kReport, "how the report is written", TakeFormat},
+    {"--format", "table|json", kApply, "how the lines of an apply are written", TakeFormat},
+    {"--csv-raw", nullptr, kReport, "CSV cells exactly as they are (no spreadsheet guard)",
+     [](TOptions& o, const std::string&) { o.csvRaw = true; }},
+    {"--grant", "RIGHT,...", kApply, "rights to grant",
+     [](TOptions& o, const std::string& v) { o.grant = o.grant | RightsOf(v, "--grant"); }},
+    {"--revoke", "RIGHT,...", kApply, "rights to revoke",
+     [](TOptions& o, const std::string& v) { o.revoke = o.revoke | RightsOf(v, "--revoke"); }},
+    {"--dry-run", nullptr, kApply, "read and print what would change; write nothing",
+     [](TOptions& o, const std::string&) { o.dryRun = true; }},
+};
+
+unsigned CommandBit(TCommand command) { return command == TCommand::Apply ? kApply : kReport; }
+
+// Each option with what it takes and its help, for the commands it is of.
+std::string OptionsList() {
+  std::string text;
+  for (const TOptionSpec& spec : kOptions) {
+    std::string head = std::string("  ") + spec.name;
+    if (spec.value) head += std::string(" ") + spec.value;
+    const char* which = spec.commands == kBoth    ? ""
+                        : spec.commands == kApply ? " (apply)"
+                                                  : " (report)";
+    head.resize(std::max<size_t>(head.size() + 1, 30), ' ');
+    text += head + spec.help + which + "\n";
+  }
+  return text;
+}
+
+// "tavrin-cli report --account ACCOUNT [--source COMPUTER|DOMAIN] ...", wrapped.
+std::string UsageLine(const char* command, unsigned bit) {
+  const std::string start = std::string("  tavrin-cli ") + command;
+  std::string text, line = start;
+  for (const TOptionSpec& spec : kOptions) {
+    if (!(spec.commands & bit)) continue;
+    const bool required = std::string(spec.name) == "--account";
+    std::string word = spec.name;
+    if (spec.value) word += std::string(" ") + spec.value;
+    if (!required) word = "[" + word + "]";
+    if (line.size() + 1 + word.size() > 78) {
+      text += line + "\n";
+      line = std::string(start.size(), ' ');
+    }
+    line += " " + word;
+  }
+  return text + line + "\n";
 }
 
 }  // namespace
@@ -78,48 +177,16 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
       options.command = TCommand::Help;
       return options;
     }
-    const auto value = [&]() -> const std::string& {
-      if (i + 1 >= args.size()) Refuse(arg + " needs a value");
-      return args[++i];
-    };
-    if (arg == "--account") {
-      options.account = Trimmed(value());
-      RefuseControls(options.account, "account");
-    } else if (arg == "--source") {
-      options.source = Trimmed(value());
-      RefuseControls(options.source, "source");
-    } else if (arg == "--computers") {
-      for (std::string& name : tavrin::SplitComputerNames(value())) {
-        if (const std::string problem = tavrin::ComputerNameProblem(name); !problem.empty())
-          Refuse("--computers: " + problem);
-        options.computers.push_back(std::move(name));
+    const TOptionSpec* spec = nullptr;
+    for (const TOptionSpec& candidate : kOptions)
+      if (arg == candidate.name && (candidate.commands & CommandBit(options.command))) {
+        spec = &candidate;
+        break;
       }
-    } else if (arg == "--computers-file") {
-      options.files.push_back(value());
-    } else if (arg == "--scan") {
-      options.scan = true;
-    } else if (arg == "--format") {
-      const std::string& format = value();
-      if (format == "table")
-        options.format = TFormat::Table;
-      else if (format == "csv" && !apply)
-        options.format = TFormat::Csv;
-      else if (format == "json")
-        options.format = TFormat::Json;
-      else
-        Refuse("unknown format \"" + EscapeControls(format) + "\" (" +
-               (apply ? "table or json" : "table, csv or json") + ")");
-    } else if (arg == "--csv-raw" && !apply) {
-      options.csvRaw = true;
-    } else if (arg == "--grant" && apply) {
-      options.grant = options.grant | RightsOf(value(), "--grant");
-    } else if (arg == "--revoke" && apply) {
-      options.revoke = options.revoke | RightsOf(value(), "--revoke");
-    } else if (arg == "--dry-run" && apply) {
-      options.dryRun = true;
-    } else {
+    if (spec == nullptr)
       Refuse("unknown option \"" + EscapeControls(arg) + "\" for " + command + " (see --help)");
-    }
+    if (spec->value != nullptr && i + 1 >= args.size()) Refuse(arg + " needs a value");
+    spec->take(options, spec->value != nullptr ? args[++i] : std::string());
   }
   if (options.account.empty()) Refuse("--account is required");
   if (options.computers.empty() && options.files.empty() && !options.scan)
@@ -137,20 +204,15 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
 
 std::string HelpText() {
   std::string text =
-      "Usage:\n"
-      "  tavrin-cli report --account ACCOUNT [--source COMPUTER|DOMAIN] COMPUTERS\n"
-      "                    [--format table|csv|json] [--csv-raw]\n"
-      "  tavrin-cli apply --account ACCOUNT [--source COMPUTER|DOMAIN] COMPUTERS\n"
-      "                   [--grant RIGHT,...] [--revoke RIGHT,...] [--dry-run]\n"
-      "                   [--format table|json]\n"
+      "Usage:\n" + UsageLine("report", kReport) + UsageLine("apply", kApply) +
       "  tavrin-cli --help | --version\n"
       "\n"
       "ACCOUNT   a SID (S-1-5-32-544), DOMAIN\\name or a name; names are looked up\n"
       "          on --source (this computer when not given; a domain is asked\n"
       "          through one of its controllers)\n"
       "COMPUTERS one or more of: --computers NAME,...  --computers-file FILE\n"
-      "          (names separated by commas or line ends, '#' starts a comment;\n"
-      "          a regular file, a pipe, or '-' for standard input)\n"
+      "          (names separated by commas, blanks or line ends, '#' starts a\n"
+      "          comment; a regular file, a pipe, or '-' for standard input)\n"
       "          --scan (the computers the network lists); '.' is this computer\n"
       "\n"
       "report prints the account's rights on every computer, one row each.\n"
@@ -163,11 +225,16 @@ std::string HelpText() {
       "CSV cells that begin with = + - @, a tab or a carriage return get a leading\n"
       "' so that spreadsheets do not run them; --csv-raw writes them as they are.\n"
       "\n"
+      "OPTIONS\n" +
+      OptionsList() +
+      "\n"
       "Off Windows the computers are those of the simulated network unless\n"
-      "  --network real --server NAME[:PORT] --user DOMAIN\\NAME [--password-fd N]\n"
-      "is given: real computers are reached over SMB, --server stands for this\n"
-      "computer, and the password is read from file descriptor N or asked on the\n"
-      "terminal (never taken from the command line or the environment).\n"
+      "--network real is given with --server and --user: real computers are reached\n"
+      "over SMB, --server stands for this computer, and the password is read from\n"
+      "file descriptor N or asked on the terminal (never taken from the command\n"
+      "line or the environment):\n" +
+      tavrin::platform::NetworkOptionsHelp(false) +
+      "\n"
       "\n"
       "Exit status: 0 every computer done, 1 some computers could not be read or\n"
       "changed, or their changes were written but not verified, 2 bad arguments,\n"

@@ -49,9 +49,6 @@ int main(int argc, char* argv[]) {
       std::fprintf(stderr, "tavrin-cli: %s\n", error.c_str());
       return ExitUsage;
     }
-    for (const std::string& file : options.files)
-      if (file != "-" && network.options.computersFile.empty())
-        network.options.computersFile = file;
     if (!tavrin::platform::InitializeReal(network.options, password, error)) {
       std::fprintf(stderr, "tavrin-cli: %s\n", error.c_str());
       return ExitUsage;

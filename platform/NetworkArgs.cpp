@@ -1,5 +1,6 @@
 #include "platform/NetworkArgs.h"
 
+#include <algorithm>
 #include <iterator>
 #include <stdexcept>
 
@@ -7,37 +8,61 @@
 
 namespace tavrin::platform {
 
+const std::vector<NetworkOptionSpec>& NetworkOptionSpecs() {
+  static const std::vector<NetworkOptionSpec> specs = {
+      {"--network", "sim|real", "the simulated network (the default) or real computers", false},
+      {"--server", "NAME[:PORT]", "the computer standing for this one on a real network", false},
+      {"--user", "DOMAIN\\NAME", "the account the connections authenticate as", false},
+      {"--password-fd", "N", "read the password from file descriptor N", false},
+      {"--computers-file", "FILE", "the names \"Update list of computers\" lists", true},
+  };
+  return specs;
+}
+
+std::string NetworkOptionsHelp(bool window) {
+  std::string text;
+  for (const NetworkOptionSpec& spec : NetworkOptionSpecs()) {
+    if (spec.windowOnly && !window) continue;
+    std::string head = std::string("  ") + spec.name + " " + spec.value;
+    head.resize(std::max<size_t>(head.size() + 1, 30), ' ');
+    text += head + spec.help + "\n";
+  }
+  return text;
+}
+
 NetworkArgs TakeNetworkArgs(std::vector<std::string>& args, bool computersFile) {
   NetworkArgs result;
   bool serverGiven = false, userGiven = false, fileGiven = false;
   std::vector<std::string> rest;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    const auto value = [&]() -> std::string {
-      if (i + 1 >= args.size()) throw std::invalid_argument(arg + " needs a value");
-      return args[++i];
-    };
+    const NetworkOptionSpec* spec = nullptr;
+    for (const NetworkOptionSpec& candidate : NetworkOptionSpecs())
+      if (arg == candidate.name && (computersFile || !candidate.windowOnly)) spec = &candidate;
+    if (spec == nullptr) {
+      rest.push_back(arg);
+      continue;
+    }
+    if (i + 1 >= args.size()) throw std::invalid_argument(arg + " needs a value");
+    const std::string value = args[++i];
     if (arg == "--network") {
-      const std::string network = value();
-      if (network != "sim" && network != "real")
-        throw std::invalid_argument("unknown network \"" + network + "\" (sim or real)");
-      result.real = network == "real";
+      if (value != "sim" && value != "real")
+        throw std::invalid_argument("unknown network \"" + value + "\" (sim or real)");
+      result.real = value == "real";
     } else if (arg == "--server") {
-      result.options.server = value();
+      result.options.server = value;
       serverGiven = true;
     } else if (arg == "--user") {
-      result.options.user = value();
+      result.options.user = value;
       userGiven = true;
     } else if (arg == "--password-fd") {
-      const std::string fd = value();
-      if (fd.empty() || fd.size() > 6 || fd.find_first_not_of("0123456789") != std::string::npos)
+      if (value.empty() || value.size() > 6 ||
+          value.find_first_not_of("0123456789") != std::string::npos)
         throw std::invalid_argument("--password-fd needs a file descriptor number");
-      result.passwordFd = std::stoi(fd);
-    } else if (arg == "--computers-file" && computersFile) {
-      result.options.computersFile = value();
-      fileGiven = true;
+      result.passwordFd = std::stoi(value);
     } else {
-      rest.push_back(arg);
+      result.options.computersFile = value;
+      fileGiven = true;
     }
   }
   if (result.real && (result.options.server.empty() || result.options.user.empty()))

@@ -20,6 +20,18 @@ struct NetworkArgs {
   int passwordFd = -1;  // -1: ask for it
 };
 
+// The options above, each declared once: parsing and the programs' help
+// both come from here.
+struct NetworkOptionSpec {
+  const char* name;
+  const char* value;  // what it takes, as help shows it
+  const char* help;
+  bool windowOnly;  // --computers-file (tavrin-cli has one of its own)
+};
+const std::vector<NetworkOptionSpec>& NetworkOptionSpecs();
+// The options for a help text: one line each, "  --name VALUE   help".
+std::string NetworkOptionsHelp(bool window);
+
 // Takes the options above out of `args` (the other arguments stay, in
 // order). Throws std::invalid_argument with a message for the user: a
 // missing value, an unknown network, --server or --user missing for the real

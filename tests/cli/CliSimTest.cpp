@@ -202,6 +202,22 @@ TEST_F(CliProcess, SaysWhyTheScanFailedInItsOwnWords) {
       << run.err;
 }
 
+TEST(CliHelp, ComesFromTheOptionsParsed) {
+  const std::string help = tavrin::cli::HelpText();
+  for (const char* option :
+       {"--account ACCOUNT", "--source COMPUTER|DOMAIN", "--computers NAME,...",
+        "--computers-file FILE", "--scan", "--format table|csv|json", "--format table|json",
+        "--csv-raw", "--grant RIGHT,...", "--revoke RIGHT,...", "--dry-run", "--network sim|real",
+        "--password-fd N"})
+    EXPECT_NE(help.find(std::string("\n  ") + option), std::string::npos) << option;
+  // Each option the report takes, and only those, in its usage.
+  const std::string report = help.substr(0, help.find("tavrin-cli apply"));
+  EXPECT_NE(report.find("[--csv-raw]"), std::string::npos);
+  EXPECT_EQ(report.find("--dry-run"), std::string::npos);
+  // The window's --computers-file of the real network is not the command line's.
+  EXPECT_EQ(help.find("Update list of computers"), std::string::npos);
+}
+
 class CliApply : public tavrin::test::SimTest {
  protected:
   int Apply(const std::string& args, std::string& out) {
