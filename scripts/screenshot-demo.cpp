@@ -3,16 +3,20 @@
 // would, and saves the window into a PNG (and the about box into a second
 // one), for the documentation. Run it under an X server
 // (scripts/screenshot.sh starts one with xvfb-run):
-//   tavrin_screenshot WINDOW.png [ABOUT.png [REPORT.html]]
+//   tavrin_screenshot WINDOW.png [ABOUT.png [REPORT.html [TOOLTIP.png]]]
+// TOOLTIP.png shows the tool tip of an unreadable row, which says why.
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QTest>
+#include <QScreen>
 #include <QTimer>
+#include <QToolTip>
 #include <cstdio>
 
 #include "app/GridExport.h"
 #include "app/RightsGrid.h"
+#include "app/RightsGridModel.h"
 #include "app/fmAbout.h"
 #include "app/fmTavrinMain.h"
 #include "passes/Startup.h"
@@ -105,6 +109,23 @@ int main(int argc, char** argv) {
       return 1;
   }
 
+  if (argc > 4) {
+    // The tool tip of a row that could not be read, over the window.
+    auto* grid = tavrin::test::Child<TRightsGrid>(form, "GrRights");
+    const int failed = grid->FindRow(QStringLiteral("OKT-PRN01"));
+    if (failed < 0) return 1;
+    const QModelIndex cell = grid->Model()->index(failed - 1, 3);
+    const QVariant tip = grid->Model()->data(cell, Qt::ToolTipRole);
+    const QRect area = grid->visualRect(cell);
+    QToolTip::showText(grid->viewport()->mapToGlobal(area.center()), tip.toString(), grid);
+    QTest::qWait(400);
+    const QRect frame = form.frameGeometry();
+    if (!QGuiApplication::primaryScreen()
+             ->grabWindow(0, frame.x(), frame.y(), frame.width(), frame.height())
+             .save(QString::fromLocal8Bit(argv[4])))
+      return 1;
+    QToolTip::hideText();
+  }
   if (argc > 2) {
     auto* about = new TAboutForm();
     about->show();

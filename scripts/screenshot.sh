@@ -1,6 +1,7 @@
 #!/bin/sh
 # Builds the screenshot program if needed and renders the main window with a
-# few staged rows on a virtual X server: docs/screenshot.png, plus the about
+# few staged rows on a virtual X server: docs/screenshot.png, the tool tip of
+# a row that could not be read in docs/screenshot-tooltip.png, and the about
 # box in docs/about.png.
 #   scripts/screenshot.sh [BUILD_DIR]
 set -eu
@@ -12,5 +13,6 @@ fi
 cmake --build "$build" --target tavrin_screenshot -j2
 mkdir -p "$root/docs"
 xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" \
-  "$build/app/tavrin_screenshot" "$root/docs/screenshot.png" "$root/docs/about.png"
-echo "wrote $root/docs/screenshot.png and $root/docs/about.png"
+  "$build/app/tavrin_screenshot" "$root/docs/screenshot.png" "$root/docs/about.png" \
+  "$(mktemp -d)/report.html" "$root/docs/screenshot-tooltip.png"
+echo "wrote $root/docs/screenshot.png, $root/docs/screenshot-tooltip.png and $root/docs/about.png"
