@@ -40,8 +40,9 @@ void TUiHandOver::Notify() {
 }
 
 bool TUiHandOver::event(QEvent* event) {
-  if (event->type() != kNotice) return QObject::event(event);
+  // Before the event is read at all: a notice was made on another thread.
   TakenOver(this);
+  if (event->type() != kNotice) return QObject::event(event);
   if (arrived_) arrived_();
   return true;
 }
