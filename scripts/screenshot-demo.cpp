@@ -8,8 +8,8 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QTest>
 #include <QScreen>
+#include <QTest>
 #include <QTimer>
 #include <QToolTip>
 #include <cstdio>
