@@ -46,7 +46,7 @@ TvmPrivileges RightsOf(const std::string& list, const char* option) {
 // does; parsing and --help both come from here.
 enum : unsigned { kReport = 1, kApply = 2, kBoth = kReport | kApply };
 
-struct TOptionSpec {
+struct TOption {
   const char* name;
   const char* value;  // what it takes, as --help shows it; null for a switch
   unsigned commands;
@@ -67,7 +67,7 @@ void TakeFormat(TOptions& options, const std::string& format) {
            (apply ? "table or json" : "table, csv or json") + ")");
 }
 
-const TOptionSpec kOptions[] = {
+const TOption kOptions[] = {
     {"--account", "ACCOUNT", kBoth, "the account: a SID, DOMAIN\\name or a name (required)",
      [](TOptions& o, const std::string& v) {
        o.account = Trimmed(v);
@@ -108,14 +108,14 @@ unsigned CommandBit(TCommand command) { return command == TCommand::Apply ? kApp
 // Each option with what it takes and its help, for the commands it is of.
 std::string OptionsList() {
   std::string text;
-  for (const TOptionSpec& spec : kOptions) {
-    std::string head = std::string("  ") + spec.name;
-    if (spec.value) head += std::string(" ") + spec.value;
-    const char* which = spec.commands == kBoth    ? ""
-                        : spec.commands == kApply ? " (apply)"
-                                                  : " (report)";
+  for (const TOption& option : kOptions) {
+    std::string head = std::string("  ") + option.name;
+    if (option.value) head += std::string(" ") + option.value;
+    const char* which = option.commands == kBoth    ? ""
+                        : option.commands == kApply ? " (apply)"
+                                                    : " (report)";
     head.resize(std::max<size_t>(head.size() + 1, 30), ' ');
-    text += head + spec.help + which + "\n";
+    text += head + option.help + which + "\n";
   }
   return text;
 }
@@ -124,11 +124,11 @@ std::string OptionsList() {
 std::string UsageLine(const char* command, unsigned bit) {
   const std::string start = std::string("  tavrin-cli ") + command;
   std::string text, line = start;
-  for (const TOptionSpec& spec : kOptions) {
-    if (!(spec.commands & bit)) continue;
-    const bool required = std::string(spec.name) == "--account";
-    std::string word = spec.name;
-    if (spec.value) word += std::string(" ") + spec.value;
+  for (const TOption& option : kOptions) {
+    if (!(option.commands & bit)) continue;
+    const bool required = std::string(option.name) == "--account";
+    std::string word = option.name;
+    if (option.value) word += std::string(" ") + option.value;
     if (!required) word = "[" + word + "]";
     if (line.size() + 1 + word.size() > 78) {
       text += line + "\n";
@@ -177,16 +177,16 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
       options.command = TCommand::Help;
       return options;
     }
-    const TOptionSpec* spec = nullptr;
-    for (const TOptionSpec& candidate : kOptions)
+    const TOption* option = nullptr;
+    for (const TOption& candidate : kOptions)
       if (arg == candidate.name && (candidate.commands & CommandBit(options.command))) {
-        spec = &candidate;
+        option = &candidate;
         break;
       }
-    if (spec == nullptr)
+    if (option == nullptr)
       Refuse("unknown option \"" + EscapeControls(arg) + "\" for " + command + " (see --help)");
-    if (spec->value != nullptr && i + 1 >= args.size()) Refuse(arg + " needs a value");
-    spec->take(options, spec->value != nullptr ? args[++i] : std::string());
+    if (option->value != nullptr && i + 1 >= args.size()) Refuse(arg + " needs a value");
+    option->take(options, option->value != nullptr ? args[++i] : std::string());
   }
   if (options.account.empty()) Refuse("--account is required");
   if (options.computers.empty() && options.files.empty() && !options.scan)

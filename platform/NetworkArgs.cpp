@@ -8,24 +8,24 @@
 
 namespace tavrin::platform {
 
-const std::vector<NetworkOptionSpec>& NetworkOptionSpecs() {
-  static const std::vector<NetworkOptionSpec> specs = {
+const std::vector<NetworkOption>& NetworkOptionList() {
+  static const std::vector<NetworkOption> options = {
       {"--network", "sim|real", "the simulated network (the default) or real computers", false},
       {"--server", "NAME[:PORT]", "the computer standing for this one on a real network", false},
       {"--user", "DOMAIN\\NAME", "the account the connections authenticate as", false},
       {"--password-fd", "N", "read the password from file descriptor N", false},
       {"--computers-file", "FILE", "the names \"Update list of computers\" lists", true},
   };
-  return specs;
+  return options;
 }
 
 std::string NetworkOptionsHelp(bool window) {
   std::string text;
-  for (const NetworkOptionSpec& spec : NetworkOptionSpecs()) {
-    if (spec.windowOnly && !window) continue;
-    std::string head = std::string("  ") + spec.name + " " + spec.value;
+  for (const NetworkOption& option : NetworkOptionList()) {
+    if (option.windowOnly && !window) continue;
+    std::string head = std::string("  ") + option.name + " " + option.value;
     head.resize(std::max<size_t>(head.size() + 1, 30), ' ');
-    text += head + spec.help + "\n";
+    text += head + option.help + "\n";
   }
   return text;
 }
@@ -36,10 +36,10 @@ NetworkArgs TakeNetworkArgs(std::vector<std::string>& args, bool computersFile) 
   std::vector<std::string> rest;
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    const NetworkOptionSpec* spec = nullptr;
-    for (const NetworkOptionSpec& candidate : NetworkOptionSpecs())
-      if (arg == candidate.name && (computersFile || !candidate.windowOnly)) spec = &candidate;
-    if (spec == nullptr) {
+    const NetworkOption* option = nullptr;
+    for (const NetworkOption& candidate : NetworkOptionList())
+      if (arg == candidate.name && (computersFile || !candidate.windowOnly)) option = &candidate;
+    if (option == nullptr) {
       rest.push_back(arg);
       continue;
     }

@@ -22,13 +22,13 @@ struct NetworkArgs {
 
 // The options above, each declared once: parsing and the programs' help
 // both come from here.
-struct NetworkOptionSpec {
+struct NetworkOption {
   const char* name;
   const char* value;  // what it takes, as help shows it
   const char* help;
   bool windowOnly;  // --computers-file (tavrin-cli has one of its own)
 };
-const std::vector<NetworkOptionSpec>& NetworkOptionSpecs();
+const std::vector<NetworkOption>& NetworkOptionList();
 // The options for a help text: one line each, "  --name VALUE   help".
 std::string NetworkOptionsHelp(bool window);
 
