@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <chrono>
-#include <cstring>
 #include <stdexcept>
 #include <thread>
 #include <unordered_set>
@@ -254,6 +253,7 @@ struct TApplyLine {
   std::string failedRight;
   std::string error;  // the reason, without its code
   DWORD code = 0;
+  std::string problem;  // what went wrong, as the row says it (CommitProblem)
 };
 
 TApplyLine ApplyLineOf(const TOptions& options, const TRowResult& result, const TRowCodes& codes) {
@@ -270,6 +270,7 @@ TApplyLine ApplyLineOf(const TOptions& options, const TRowResult& result, const 
       line.outcome = "not read";
       line.error = result.read.errorText;
       line.code = result.read.error;
+      line.problem = "not read: " + ErrorWithCode(line.error, line.code);
     } else {
       line.outcome = "planned";
       changed(result.read.rights, after);
@@ -279,6 +280,7 @@ TApplyLine ApplyLineOf(const TOptions& options, const TRowResult& result, const 
   const TRowCommit& commit = result.commit;
   line.error = commit.errorText;
   line.code = commit.error;
+  line.problem = CommitProblem(commit);
   switch (commit.outcome) {
     case TCommitOutcome::InForce:
     case TCommitOutcome::Written:
@@ -301,22 +303,20 @@ TApplyLine ApplyLineOf(const TOptions& options, const TRowResult& result, const 
   return line;
 }
 
-// "granted A, B; revoked C; already in force: D", then what went wrong.
+// "granted A, B; revoked C; already in force: D", then what went wrong; a
+// row that failed or was not read says only that, as the window's row does.
 std::string ApplyText(const TApplyLine& line, bool dry) {
+  const std::string_view outcome = line.outcome;
+  if (outcome == "not read" || outcome == "failed") return Shown(line.problem);
   std::string text;
   const auto part = [&](const std::string& piece) {
     if (!text.empty()) text += "; ";
     text += piece;
   };
-  const std::string reason = ErrorWithCode(Shown(line.error), line.code);
-  if (std::strcmp(line.outcome, "not read") == 0) return "not read: " + reason;
   if (!line.granted.Empty()) part((dry ? "would grant " : "granted ") + RightNames(line.granted));
   if (!line.revoked.Empty()) part((dry ? "would revoke " : "revoked ") + RightNames(line.revoked));
   if (!line.inForce.Empty()) part("already in force: " + RightNames(line.inForce));
-  if (std::strcmp(line.outcome, "unverified") == 0) part("written, not verified: " + reason);
-  if (std::strcmp(line.outcome, "failed") == 0)
-    part(line.failedRight.empty() ? "failed: " + reason
-                                  : "failed " + Shown(line.failedRight) + ": " + reason);
+  if (!line.problem.empty()) part(Shown(line.problem));  // written, not verified
   return text;
 }
 
