@@ -134,8 +134,7 @@ void TTavrinForm::StartPass(TRowJobKind kind, const QStringList& names) {
 }
 
 bool TTavrinForm::PrepareRow(TRowJob& job) {
-  // Rows are prepared in the order of the names, one call each.
-  const QString name = passNames_.value(nextName_++);
+  const QString name = passNames_.value(job.row);  // the name's index, until the row is found
   int row = GrRights->FindRow(name);
   if (job.kind == TRowJobKind::Read) {
     SetStatusText(2, QStringLiteral("Get rights from \"%1\"...").arg(name));
@@ -193,7 +192,6 @@ void TTavrinForm::PumpPass() {
 void TTavrinForm::FinishPass() {
   const bool stoppedBySelf = !pass_->Problem().empty();
   pass_.reset();
-  nextName_ = 0;
   const bool resetCursor = passResetsCursor_;
   passResetsCursor_ = false;
   PassProgress->hide();

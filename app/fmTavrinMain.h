@@ -197,7 +197,6 @@ class TTavrinForm : public QMainWindow {
   std::unique_ptr<TPassEngine> pass_;
   TUiHandOver* passNews_ = nullptr;
   QStringList passNames_;
-  int nextName_ = 0;               // the next name a row is prepared for
   bool passResetsCursor_ = false;  // the pass that ends an Update
   bool closeAsked_ = false;
 };

@@ -80,9 +80,7 @@ std::vector<TRowResult> RunPass(const std::vector<std::string>& computers,
                                 const TRowCodes& codes, std::FILE* err) {
   TPassEngine pass(kind, account, computers, kWorkers);
   std::vector<TRowResult> results(computers.size());
-  int key = 0;
-  const auto prepare = [&](TRowJob& job) {
-    job.row = key++;
+  const auto prepare = [&](TRowJob& job) {  // the row stays the name's index
     job.codes = codes;
     return true;
   };

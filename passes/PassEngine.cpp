@@ -43,7 +43,8 @@ std::vector<TRowResult> TPassEngine::Pump(const Prepare& prepare) {
     std::unique_lock<std::mutex> guard(lock_);
     if (pending_ >= workers_) break;
     guard.unlock();
-    TRowJob job{0, names_[next_++], kind_, {}};
+    TRowJob job{static_cast<int>(next_), names_[next_], kind_, {}};
+    ++next_;
     if (prepare && !prepare(job)) continue;
     guard.lock();
     queue_.push_back(std::move(job));

@@ -46,7 +46,8 @@ bool RowFailed(const TRowResult& result);
 class TPassEngine {
  public:
   // Fills a row's job just before it starts, on the caller's thread (its
-  // name and kind are set); answering false skips the row.
+  // name and kind are set, and its row is the name's index in the list until
+  // the caller gives it a key of its own); answering false skips the row.
   using Prepare = std::function<bool(TRowJob&)>;
 
   // A pass of `kind` over `names` for `account`, at most `workers` rows at
