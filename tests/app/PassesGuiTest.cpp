@@ -9,10 +9,12 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QTreeWidget>
 #include <algorithm>
 #include <functional>
 #include <memory>
 
+#include "app/GridExport.h"
 #include "app/RightsGrid.h"
 #include "app/RightsGridModel.h"
 #include "app/fmTavrinMain.h"
@@ -97,9 +99,8 @@ class Passes : public tavrin::test::SimTest, public ::testing::WithParamInterfac
   std::unique_ptr<TTavrinForm> form;
   // Commits go ahead; marks in the way of another account or a close are
   // discarded unless a test says otherwise.
-  tavrin::test::TAnswerer answers{{{"CommitQuestion", "Commit"},
-                                   {"MarksQuestion", "Discard"},
-                                   {"CommitSummary", "OK"}}};
+  tavrin::test::TAnswerer answers{
+      {{"CommitQuestion", "Commit"}, {"MarksQuestion", "Discard"}, {"CommitSummary", "OK"}}};
 };
 
 TEST_P(Passes, StartUpScanReadsEveryComputerFound) {
@@ -183,6 +184,32 @@ TEST_P(Passes, CommitWritesTheStagedDifferences) {
   EXPECT_EQ(tavrin::test::Child<QLabel>(*form, "PassProgress")->text(), "4 done, 2 failed");
   EXPECT_FALSE(tavrin::test::Child<QLabel>(*form, "PassProgress")->isHidden());
   EXPECT_TRUE(tavrin::test::Child<QAction>(*form, "aFailures")->isEnabled());
+  QStringList listed;
+  QTimer::singleShot(0, [&] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    ASSERT_NE(dialog, nullptr);
+    for (const QTreeWidgetItem* item :
+         dialog->findChild<QTreeWidget*>("FailuresList")->findItems("*", Qt::MatchWildcard))
+      listed << item->text(0) + ": " + item->text(1);
+    static_cast<QDialog*>(dialog)->reject();
+  });
+  tavrin::test::Child<QAction>(*form, "aFailures")->trigger();
+  listed.sort();
+  EXPECT_EQ(listed, QStringList({"GHOST: not read: The network path was not found (53)",
+                                 "SRV01: failed SeLockMemoryPrivilege: Access is denied (5)"}));
+  // The selected cell's status says why, and so does the export.
+  const auto select = [&](TvmPrivilege right, int row) {
+    Grid().SetSelection({right + 1, row, right + 1, row});
+    emit Grid().Click();
+  };
+  select(spTCB, Row("GHOST"));
+  EXPECT_EQ(form->StatusText(1), "Unable read \u2014 The network path was not found (53)");
+  EXPECT_EQ(form->StatusText(0), "Grant");
+  select(spLockMemory, srv);
+  EXPECT_EQ(form->StatusText(0),
+            "Can't change \u2014 failed SeLockMemoryPrivilege: Access is denied (5)");
+  EXPECT_EQ(tavrin::GridRows(Grid())[Row("GHOST") - 1].error,
+            "not read: The network path was not found (53)");
   // Each row says why, on its name and its cells.
   const TRightsGridModel& model = *Grid().Model();
   const auto problem = [&](int row) {

@@ -52,7 +52,8 @@ class TAnswerer : public QObject {
  private:
   void Answer() {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    if (box == nullptr || !answers_.contains(box->objectName()) || box->property("answered").toBool())
+    if (box == nullptr || !answers_.contains(box->objectName()) ||
+        box->property("answered").toBool())
       return;
     box->setProperty("answered", true);
     ++asked_[box->objectName()];
