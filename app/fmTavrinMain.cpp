@@ -316,7 +316,7 @@ bool TTavrinForm::AfterAccountsFilled(const std::function<void()>& command) {
   // Rows read or committed without the account would only fail: the command
   // runs once the account picker has filled.
   if (!CBxUsers->Filling()) return false;
-  SetStatusText(2, QStringLiteral("Filling the list of accounts..."));
+  SetStatusText(2, QLatin1String(FillingAccountsText));
   connect(CBxUsers, &TvmUsersComboBox::Filled, this, command, Qt::SingleShotConnection);
   return true;
 }

@@ -45,6 +45,7 @@ class TTavrinForm : public QMainWindow {
   static constexpr int StatusPanelCount = 3;
   // How long a choice of account rests before its rights are read.
   static constexpr int AccountRestMilliseconds = 300;
+  static constexpr const char* FillingAccountsText = "Filling the list of accounts...";
 
   // The status bar's panels: 0 the staged change of the selected cell, 1 its
   // current state, 2 the rights of the selected columns or the progress of a

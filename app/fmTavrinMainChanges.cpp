@@ -9,8 +9,8 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "app/ReportDialogs.h"
 #include "app/ClickLabel.h"
+#include "app/ReportDialogs.h"
 #include "app/RightsGrid.h"
 #include "app/fmTavrinMain.h"
 #include "computers/ComputerList.h"
@@ -85,6 +85,7 @@ void TTavrinForm::CBxSidSourceClick() {
 }
 
 void TTavrinForm::AccountsFilled() {
+  if (StatusText(2) == QLatin1String(FillingAccountsText)) SetStatusText(2, QString());
   if (CBxUsers->currentIndex() < 0 && CBxUsers->count() > 0) CBxUsers->setCurrentIndex(0);
   SetActionEnabled(aRefresh, CBxUsers->SelectedSid() != nullptr);
   // The marks were dealt with when the source was chosen.
@@ -263,10 +264,14 @@ void TTavrinForm::AfterPass() {
     QTimer::singleShot(0, this, &QWidget::close);
     return;
   }
+  // The choice the commit was made for is taken now. Marks the commit could
+  // not write go with the account; the summary names their computers.
   if (const int source = std::exchange(sourceAfterCommit_, -1); source >= 0) {
+    GrRights->Model()->ClearMarks();
     CBxSidSource->setCurrentIndex(source);
     CBxSidSourceClick();
   } else if (const int account = std::exchange(accountAfterCommit_, -1); account >= 0) {
+    GrRights->Model()->ClearMarks();
     CBxUsers->setCurrentIndex(account);
     CBxUsersClick();
   } else if (std::exchange(readAfterPass_, false)) {

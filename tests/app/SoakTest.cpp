@@ -198,7 +198,14 @@ TEST_F(Soak, RandomStepsKeepTheGridTrue) {
     const int rows = Grid().RowCount() - 2;
     switch (pick(12)) {
       case 0:
-      case 1: {  // choose an account
+      case 1: {  // choose an account, now and then by choosing a source
+        if (pick(6) == 0) {
+          auto& sources = *Child<TvmSidSourceComboBox>(*form, "CBxSidSource");
+          sources.setCurrentIndex(pick(std::max(sources.count(), 1)));
+          tavrin::test::ChooseSource(*form);
+          break;
+        }
+        if (Users().count() == 0) break;  // a source without accounts
         Users().setCurrentIndex(pick(std::min(Users().count(), 12)));
         tavrin::test::ChooseAccount(*form);
         // At once, before anything is read: nothing of another account.
