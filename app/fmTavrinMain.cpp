@@ -126,9 +126,8 @@ void TTavrinForm::StartPass(TRowJobKind kind, const QStringList& names) {
   aStop->setEnabled(true);
   // The results come back on the workers' threads; the window takes them
   // from its own event loop.
-  pass_ =
-      std::make_unique<TPassEngine>(kind, TAccountSid(CBxUsers->SelectedSid()), std::move(texts),
-                                    PassWorkers, [news = passNews_] { news->Notify(); });
+  pass_ = std::make_unique<TPassEngine>(kind, CloneSid(CBxUsers->SelectedSid()), std::move(texts),
+                                        PassWorkers, [news = passNews_] { news->Notify(); });
   PassProgress->show();
   PumpPass();
 }
