@@ -134,13 +134,6 @@ void ForEachAtOnce(size_t count, const std::atomic<bool>* stop,
   for (std::thread& helper : helpers) helper.join();
 }
 
-// The SID text of a binary SID.
-std::string SidText(PSID sid) {
-  TvmSidCenter center(nullptr);
-  center.SetSid(sid);
-  return center.SidString();
-}
-
 // The relative identifiers of wkAdmin to wkGuestsGroup.
 constexpr DWORD kDomainRids[] = {500, 501, 512, 513, 514};
 
@@ -248,8 +241,7 @@ void TvmUserList::AddWellKnown(const std::atomic<bool>* stop) {
     Answer& answer = answers[i];
     if (!answer.ok || answer.name.empty()) continue;
     try {
-      AddResolved(answer.domain, answer.name, answer.use, answer.sid.get(),
-                  SidText(answer.sid.get()), known[i].value);
+      AddResolved(answer.domain, answer.name, answer.use, answer.sid.get(), known[i].value);
     } catch (const std::exception& e) {
       errors_.push_back(e.what());
     }
@@ -291,8 +283,7 @@ void TvmUserList::AddEnumerated(Enumeration enumerate, const std::atomic<bool>* 
         if (!LookupDomainAndUse(SystemOf(server_), sid, answer.domain, answer.use)) continue;
         answer.sid = CloneSid(sid);
       }
-      PSID sid = answer.sid.get();
-      AddResolved(answer.domain, names[i], answer.use, sid, SidText(sid), wkOther);
+      AddResolved(answer.domain, names[i], answer.use, answer.sid.get(), wkOther);
     } catch (const std::exception& e) {
       errors_.push_back(e.what());
     }
@@ -315,18 +306,17 @@ bool TvmUserList::Listed(const std::string& name, const std::string& sidString) 
 }
 
 void TvmUserList::AddResolved(const std::string& domain, const std::string& name, SID_NAME_USE use,
-                              PSID sid, const std::string& sidString, TvmWellKnownSid wellKnown) {
+                              PSID sid, TvmWellKnownSid wellKnown) {
+  TvmSidCenter center(nullptr);
+  center.SetSid(sid);
+  const std::string sidString = center.SidString();
   if (Listed(name, sidString)) return;
   const int kind = static_cast<int>(use) - 1;
   if (kind < stUser || kind > stUnknown) return;
   const auto sidType = static_cast<TvmSidType>(kind);
   if (!filter_.Contains(sidType)) return;
   // A SID that is no well-known one is recognised as the SID center would.
-  if (wellKnown == wkOther) {
-    TvmSidCenter center(nullptr);
-    center.SetSid(sid);
-    wellKnown = center.WellKnown();
-  }
+  if (wellKnown == wkOther) wellKnown = center.WellKnown();
   entries_.push_back(
       std::make_unique<TvmUserInfo>(domain, name, sidType, sid, sidString, wellKnown));
   keys_.emplace(DuplicateKey(name, sidString), entries_.size() - 1);
