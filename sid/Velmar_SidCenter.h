@@ -1,6 +1,7 @@
 // The SID center: one account's security identifier in all its forms (name
-// pair, binary SID, explicit data, text form, well-known kind), each computed
-// on demand from the form that was given and cached until the next write.
+// pair, binary SID, explicit data, text form, well-known kind, the account
+// as a user types it), each computed on demand from the form that was given
+// and cached until the next write.
 // Names are resolved against the computer named by Server.
 //
 // The unit also holds the well-known SIDs and the per-server lookup cache of
