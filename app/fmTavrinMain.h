@@ -156,7 +156,7 @@ class TTavrinForm : public QMainWindow {
   // name for questions and titles. A change of account counts up
   // accountGeneration_; a pass keeps the generation it started under, and
   // reads of an earlier one are never shown.
-  TAccountSid shownAccount_;
+  TSid shownAccount_;
   QString shownAccountName_;
   int accountGeneration_ = 0;
   int passGeneration_ = 0;

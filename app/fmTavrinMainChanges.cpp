@@ -93,7 +93,7 @@ void TTavrinForm::AccountsFilled() {
 }
 
 void TTavrinForm::SwitchAccount() {
-  shownAccount_ = TAccountSid(CBxUsers->SelectedSid());
+  shownAccount_ = CloneSid(CBxUsers->SelectedSid());  // the picker's SIDs are valid copies
   const TvmUserInfo* info = CBxUsers->UserInfo(CBxUsers->currentIndex());
   shownAccountName_ = info == nullptr ? CBxUsers->currentText()
                       : info->Domain().empty()
