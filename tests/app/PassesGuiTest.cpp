@@ -289,6 +289,20 @@ TEST_P(Passes, DiscardRefreshAndAccountChoice) {
   EXPECT_EQ(sim::RightsOf("DC01", users).back(), "SeBackupPrivilege");
   EXPECT_EQ(Codes(Row("DC01")), Expected("DC01", kAdmins));
 
+  // Scrolling through the picker reads only the account it rests on.
+  sim::ClearCalls();
+  auto& picker = *tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers");
+  for (int i = 0; i < 5; ++i) {
+    picker.setCurrentIndex(i);
+    tavrin::test::ChooseAccount(*form);
+    QTest::qWait(30);  // a key press after another
+  }
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), size_t(Grid().RowCount() - 2 - 1))
+      << "one read of each readable computer";  // GHOST does not answer
+  SelectAccount(kAdmins);
+  ASSERT_TRUE(WaitIdle());
+
   // A choice during a read stops it, and nothing the old pass read shows.
   sim::SetLatency(std::chrono::milliseconds(20));
   tavrin::test::Child<QAction>(*form, "aRefresh")->trigger();
