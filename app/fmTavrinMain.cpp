@@ -129,7 +129,11 @@ void TTavrinForm::StartPass(TRowJobKind kind, const QStringList& names) {
   failures_.clear();
   aFailures->setEnabled(false);
   stagedRows_.clear();
+  committedCodes_.clear();
+  journalRecords_.clear();
   summary_ = kind == TRowJobKind::Commit ? std::make_unique<TCommitSummary>() : nullptr;
+  if (kind == TRowJobKind::Commit)
+    journalPass_ = NewJournalPass(shownAccountSid_, shownAccountName_.toStdString());
   passGeneration_ = accountGeneration_;
   // The results come back on the workers' threads; the window takes them
   // from its own event loop.
@@ -151,6 +155,7 @@ bool TTavrinForm::PrepareRow(TRowJob& job) {
     if (row < 0) return false;
     // Marks staged until now count; later ones wait for the next commit.
     job.codes = GrRights->Model()->RowCodes(row - 1);
+    committedCodes_.insert(row, job.codes);
     if (HasChanges(job.codes)) stagedRows_.insert(row);
   }
   job.row = row;

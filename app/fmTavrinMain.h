@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "passes/CommitReport.h"
+#include "passes/Journal.h"
 #include "passes/PassEngine.h"
 #include "pickers/controls/Velmar_SidSourceComboBox.h"
 #include "pickers/controls/Velmar_UsersComboBox.h"
@@ -158,6 +159,7 @@ class TTavrinForm : public QMainWindow {
   // reads of an earlier one are never shown.
   TSid shownAccount_;
   QString shownAccountName_;
+  std::string shownAccountSid_;  // its SID text
   int accountGeneration_ = 0;
   int passGeneration_ = 0;
   // Lets a choice of account rest before the computers are read, so that
@@ -176,6 +178,11 @@ class TTavrinForm : public QMainWindow {
   QList<std::pair<QString, QString>> failures_;
   QSet<int> stagedRows_;
   std::unique_ptr<TCommitSummary> summary_;
+  // The commit pass's journal records, appended once the pass has ended;
+  // the marks each row was committed with.
+  TJournalPass journalPass_;
+  std::vector<TJournalRecord> journalRecords_;
+  QHash<int, TRowCodes> committedCodes_;
 
   // ------------------------------------------------------------- handlers
   void aAddExecute();

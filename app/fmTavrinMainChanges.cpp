@@ -99,6 +99,7 @@ void TTavrinForm::SwitchAccount() {
                       : info->Domain().empty()
                           ? Local(info->Name())
                           : Local(info->Domain()) + QLatin1Char('\\') + Local(info->Name());
+  shownAccountSid_ = info == nullptr ? std::string() : info->SidString();
   ++accountGeneration_;
   // What is read or shown for the previous account goes; nothing of it is
   // ever shown under the new one.
@@ -184,6 +185,20 @@ void TTavrinForm::StartCommit() {
     if (box.clickedButton() != commit) return;
     if (dontAsk->isChecked()) askBeforeCommit_ = false;
   }
+  // What is written is journalled: a journal that cannot be written is
+  // said before anything is.
+  if (!staged.Empty()) {
+    if (const std::string why = TJournal().CheckWritable(); !why.empty()) {
+      QMessageBox box(QMessageBox::Warning, QStringLiteral("Commit all changes"),
+                      QStringLiteral("The journal of changes cannot be written: %1.\n\nCommit "
+                                     "without a record in the journal?")
+                          .arg(Local(why)),
+                      QMessageBox::Yes | QMessageBox::No, this);
+      box.setObjectName(QStringLiteral("JournalQuestion"));
+      box.setDefaultButton(QMessageBox::No);
+      if (box.exec() != QMessageBox::Yes) return;
+    }
+  }
   SetActionEnabled(aCommit, false);
   SetActionEnabled(aDiscard, false);
   if (!names.isEmpty())
@@ -244,12 +259,18 @@ void TTavrinForm::TakeResult(const TRowResult& result) {
   }
   if (RowFailed(result)) failures_.append({name, problem});
   if (summary_) summary_->Add(result.name, commit, stagedRows_.contains(result.row));
+  journalRecords_.push_back(JournalRecord(journalPass_, result, committedCodes_.value(result.row)));
 }
 
 void TTavrinForm::AfterPass() {
   const bool committed = summary_ != nullptr;
   if (committed) {
     UpdateMarkActions();
+    if (const std::string why = TJournal().Append(std::exchange(journalRecords_, {})); !why.empty())
+      QMessageBox::warning(this, QStringLiteral("Commit all changes"),
+                           QStringLiteral("The changes were made but not recorded in the "
+                                          "journal of changes: %1.")
+                               .arg(Local(why)));
     if (!summary_->Empty() && !(closeAsked_ && !summary_->AnyProblem()))
       tavrin::ShowSummary(this, Local(summary_->Headline()), Local(summary_->Details()),
                           closeAsked_);

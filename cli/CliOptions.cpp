@@ -44,7 +44,7 @@ TvmPrivileges RightsOf(const std::string& list, const char* option) {
 
 // The options of the commands: each declared once, with what it takes and
 // does; parsing and --help both come from here.
-enum : unsigned { kReport = 1, kApply = 2, kBoth = kReport | kApply };
+enum : unsigned { kReport = 1, kApply = 2, kBoth = kReport | kApply, kHistory = 4 };
 
 struct TOption {
   const char* name;
@@ -55,7 +55,7 @@ struct TOption {
 };
 
 void TakeFormat(TOptions& options, const std::string& format) {
-  const bool apply = options.command == TCommand::Apply;
+  const bool apply = options.command == TCommand::Apply;  // history takes all three
   if (format == "table")
     options.format = TFormat::Table;
   else if (format == "csv" && !apply)
@@ -68,7 +68,8 @@ void TakeFormat(TOptions& options, const std::string& format) {
 }
 
 const TOption kOptions[] = {
-    {"--account", "ACCOUNT", kBoth, "the account: a SID, DOMAIN\\name or a name (required)",
+    {"--account", "ACCOUNT", kBoth | kHistory,
+     "the account: a SID, DOMAIN\\name or a name (required but for history)",
      [](TOptions& o, const std::string& v) {
        o.account = Trimmed(v);
        RefuseControls(o.account, "account");
@@ -93,6 +94,7 @@ const TOption kOptions[] = {
      [](TOptions& o, const std::string&) { o.scan = true; }},
     {"--format", "table|csv|json", kReport, "how the report is written", TakeFormat},
     {"--format", "table|json", kApply, "how the lines of an apply are written", TakeFormat},
+    {"--format", "table|csv|json", kHistory, "how the history is written", TakeFormat},
     {"--csv-raw", nullptr, kReport, "CSV cells exactly as they are (no spreadsheet guard)",
      [](TOptions& o, const std::string&) { o.csvRaw = true; }},
     {"--grant", "RIGHT,...", kApply, "rights to grant",
@@ -101,9 +103,17 @@ const TOption kOptions[] = {
      [](TOptions& o, const std::string& v) { o.revoke = o.revoke | RightsOf(v, "--revoke"); }},
     {"--dry-run", nullptr, kApply, "read and print what would change; write nothing",
      [](TOptions& o, const std::string&) { o.dryRun = true; }},
+    {"--journal", "FILE", kApply | kHistory, "the journal of changes to append to or read",
+     [](TOptions& o, const std::string& v) { o.journal = v; }},
+    {"--since", "DATE", kHistory, "records from this UTC date (2026-12-07) or time on",
+     [](TOptions& o, const std::string& v) { o.since = Trimmed(v); }},
+    {"--computer", "NAME", kHistory, "one computer's records",
+     [](TOptions& o, const std::string& v) { o.computer = Trimmed(v); }},
 };
 
-unsigned CommandBit(TCommand command) { return command == TCommand::Apply ? kApply : kReport; }
+unsigned CommandBit(TCommand command) {
+  return command == TCommand::Apply ? kApply : command == TCommand::History ? kHistory : kReport;
+}
 
 // Each option with what it takes and its help, for the commands it is of.
 std::string OptionsList() {
@@ -111,9 +121,11 @@ std::string OptionsList() {
   for (const TOption& option : kOptions) {
     std::string head = std::string("  ") + option.name;
     if (option.value) head += std::string(" ") + option.value;
-    const char* which = option.commands == kBoth    ? ""
-                        : option.commands == kApply ? " (apply)"
-                                                    : " (report)";
+    std::string which;
+    for (const auto& [bit, name] :
+         {std::pair{kReport, "report"}, {kApply, "apply"}, {kHistory, "history"}})
+      if (option.commands & bit) which += (which.empty() ? "" : ", ") + std::string(name);
+    which = option.commands == kBoth ? "" : " (" + which + ")";
     head.resize(std::max<size_t>(head.size() + 1, 30), ' ');
     text += head + option.help + which + "\n";
   }
@@ -126,7 +138,7 @@ std::string UsageLine(const char* command, unsigned bit) {
   std::string text, line = start;
   for (const TOption& option : kOptions) {
     if (!(option.commands & bit)) continue;
-    const bool required = std::string(option.name) == "--account";
+    const bool required = std::string(option.name) == "--account" && bit != kHistory;
     std::string word = option.name;
     if (option.value) word += std::string(" ") + option.value;
     if (!required) word = "[" + word + "]";
@@ -156,7 +168,7 @@ std::vector<std::string> SplitList(const std::string& text) {
 
 TOptions ParseOptions(const std::vector<std::string>& args) {
   TOptions options;
-  if (args.empty()) Refuse("no command given (report or apply; see --help)");
+  if (args.empty()) Refuse("no command given (report, apply or history; see --help)");
   const std::string& command = args[0];
   if (command == "--help" || command == "-h" || command == "help") return options;
   if (command == "--version") {
@@ -167,8 +179,11 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     options.command = TCommand::Report;
   else if (command == "apply")
     options.command = TCommand::Apply;
+  else if (command == "history")
+    options.command = TCommand::History;
   else
-    Refuse("unknown command \"" + EscapeControls(command) + "\" (report or apply; see --help)");
+    Refuse("unknown command \"" + EscapeControls(command) +
+           "\" (report, apply or history; see --help)");
 
   const bool apply = options.command == TCommand::Apply;
   for (size_t i = 1; i < args.size(); ++i) {
@@ -188,6 +203,7 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     if (option->value != nullptr && i + 1 >= args.size()) Refuse(arg + " needs a value");
     option->take(options, option->value != nullptr ? args[++i] : std::string());
   }
+  if (options.command == TCommand::History) return options;
   if (options.account.empty()) Refuse("--account is required");
   if (options.computers.empty() && options.files.empty() && !options.scan)
     Refuse("no computers given: use --computers, --computers-file or --scan");
@@ -205,6 +221,7 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
 std::string HelpText() {
   std::string text =
       "Usage:\n" + UsageLine("report", kReport) + UsageLine("apply", kApply) +
+      UsageLine("history", kHistory) +
       "  tavrin-cli --help | --version\n"
       "\n"
       "ACCOUNT   a SID (S-1-5-32-544), DOMAIN\\name or a name; names are looked up\n"
@@ -220,7 +237,12 @@ std::string HelpText() {
       "is read afresh and only the difference is written; rights not listed below\n"
       "are never touched. --dry-run reads and prints what would change. Each\n"
       "computer's line names the rights written and, when a write failed, the\n"
-      "right and the reason; rights written but not read back say so.\n"
+      "right and the reason; rights written but not read back say so. Every apply\n"
+      "that writes (not --dry-run) adds what it did on each computer to the journal\n"
+      "of changes, a JSON Lines file in the user's data folder (or --journal FILE);\n"
+      "a journal that cannot be written stops the apply before anything is written.\n"
+      "history prints the journal's records, newest pass first: time, pass,\n"
+      "computer, account, right, action and result.\n"
       "\n"
       "CSV cells that begin with = + - @, a tab or a carriage return get a leading\n"
       "' so that spreadsheets do not run them; --csv-raw writes them as they are.\n"

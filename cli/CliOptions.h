@@ -8,7 +8,7 @@
 
 namespace tavrin::cli {
 
-enum class TCommand { Help, Version, Report, Apply };
+enum class TCommand { Help, Version, Report, Apply, History };
 enum class TFormat { Table, Csv, Json };
 
 struct TOptions {
@@ -23,6 +23,9 @@ struct TOptions {
   TvmPrivileges grant;
   TvmPrivileges revoke;
   bool dryRun = false;
+  std::string journal;   // the journal file; empty: the one in the user's data folder
+  std::string since;     // history: records from this date (or time, UTC) on
+  std::string computer;  // history: one computer's records
 };
 
 // Reads the arguments after the program name. Throws std::invalid_argument

@@ -11,6 +11,7 @@
 #include "base/Velmar_Net.h"
 #include "computers/ComputerList.h"
 #include "passes/Export.h"
+#include "passes/Journal.h"
 #include "passes/PassEngine.h"
 #include "platform/ComputerNames.h"
 #include "platform/TextSafety.h"
@@ -330,10 +331,25 @@ int Apply(const TOptions& options, const TResolvedAccount& account,
   const TRowJobKind kind = options.dryRun ? TRowJobKind::Read : TRowJobKind::Commit;
   const bool json = options.format == TFormat::Json;
   bool failed = false, first = true;
+  // What is written is journalled: a journal that cannot be written stops
+  // the apply before anything is.
+  const TJournal journal(options.journal);
+  if (!options.dryRun) {
+    if (const std::string why = journal.CheckWritable(); !why.empty()) {
+      std::fprintf(err,
+                   "tavrin-cli: the journal of changes cannot be written (%s); nothing was "
+                   "changed. Give --journal FILE to keep it elsewhere.\n",
+                   EscapeControls(why).c_str());
+      return ExitUsage;
+    }
+  }
+  const TJournalPass pass = NewJournalPass(account.sidString, account.given);
+  std::vector<TJournalRecord> records;
   if (json)
     std::fprintf(out, "{%s, \"dryRun\": %s, \"computers\": [", JsonAccount(account).c_str(),
                  options.dryRun ? "true" : "false");
   for (const TRowResult& result : RunPass(computers, account.sid, kind, codes, err)) {
+    if (!options.dryRun) records.push_back(JournalRecord(pass, result, codes));
     const TApplyLine line = ApplyLineOf(options, result, codes);
     const std::string_view outcome = line.outcome;
     failed |= outcome != "written" && outcome != "in force" && outcome != "planned";
@@ -345,6 +361,11 @@ int Apply(const TOptions& options, const TResolvedAccount& account,
     first = false;
   }
   if (json) std::fputs("\n]}\n", out);
+  if (const std::string why = journal.Append(records); !why.empty()) {
+    std::fprintf(err, "tavrin-cli: the changes were made but not journalled: %s\n",
+                 EscapeControls(why).c_str());
+    return ExitSomeFailed;
+  }
   return failed ? ExitSomeFailed : ExitDone;
 }
 

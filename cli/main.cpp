@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "base/Velmar_WinVer.h"
+#include "cli/CliHistory.h"
 #include "cli/CliOptions.h"
 #include "cli/CliRun.h"
 #include "passes/Startup.h"
@@ -35,6 +36,8 @@ int main(int argc, char* argv[]) {
     std::puts("tavrin-cli " TAVRIN_VERSION);
     return ExitDone;
   }
+  // The journal is read from the disk alone: no network is needed for it.
+  if (options.command == TCommand::History) return History(options, stdout, stderr);
 
   std::string error;
   if (network.real) {

@@ -19,6 +19,7 @@
 #include "app/RightsGridModel.h"
 #include "app/fmTavrinMain.h"
 #include "computers/ComputerList.h"
+#include "passes/Journal.h"
 #include "platform/sim/SimNetwork.h"
 #include "tests/support/FormAccess.h"
 #include "tests/support/SimFixture.h"
@@ -151,6 +152,7 @@ TEST_P(Passes, CommitWritesTheStagedDifferences) {
   ASSERT_TRUE(tavrin::test::Child<QAction>(*form, "aCommit")->isEnabled());
   sim::ClearCalls();
   sim::FailWrite(1, static_cast<int32_t>(0xC0000022), "SRV01");
+  std::remove(TJournal().Path().c_str());  // the test's own data folder
   const int srv = Row("SRV01");
   Run(tavrin::test::Child<QAction>(*form, "aCommit"));
 
@@ -210,6 +212,18 @@ TEST_P(Passes, CommitWritesTheStagedDifferences) {
             "Can't change \u2014 failed SeLockMemoryPrivilege: Access is denied (5)");
   EXPECT_EQ(tavrin::GridRows(Grid())[Row("GHOST") - 1].error,
             "not read: The network path was not found (53)");
+  // The pass is in the journal, one record per computer.
+  std::vector<std::string> warnings;
+  std::vector<TJournalRecord> records = TJournal().Read(warnings);
+  ASSERT_FALSE(records.empty());
+  const std::string pass = records.back().pass;
+  std::erase_if(records, [&](const TJournalRecord& r) { return r.pass != pass; });
+  EXPECT_EQ(records.size(), size_t(Grid().RowCount() - 2));
+  for (const TJournalRecord& record : records) {
+    EXPECT_EQ(record.sid, kAdmins);
+    if (record.computer == "SRV01") EXPECT_EQ(record.outcome, "failed");
+    if (record.computer == "GHOST") EXPECT_EQ(record.outcome, "skipped");
+  }
   // Each row says why, on its name and its cells.
   const TRightsGridModel& model = *Grid().Model();
   const auto problem = [&](int row) {
@@ -220,6 +234,17 @@ TEST_P(Passes, CommitWritesTheStagedDifferences) {
   EXPECT_EQ(problem(srv), "failed SeLockMemoryPrivilege: Access is denied (5)");
   EXPECT_EQ(problem(Row("GHOST")), "not read: The network path was not found (53)");
   EXPECT_EQ(problem(Row("DC01")), "");
+
+  // A journal that cannot be written is asked about before anything is.
+  const std::string data = std::getenv("XDG_DATA_HOME");
+  setenv("XDG_DATA_HOME", "/dev/null/data", 1);
+  answers.Set("JournalQuestion", "No");
+  sim::ClearCalls();
+  tavrin::test::Child<QAction>(*form, "aCommit")->trigger();
+  setenv("XDG_DATA_HOME", data.c_str(), 1);
+  EXPECT_EQ(answers.Asked("JournalQuestion"), 1);
+  EXPECT_FALSE(form->PassRunning());
+  EXPECT_EQ(LsaWrites(), Names{});
 
   // Once readable, the kept mark is written by the next commit.
   sim::SetAnswers("GHOST", true);

@@ -7,8 +7,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <sstream>
 
+#include "cli/CliHistory.h"
 #include "cli/CliRun.h"
 #include "tests/support/SimFixture.h"
 
@@ -290,6 +292,94 @@ TEST_F(CliApply, NamesTheRightsWrittenBeforeAFailedOne) {
   EXPECT_EQ(srv01.at("inForce"),
             nlohmann::json({"SeIncreaseQuotaPrivilege", "SeMachineAccountPrivilege"}));
   EXPECT_TRUE(srv01.at("error").is_null());
+}
+
+// Every apply that writes leaves its records in the journal; history reads
+// them back, filtered, past a line a crash cut short.
+TEST_F(CliApply, JournalsEachComputerAndHistoryReadsItBack) {
+  char pattern[] = "/tmp/tavrin-journal-XXXXXX";
+  const std::string dir = mkdtemp(pattern);
+  const std::string journal = dir + "/journal.jsonl";
+  std::string out;
+  // An unwritable journal stops the apply before anything is written.
+  tavrin::sim::ClearCalls();
+  std::ofstream(dir + "/file") << "";
+  EXPECT_EQ(Apply("--account S-1-5-32-544 --computers SRV01 --grant SeTcbPrivilege --journal " +
+                      dir + "/file/j",
+                  out),
+            2);
+  EXPECT_EQ(LsaWrites(), Names{});
+
+  const std::string args =
+      "--account S-1-5-32-544 --grant SeTcbPrivilege,SeDebugPrivilege "
+      "--revoke SeBackupPrivilege --journal " +
+      journal + " --computers ";
+  tavrin::sim::FailWrite(2, static_cast<int32_t>(0xC0000022), "SRV01");
+  EXPECT_EQ(Apply(args + "WS01,SRV01,GHOST", out), 1);
+  EXPECT_EQ(Apply(args + "WS01 --dry-run", out), 0);  // not journalled
+  std::vector<std::string> lines = Split(
+      [&] {
+        std::stringstream text;
+        text << std::ifstream(journal).rdbuf();
+        return text.str();
+      }(),
+      '\n');
+  ASSERT_EQ(lines.size(), 3u);
+  const nlohmann::json ws01 = nlohmann::json::parse(lines[0]);
+  const nlohmann::json srv01 = nlohmann::json::parse(lines[1]);
+  const nlohmann::json ghost = nlohmann::json::parse(lines[2]);
+  EXPECT_EQ(ws01.at("pass"), ghost.at("pass"));
+  EXPECT_EQ(ws01.at("sid"), "S-1-5-32-544");
+  EXPECT_EQ(ws01.at("network"), "simulated network");
+  EXPECT_EQ(ws01.at("before"), nlohmann::json({"SeBackupPrivilege", "SeRestorePrivilege",
+                                               "SeDebugPrivilege", "SeInteractiveLogonRight"}));
+  EXPECT_EQ(ws01.at("writes"), nlohmann::json::parse(R"([
+      {"right": "SeTcbPrivilege", "action": "grant", "result": "written"},
+      {"right": "SeBackupPrivilege", "action": "revoke", "result": "written"},
+      {"right": "SeDebugPrivilege", "action": "grant", "result": "in force"}])"));
+  EXPECT_EQ(srv01.at("outcome"), "failed");
+  EXPECT_EQ(srv01.at("writes").at(1), nlohmann::json::parse(R"(
+      {"right": "SeBackupPrivilege", "action": "revoke", "result": "failed", "code": 5,
+       "error": "Access is denied"})"));
+  EXPECT_EQ(srv01.at("writes").at(2).at("result"), "not written");
+  EXPECT_EQ(ghost.at("outcome"), "skipped");
+  EXPECT_EQ(ghost.at("code"), 53);
+  EXPECT_TRUE(ghost.at("before").is_null());
+  EXPECT_TRUE(std::regex_match(ws01.at("time").get<std::string>(),
+                               std::regex(R"(\d{4}-\d\d-\d\dT\d\d:\d\d:\d\dZ)")));
+
+  // A second pass, then a line cut short by a crash: history skips it with a
+  // warning, newest pass first, filtered.
+  EXPECT_EQ(Apply(args + "WS01", out), 0);
+  std::ofstream(journal, std::ios::app) << R"({"time": "2026-12-07T1)";
+  const auto History = [](const std::string& args) {
+    FILE* files[2] = {std::tmpfile(), std::tmpfile()};
+    TCliRun run;
+    run.status = tavrin::cli::History(tavrin::cli::ParseOptions(Split("history " + args, ' ')),
+                                      files[0], files[1]);
+    for (int i = 0; i < 2; ++i) {
+      std::rewind(files[i]);
+      for (int c; (c = std::fgetc(files[i])) != EOF;) (i ? run.err : run.out) += char(c);
+      std::fclose(files[i]);
+    }
+    return run;
+  };
+  TCliRun history = History("--format csv --computer ws01 --journal " + journal);
+  EXPECT_EQ(history.status, 0);
+  EXPECT_NE(history.err.find("line 5: skipped"), std::string::npos) << history.err;
+  lines = Split(history.out, '\n');
+  ASSERT_EQ(lines.size(), 7u);  // the head and three rights of each of two passes
+  EXPECT_NE(lines[1].find(",WS01,S-1-5-32-544,SeTcbPrivilege,grant,in force\r"), std::string::npos)
+      << lines[1];
+  EXPECT_NE(lines[4].find(",WS01,S-1-5-32-544,SeTcbPrivilege,grant,written\r"), std::string::npos)
+      << lines[4];
+  history = History("--since 2999-01-01 --journal " + journal);
+  EXPECT_EQ(Split(history.out, '\n').size(), 1u);  // the head alone
+  history = History("--format json --account s-1-5-32-544 --computer GHOST --journal " + journal);
+  const nlohmann::json ghostLines = nlohmann::json::parse(history.out);
+  ASSERT_EQ(ghostLines.size(), 3u);
+  EXPECT_EQ(ghostLines.at(0).at("writes").at(0).at("result"), "not written");
+  std::system(("rm -rf '" + dir + "'").c_str());
 }
 
 }  // namespace
