@@ -189,6 +189,35 @@ int tvr_set_credentials(const char* user, const char* domain, const char* passwo
   return result;
 }
 
+int tvr_set_credentials_hash(const char* user, const char* domain, const uint8_t hash[16]) {
+  if (user == NULL || domain == NULL || hash == NULL) return -1;
+  pthread_once(&g_at_exit, register_at_exit);
+  pthread_mutex_lock(&g_lock);
+  free(g_user);
+  free(g_domain);
+  g_user = strdup(user);
+  g_domain = strdup(domain);
+  memcpy(g_hash.hash, hash, sizeof g_hash.hash);
+  g_have_credentials = initialise_locked() && g_user != NULL && g_domain != NULL;
+  const int result = g_have_credentials ? 0 : -1;
+  pthread_mutex_unlock(&g_lock);
+  return result;
+}
+
+int tvr_copy_credentials(char* user, size_t user_size, char* domain, size_t domain_size,
+                         uint8_t hash[16]) {
+  pthread_mutex_lock(&g_lock);
+  int result = -1;
+  if (g_have_credentials && strlen(g_user) < user_size && strlen(g_domain) < domain_size) {
+    strcpy(user, g_user);
+    strcpy(domain, g_domain);
+    memcpy(hash, g_hash.hash, sizeof g_hash.hash);
+    result = 0;
+  }
+  pthread_mutex_unlock(&g_lock);
+  return result;
+}
+
 void tvr_clear_credentials(void) {
   pthread_mutex_lock(&g_lock);
   free(g_user);
@@ -200,8 +229,6 @@ void tvr_clear_credentials(void) {
 }
 
 /* ------------------------------------------------------------ connections */
-
-static uint32_t do_lsa_close(tvr_conn* c, tvr_handle* handle);
 
 static uint32_t status_of(NTSTATUS s) { return NT_STATUS_V(s); }
 
@@ -225,18 +252,38 @@ static uint32_t call(tvr_conn* c, struct dcerpc_pipe* p, const struct ndr_interf
   return TVR_OK;
 }
 
+/* The pipes carry no authentication of their own: they run inside the SMB
+ * session, which is authenticated and signed (client signing is required),
+ * as rpcclient's do. A bind is then one round trip instead of two. */
 static char* binding_text(TALLOC_CTX* mem, const char* address, const char* pipe) {
-  return talloc_asprintf(mem, "ncacn_np:%s[\\pipe\\%s,sign]", address, pipe);
+  return talloc_asprintf(mem, "ncacn_np:%s[\\pipe\\%s]", address, pipe);
 }
 
-uint32_t tvr_connect(const char* address, unsigned port, unsigned timeout_s, tvr_conn** out) {
+struct answer_watch {
+  tvr_answered_fn answered;
+  void* context;
+  bool told;
+};
+
+/* The first event on the connection's socket: the computer took (or refused)
+ * the connection. */
+static void watch_socket(struct tevent_fd* fde, enum tevent_event_trace_point point, void* data) {
+  (void)fde;
+  struct answer_watch* w = data;
+  if (point == TEVENT_EVENT_TRACE_BEFORE_HANDLER && !w->told) {
+    w->told = true;
+    w->answered(w->context);
+  }
+}
+
+uint32_t tvr_connect(const char* address, unsigned port, unsigned timeout_s,
+                     tvr_answered_fn answered, void* context, tvr_conn** out) {
   *out = NULL;
   if (address == NULL || port == 0 || port > 65535) return TVR_INVALID_PARAMETER;
   pthread_mutex_lock(&g_lock);
-  if (!initialise_locked() || !g_have_credentials) {
-    pthread_mutex_unlock(&g_lock);
-    return TVR_UNSUCCESSFUL;
-  }
+  const bool ready = initialise_locked() && g_have_credentials;
+  pthread_mutex_unlock(&g_lock);
+  if (!ready) return TVR_UNSUCCESSFUL;
   TALLOC_CTX* mem = talloc_new(NULL);
   tvr_conn* c = mem ? talloc_zero(mem, tvr_conn) : NULL;
   uint32_t status = TVR_NO_MEMORY;
@@ -250,17 +297,23 @@ uint32_t tvr_connect(const char* address, unsigned port, unsigned timeout_s, tvr
   }
   char port_text[16];
   snprintf(port_text, sizeof port_text, "%u", port);
+  char timeout_text[16];
+  snprintf(timeout_text, sizeof timeout_text, "%u", c ? c->timeout_s : 30);
+  struct answer_watch watch = {answered, context, answered == NULL};
   if (c != NULL && c->ev && c->lp && c->creds && c->address &&
       lpcfg_set_cmdline(c->lp, "smb ports", port_text) &&
       lpcfg_set_cmdline(c->lp, "client min protocol", "SMB2_02") &&
       lpcfg_set_cmdline(c->lp, "client signing", "required") &&
+      lpcfg_set_cmdline(c->lp, "client ipc signing", "required") &&
       cli_credentials_set_username(c->creds, g_user, CRED_SPECIFIED) &&
       cli_credentials_set_domain(c->creds, g_domain, CRED_SPECIFIED) &&
       cli_credentials_set_workstation(c->creds, "TAVRIN", CRED_SPECIFIED) &&
       cli_credentials_set_nt_hash(c->creds, &g_hash, CRED_SPECIFIED) &&
       cli_credentials_set_kerberos_state(c->creds, CRED_USE_KERBEROS_DISABLED, CRED_SPECIFIED)) {
+    tevent_set_trace_fd_callback(c->ev, watch_socket, &watch);
     status = status_of(dcerpc_pipe_connect(mem, &c->lsa, binding_text(mem, address, "lsarpc"),
                                            &ndr_table_lsarpc, c->creds, c->ev, c->lp));
+    tevent_set_trace_fd_callback(c->ev, NULL, NULL);
   }
   if (status != TVR_OK) {
     wipe_hash_under(mem);
@@ -269,17 +322,14 @@ uint32_t tvr_connect(const char* address, unsigned port, unsigned timeout_s, tvr
     dcerpc_binding_handle_set_timeout(c->lsa->binding_handle, c->timeout_s);
     *out = c;
   }
-  pthread_mutex_unlock(&g_lock);
   return status;
 }
 
+/* No goodbye: the policy handles and pipes die with the connection. */
 void tvr_disconnect(tvr_conn* c) {
   if (c == NULL) return;
-  pthread_mutex_lock(&g_lock);
-  if (c->have_lookup_handle && !c->broken) do_lsa_close(c, (tvr_handle*)&c->lookup_handle);
   wipe_hash_under(c->mem);
   talloc_free(c->mem);
-  pthread_mutex_unlock(&g_lock);
 }
 
 int tvr_usable(const tvr_conn* c) { return c != NULL && !c->broken; }
@@ -709,51 +759,43 @@ static uint32_t do_server_get_info(tvr_conn* c, tvr_server_info* info, tvr_text_
 
 /* ------------------------------------------------------------ the entry points */
 
-/* Every call into the libraries holds g_lock: they keep per-process state
- * (their stack of temporary memory frames) that is not safe to use from two
- * threads at once. Calls to different computers therefore take turns; what
- * makes a pass wait, a computer that does not answer, is found before any
- * call, outside the lock. */
-#define LOCKED(call)                 \
-  do {                               \
-    pthread_mutex_lock(&g_lock);     \
-    const uint32_t status_ = (call); \
-    pthread_mutex_unlock(&g_lock);   \
-    return status_;                  \
-  } while (0)
+/* One worker process makes these calls, from one thread: the libraries keep
+ * per-process state (their stack of temporary memory frames) that is not
+ * safe to use from two threads at once, so calls for different computers
+ * run side by side in processes of their own (Workers.cpp). */
 
 uint32_t tvr_lsa_open_policy(tvr_conn* c, uint32_t access, tvr_handle* handle) {
-  LOCKED(do_lsa_open_policy(c, access, handle));
+  return do_lsa_open_policy(c, access, handle);
 }
 
-uint32_t tvr_lsa_close(tvr_conn* c, tvr_handle* handle) { LOCKED(do_lsa_close(c, handle)); }
+uint32_t tvr_lsa_close(tvr_conn* c, tvr_handle* handle) { return do_lsa_close(c, handle); }
 
 uint32_t tvr_lsa_enum_rights(tvr_conn* c, const tvr_handle* handle, const uint8_t* wsid,
                              tvr_text_fn each, void* context) {
-  LOCKED(do_lsa_enum_rights(c, handle, wsid, each, context));
+  return do_lsa_enum_rights(c, handle, wsid, each, context);
 }
 
 uint32_t tvr_lsa_change_rights(tvr_conn* c, const tvr_handle* handle, const uint8_t* wsid, int add,
                                int remove_all, const char* const* names, uint32_t count) {
-  LOCKED(do_lsa_change_rights(c, handle, wsid, add, remove_all, names, count));
+  return do_lsa_change_rights(c, handle, wsid, add, remove_all, names, count);
 }
 
 uint32_t tvr_lsa_lookup_name(tvr_conn* c, const char* name, tvr_account_fn found, void* context) {
-  LOCKED(do_lsa_lookup_name(c, name, found, context));
+  return do_lsa_lookup_name(c, name, found, context);
 }
 
 uint32_t tvr_lsa_lookup_sid(tvr_conn* c, const uint8_t* wsid, tvr_account_fn found, void* context) {
-  LOCKED(do_lsa_lookup_sid(c, wsid, found, context));
+  return do_lsa_lookup_sid(c, wsid, found, context);
 }
 
 uint32_t tvr_sam_account_domain(tvr_conn* c, tvr_text_fn found, void* context) {
-  LOCKED(do_sam_account_domain(c, found, context));
+  return do_sam_account_domain(c, found, context);
 }
 
 uint32_t tvr_sam_enum(tvr_conn* c, enum tvr_sam_list list, tvr_text_fn each, void* context) {
-  LOCKED(do_sam_enum(c, list, each, context));
+  return do_sam_enum(c, list, each, context);
 }
 
 uint32_t tvr_server_get_info(tvr_conn* c, tvr_server_info* info, tvr_text_fn name, void* context) {
-  LOCKED(do_server_get_info(c, info, name, context));
+  return do_server_get_info(c, info, name, context);
 }
