@@ -189,6 +189,7 @@ bool TakeHandle(Reader& r, tvr_handle& h) {
 [[noreturn]] void Serve() {
   // Nothing of the worker goes into a crash dump: it holds the NT hash.
   prctl(PR_SET_DUMPABLE, 0, 0, 0, 0);
+  prctl(PR_SET_NAME, "tavrin-rpc", 0, 0, 0);
   const rlimit none{0, 0};
   setrlimit(RLIMIT_CORE, &none);
   signal(SIGPIPE, SIG_IGN);
@@ -335,7 +336,6 @@ class Worker {
  public:
   ~Worker() {
     End();
-    if (pid_ > 0) waitpid(pid_, nullptr, 0);
     if (to_ >= 0) close(to_);
     if (from_ >= 0) close(from_);
   }
@@ -343,10 +343,13 @@ class Worker {
   // Starts a worker and gives it the credentials; null when it cannot.
   static std::shared_ptr<Worker> Start();
 
-  // Ends the process; a call waiting on it returns at once. Any thread.
+  // Ends the process, once; a call waiting on it returns at once. Any
+  // thread. A killed process is gone at once, so it is reaped here, before
+  // its PID could be anyone else's.
   void End() {
-    ended_ = true;
-    if (pid_ > 0) kill(pid_, SIGKILL);
+    if (ended_.exchange(true) || pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
   }
   bool Ended() const { return ended_; }
   pid_t Pid() const { return pid_; }

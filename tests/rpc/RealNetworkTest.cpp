@@ -2,10 +2,12 @@
 // test run, its settings in $TAVRIN_TEST_SAMBA/server.env). What Tavrin
 // reads and writes is checked with Samba's own rpcclient.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
@@ -41,7 +43,7 @@ std::string Run(const std::string& command) {
 
 // rpcclient as the server's administrator.
 std::string Samba(const std::string& commands) {
-  return Run("rpcclient -s " + gServer["CONF"] + " -p " + gServer["PORT"] + " -A " +
+  return Run("timeout 30 rpcclient -s " + gServer["CONF"] + " -p " + gServer["PORT"] + " -A " +
              gServer["ADMIN_AUTH"] + " 127.0.0.1 -c '" + commands + "' 2>/dev/null");
 }
 
@@ -274,6 +276,45 @@ TEST_F(RealNetwork, APassKeepsOneConnectionPerComputerUntilItEnds) {
     EXPECT_EQ(r.read.rights, TvmPrivileges{spBackup}) << r.name;
   }
   EXPECT_EQ(tavrin::rpc::OpenConnections(), 0u);  // the pass has ended
+}
+
+// The worker processes this process started (the real network's), by PID.
+std::vector<int> Workers() {
+  std::vector<int> found;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string pid, comm, state;
+    int parent = 0;
+    if (stat >> pid >> comm >> state >> parent && parent == getpid() && comm == "(tavrin-rpc)")
+      found.push_back(std::stoi(pid));
+  }
+  return found;
+}
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(RealNetwork, WorkersGetTheCredentialsOverTheirPipeOnlyAndEndWithTheNetwork) {
+  ASSERT_FALSE(ReadRights(sc, arc, Endpoint(), Account(alice)).failed);
+  const std::vector<int> workers = Workers();
+  ASSERT_FALSE(workers.empty());
+  const std::string password = gServer["ADMIN_PASSWORD"];
+  for (const int pid : workers) {
+    const std::string dir = "/proc/" + std::to_string(pid);
+    EXPECT_EQ(FileText(dir + "/cmdline"), std::string("tavrin-rpc-worker", 18));
+    EXPECT_EQ(FileText(dir + "/environ").find(password), std::string::npos);
+    // No crash dump of a process that holds the NT hash.
+    EXPECT_NE(FileText(dir + "/limits").find("Max core file size        0"), std::string::npos);
+    for (const auto& fd : std::filesystem::directory_iterator(dir + "/fd"))
+      EXPECT_FALSE(std::filesystem::is_regular_file(std::filesystem::read_symlink(fd)))
+          << "a file open in the worker: " << std::filesystem::read_symlink(fd);
+  }
+  tavrin::rpc::Uninstall();  // the credentials are forgotten: the workers end
+  for (int i = 0; i < 100 && !Workers().empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_TRUE(Workers().empty());
 }
 
 // The names NetServerEnum lists at level 101, or its status.
