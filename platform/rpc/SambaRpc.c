@@ -11,7 +11,9 @@
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
+#include <sys/ioctl.h>
 #include <time.h>
+#include <unistd.h>
 /* clang-format off: Samba's headers depend on their order */
 #include <core/ntstatus.h>
 #include <core/werror.h>
@@ -259,6 +261,24 @@ static char* binding_text(TALLOC_CTX* mem, const char* address, const char* pipe
   return talloc_asprintf(mem, "ncacn_np:%s[\\pipe\\%s]", address, pipe);
 }
 
+/* The worker's pipe from its parent: read to its end, the parent is gone. */
+static int g_lifeline = -1;
+
+void tvr_set_lifeline(int fd) { g_lifeline = fd; }
+
+/* Readable with nothing to read: the parent has gone, and nobody waits for
+ * what the computer says. (The parent sends nothing while it waits for a
+ * call; should it, the watch ends rather than spin.) */
+static void lifeline_ended(struct tevent_context* ev, struct tevent_fd* fde, uint16_t flags,
+                           void* data) {
+  (void)ev;
+  (void)flags;
+  (void)data;
+  int waiting = 0;
+  if (ioctl(g_lifeline, FIONREAD, &waiting) == 0 && waiting == 0) _exit(0);
+  talloc_free(fde);
+}
+
 struct answer_watch {
   tvr_answered_fn answered;
   void* context;
@@ -310,6 +330,8 @@ uint32_t tvr_connect(const char* address, unsigned port, unsigned timeout_s,
       cli_credentials_set_workstation(c->creds, "TAVRIN", CRED_SPECIFIED) &&
       cli_credentials_set_nt_hash(c->creds, &g_hash, CRED_SPECIFIED) &&
       cli_credentials_set_kerberos_state(c->creds, CRED_USE_KERBEROS_DISABLED, CRED_SPECIFIED)) {
+    if (g_lifeline >= 0)
+      tevent_add_fd(c->ev, c->mem, g_lifeline, TEVENT_FD_READ, lifeline_ended, NULL);
     tevent_set_trace_fd_callback(c->ev, watch_socket, &watch);
     status = status_of(dcerpc_pipe_connect(mem, &c->lsa, binding_text(mem, address, "lsarpc"),
                                            &ndr_table_lsarpc, c->creds, c->ev, c->lp));

@@ -32,6 +32,10 @@ int tvr_copy_credentials(char* user, size_t user_size, char* domain, size_t doma
                          uint8_t hash[16]);
 void tvr_clear_credentials(void);
 
+/* A descriptor that reads as ended once the caller's parent is gone: every
+ * wait on a connection made afterwards then ends the process. */
+void tvr_set_lifeline(int fd);
+
 /* Called once, when the computer has taken (or refused) the TCP connection. */
 typedef void (*tvr_answered_fn)(void* context);
 /* Connects to `address` (numeric) on `port` and binds the LSA pipe, over one

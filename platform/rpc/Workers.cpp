@@ -193,6 +193,9 @@ bool TakeHandle(Reader& r, tvr_handle& h) {
   const rlimit none{0, 0};
   setrlimit(RLIMIT_CORE, &none);
   signal(SIGPIPE, SIG_IGN);
+  // A worker waiting on a computer ends with its parent, not at Samba's own
+  // limits (a minute for a connection nobody answers).
+  tvr_set_lifeline(kRequestFd);
   std::unordered_map<uint32_t, tvr_conn*> conns;
   uint32_t nextId = 1;
   std::string request;
