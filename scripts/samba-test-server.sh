@@ -33,6 +33,7 @@ count=${3:-1}
   exit 2
 }
 
+dir=$(realpath -m "$dir")  # smbd runs from /
 name=${SAMBA_TEST_NAME:-TAVRINTEST}
 # Test passwords: these exist only in the private databases under DIR.
 admin_password='Tavrin-Root-1'
@@ -203,7 +204,7 @@ start() {
   done
   if ((${#ready[@]} != count)); then
     echo "samba-test-server: not every server answered; their logs:" >&2
-    tail -20 "$dir"/s*/log/* >&2 || true
+    tail -n 20 "$dir"/s*/log/* >&2 || true
     stop
     exit 1
   fi
