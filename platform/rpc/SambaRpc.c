@@ -5,6 +5,7 @@
  * header carries them. */
 #include "platform/rpc/SambaRpc.h"
 
+#include <dirent.h>
 #include <pthread.h>
 #include <stdbool.h>
 #include <stdio.h>
@@ -12,6 +13,8 @@
 #include <string.h>
 #include <strings.h>
 #include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <time.h>
 #include <unistd.h>
 /* clang-format off: Samba's headers depend on their order */
@@ -78,6 +81,7 @@ struct tvr_conn {
   struct dcerpc_pipe* samr;
   struct dcerpc_pipe* srvsvc;
   unsigned timeout_s;
+  int socket_fd; /* the TCP connection's, when it could be told; -1 otherwise */
   bool broken;
   bool have_lookup_handle;
   struct policy_handle lookup_handle;
@@ -279,6 +283,36 @@ static void lifeline_ended(struct tevent_context* ev, struct tevent_fd* fde, uin
   talloc_free(fde);
 }
 
+/* The sockets open in this process, as a set of descriptors below 1024. */
+typedef struct {
+  uint64_t bits[16];
+} fd_set_1024;
+
+static void open_sockets(fd_set_1024* set) {
+  memset(set, 0, sizeof *set);
+  DIR* dir = opendir("/proc/self/fd");
+  if (dir == NULL) return;
+  for (struct dirent* e; (e = readdir(dir)) != NULL;) {
+    const int fd = atoi(e->d_name);
+    struct stat st;
+    if (e->d_name[0] >= '0' && e->d_name[0] <= '9' && fd < 1024 && fstat(fd, &st) == 0 &&
+        S_ISSOCK(st.st_mode))
+      set->bits[fd / 64] |= 1ull << (fd % 64);
+  }
+  closedir(dir);
+}
+
+/* The one socket in `after` that is not in `before`; -1 when not exactly one. */
+static int new_socket(const fd_set_1024* before, const fd_set_1024* after) {
+  int found = -1;
+  for (int fd = 0; fd < 1024; ++fd)
+    if ((after->bits[fd / 64] >> (fd % 64) & 1) && !(before->bits[fd / 64] >> (fd % 64) & 1)) {
+      if (found >= 0) return -1;
+      found = fd;
+    }
+  return found;
+}
+
 struct answer_watch {
   tvr_answered_fn answered;
   void* context;
@@ -309,6 +343,7 @@ uint32_t tvr_connect(const char* address, unsigned port, unsigned timeout_s,
   uint32_t status = TVR_NO_MEMORY;
   if (c != NULL) {
     c->mem = mem;
+    c->socket_fd = -1;
     c->timeout_s = timeout_s ? timeout_s : 30;
     c->ev = tevent_context_init(mem);
     c->lp = loadparm_init(mem);
@@ -333,9 +368,13 @@ uint32_t tvr_connect(const char* address, unsigned port, unsigned timeout_s,
     if (g_lifeline >= 0)
       tevent_add_fd(c->ev, c->mem, g_lifeline, TEVENT_FD_READ, lifeline_ended, NULL);
     tevent_set_trace_fd_callback(c->ev, watch_socket, &watch);
+    fd_set_1024 before, after;
+    open_sockets(&before);
     status = status_of(dcerpc_pipe_connect(mem, &c->lsa, binding_text(mem, address, "lsarpc"),
                                            &ndr_table_lsarpc, c->creds, c->ev, c->lp));
     tevent_set_trace_fd_callback(c->ev, NULL, NULL);
+    open_sockets(&after);
+    c->socket_fd = new_socket(&before, &after);
   }
   if (status != TVR_OK) {
     wipe_hash_under(mem);
@@ -347,9 +386,12 @@ uint32_t tvr_connect(const char* address, unsigned port, unsigned timeout_s,
   return status;
 }
 
-/* No goodbye: the policy handles and pipes die with the connection. */
+/* No goodbye: the policy handles and pipes die with the connection. The
+ * libraries would close each pipe's file first, a round trip for nothing:
+ * the connection is shut before they are freed. */
 void tvr_disconnect(tvr_conn* c) {
   if (c == NULL) return;
+  if (c->socket_fd >= 0) shutdown(c->socket_fd, SHUT_RDWR);
   wipe_hash_under(c->mem);
   talloc_free(c->mem);
 }

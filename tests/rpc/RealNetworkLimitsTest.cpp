@@ -143,23 +143,33 @@ TEST_F(RealNetworkLimits, SixteenComputersAtAWideAreaDelayAreReadSideBySide) {
   std::vector<std::string> names;
   for (int i = 0; i < 16; ++i) names.push_back(Port(proxy.AddPort(std::stoul(gServer["PORT"]))));
   Pass(TRowJobKind::Read, gAlice, names);  // the workers are started once, not timed
-  // Each time the better of two, as the machine may be busy with more than this.
-  const double one = std::min(Last(Pass(TRowJobKind::Read, gAlice, {names[0]})),
-                              Last(Pass(TRowJobKind::Read, gAlice, {names[1]})));
-  const double first = Last(Pass(TRowJobKind::Read, gAlice, names));
-  std::vector<int> before;
-  for (const std::string& name : names) before.push_back(proxy.Connections(PortOf(name)));
+  std::vector<int> before, trips;
+  for (const std::string& name : names) {
+    before.push_back(proxy.Connections(PortOf(name)));
+    trips.push_back(proxy.RoundTrips(PortOf(name)));
+  }
   const auto rows = Pass(TRowJobKind::Read, gAlice, names);
   ASSERT_EQ(rows.size(), 16u);
   for (const auto& [name, row] : rows) {
     EXPECT_FALSE(row.result.read.failed) << name << ": " << row.result.read.errorText;
     EXPECT_EQ(row.result.read.rights, TvmPrivileges{spBackup}) << name;
   }
-  // Generous: one after another would take 16 times as long.
-  EXPECT_LE(std::min(first, Last(rows)), 2 * one) << "one computer: " << one << " s";
-  for (size_t i = 0; i < names.size(); ++i)
+  // A read of one computer: one TCP connection, no probe, 11 round trips at most.
+  for (size_t i = 0; i < names.size(); ++i) {
     EXPECT_EQ(proxy.Connections(PortOf(names[i])) - before[i], 1)
         << "one TCP connection, no probe: " << names[i];
+    EXPECT_LE(proxy.RoundTrips(PortOf(names[i])) - trips[i], 11) << names[i];
+  }
+  // Generous: one after another would take 16 times as long. The machine
+  // may be busy with more than this test, so the best of three tries counts,
+  // each one computer's pass beside a pass of all sixteen.
+  double ratio = 1e9, one = 0, all = 0;
+  for (int i = 0; i < 3 && ratio > 2; ++i) {
+    one = Last(Pass(TRowJobKind::Read, gAlice, {names[i]}));
+    all = Last(Pass(TRowJobKind::Read, gAlice, names));
+    ratio = std::min(ratio, all / one);
+  }
+  EXPECT_LE(ratio, 2.0) << "last try: one computer " << one << " s, sixteen " << all << " s";
 }
 
 TEST_F(RealNetworkLimits, AHungComputerCostsOnlyItsOwnCallLimit) {
