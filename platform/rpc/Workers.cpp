@@ -8,6 +8,8 @@
 #include <spawn.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -23,10 +25,11 @@ extern char** environ;
 namespace tavrin::rpc::detail {
 namespace {
 
-// What marks a started program as a worker; its pipes are these descriptors.
+// What marks a started program as a worker. Its pipe to the parent is this
+// descriptor: a socket, so that writing to a worker that died gives an error,
+// not a SIGPIPE that would end the parent.
 constexpr const char* kRoleVariable = "TAVRIN_RPC_WORKER";
-constexpr int kRequestFd = 3;
-constexpr int kReplyFd = 4;
+constexpr int kPipeFd = 3;
 
 enum Op : uint8_t {
   kCredentials = 1,
@@ -130,7 +133,7 @@ bool WriteAll(int fd, const std::string& payload) {
   frame += payload;
   size_t done = 0;
   while (done < frame.size()) {
-    const ssize_t put = write(fd, frame.data() + done, frame.size() - done);
+    const ssize_t put = send(fd, frame.data() + done, frame.size() - done, MSG_NOSIGNAL);
     if (put < 0 && errno == EINTR) continue;
     if (put <= 0) break;
     done += static_cast<size_t>(put);
@@ -166,7 +169,7 @@ void CollectAccount(void* context, uint32_t use, const uint8_t* sid, size_t size
   a->domain = domain;
 }
 
-void TellAnswered(void*) { WriteAll(kReplyFd, std::string(1, kAnswered)); }
+void TellAnswered(void*) { WriteAll(kPipeFd, std::string(1, kAnswered)); }
 
 void PutAccount(Writer& w, const RemoteAccount& a) {
   w.U32(a.use).Raw(a.sid.data(), a.sid.size()).Text(a.name).Text(a.domain);
@@ -195,15 +198,15 @@ bool TakeHandle(Reader& r, tvr_handle& h) {
   signal(SIGPIPE, SIG_IGN);
   // A worker waiting on a computer ends with its parent, not at Samba's own
   // limits (a minute for a connection nobody answers).
-  tvr_set_lifeline(kRequestFd);
+  tvr_set_lifeline(kPipeFd);
   std::unordered_map<uint32_t, tvr_conn*> conns;
   uint32_t nextId = 1;
   std::string request;
   for (;;) {
     uint32_t size = 0;
-    if (!ReadExactly(kRequestFd, reinterpret_cast<char*>(&size), 4) || size > (64u << 20)) break;
+    if (!ReadExactly(kPipeFd, reinterpret_cast<char*>(&size), 4) || size > (64u << 20)) break;
     request.assign(size, '\0');
-    if (!ReadExactly(kRequestFd, request.data(), size)) break;
+    if (!ReadExactly(kPipeFd, request.data(), size)) break;
     Reader r{request};
     const uint8_t op = r.U8();
     uint32_t status = kUnsuccessful;
@@ -318,7 +321,7 @@ bool TakeHandle(Reader& r, tvr_handle& h) {
     Writer reply;
     reply.U8(static_cast<uint8_t>(kReply)).U32(status).U8(c == nullptr || tvr_usable(c));
     reply.bytes += out.bytes;
-    if (!WriteAll(kReplyFd, reply.bytes)) break;
+    if (!WriteAll(kPipeFd, reply.bytes)) break;
   }
   _exit(0);
 }
@@ -326,7 +329,10 @@ bool TakeHandle(Reader& r, tvr_handle& h) {
 // A program started as a worker serves before anything else of it runs.
 __attribute__((constructor)) void ServeWhenAWorker() {
   const char* role = std::getenv(kRoleVariable);
-  if (role == nullptr || std::strcmp(role, "1") != 0) return;
+  struct stat pipe {};
+  if (role == nullptr || std::strcmp(role, "1") != 0 || fstat(kPipeFd, &pipe) != 0 ||
+      !S_ISSOCK(pipe.st_mode))
+    return;
   unsetenv(kRoleVariable);
   Serve();
 }
@@ -339,8 +345,7 @@ class Worker {
  public:
   ~Worker() {
     End();
-    if (to_ >= 0) close(to_);
-    if (from_ >= 0) close(from_);
+    if (fd_ >= 0) close(fd_);
   }
 
   // Starts a worker and gives it the credentials; null when it cannot.
@@ -386,8 +391,8 @@ class Worker {
       closing.swap(closing_);
     }
     for (uint32_t id : closing)
-      if (!WriteAll(to_, Writer().U8(kDisconnect).U32(id).bytes)) return false;
-    return WriteAll(to_, request);
+      if (!WriteAll(fd_, Writer().U8(kDisconnect).U32(id).bytes)) return false;
+    return WriteAll(fd_, request);
   }
 
   // Closes connection `id` now, or before the next call when the worker is busy.
@@ -422,14 +427,14 @@ class Worker {
     while (n > 0) {
       const auto left =
           std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-      pollfd fd{from_, POLLIN, 0};
+      pollfd fd{fd_, POLLIN, 0};
       if (left <= 0 || ended_) return false;
       // Short waits, so that a worker ended from another thread is noticed.
       const int ready = poll(&fd, 1, static_cast<int>(std::min<long long>(left, 200)));
       if (ready < 0 && errno == EINTR) continue;
       if (ready < 0) return false;
       if (ready == 0) continue;
-      const ssize_t got = read(from_, p, n);
+      const ssize_t got = read(fd_, p, n);
       if (got < 0 && errno == EINTR) continue;
       if (got <= 0) return false;
       p += got;
@@ -439,7 +444,7 @@ class Worker {
   }
 
   pid_t pid_ = -1;
-  int to_ = -1, from_ = -1;
+  int fd_ = -1;  // the parent's end of the worker's pipe
   std::atomic<bool> ended_{false};
   std::mutex closingMutex_;
   std::vector<uint32_t> closing_;
@@ -470,8 +475,8 @@ void EndAtExit() {
 
 // A descriptor above the ones a worker's pipes are put on.
 int Above(int fd) {
-  if (fd < 0 || fd > kReplyFd) return fd;
-  const int moved = fcntl(fd, F_DUPFD_CLOEXEC, kReplyFd + 1);
+  if (fd < 0 || fd > kPipeFd) return fd;
+  const int moved = fcntl(fd, F_DUPFD_CLOEXEC, kPipeFd + 1);
   close(fd);
   return moved;
 }
@@ -511,20 +516,16 @@ std::shared_ptr<Worker> Worker::Start() {
   for (size_t i = 0; i < sizeof hash; ++i) h[i] = 0;
 
   auto w = std::make_shared<Worker>();
-  int requests[2] = {-1, -1}, replies[2] = {-1, -1};
-  if (pipe2(requests, O_CLOEXEC) != 0 || pipe2(replies, O_CLOEXEC) != 0) {
-    for (int fd : {requests[0], requests[1]})
-      if (fd >= 0) close(fd);
+  int ends[2] = {-1, -1};
+  if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
     Wipe(credentials.bytes);
     return nullptr;
   }
-  for (int* fd : {&requests[0], &requests[1], &replies[0], &replies[1]}) *fd = Above(*fd);
-  w->to_ = requests[1];
-  w->from_ = replies[0];
+  for (int* fd : {&ends[0], &ends[1]}) *fd = Above(*fd);
+  w->fd_ = ends[0];
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, requests[0], kRequestFd);
-  posix_spawn_file_actions_adddup2(&actions, replies[1], kReplyFd);
+  posix_spawn_file_actions_adddup2(&actions, ends[1], kPipeFd);
   posix_spawnattr_t attributes;
   posix_spawnattr_init(&attributes);
   sigset_t none;
@@ -545,8 +546,7 @@ std::shared_ptr<Worker> Worker::Start() {
   const int spawned = posix_spawn(&pid, "/proc/self/exe", &actions, &attributes, argv, envp.data());
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
-  close(requests[0]);
-  close(replies[1]);
+  close(ends[1]);
   if (spawned != 0) {
     Wipe(credentials.bytes);
     w->ended_ = true;

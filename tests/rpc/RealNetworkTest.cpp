@@ -2,6 +2,7 @@
 // test run, its settings in $TAVRIN_TEST_SAMBA/server.env). What Tavrin
 // reads and writes is checked with Samba's own rpcclient.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -315,6 +316,27 @@ TEST_F(RealNetwork, WorkersGetTheCredentialsOverTheirPipeOnlyAndEndWithTheNetwor
   for (int i = 0; i < 100 && !Workers().empty(); ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
   EXPECT_TRUE(Workers().empty());
+}
+
+TEST_F(RealNetwork, AWorkerThatDiesFailsOnlyItsCallAndIsReplaced) {
+  SetSambaRights(alice, {"SeBackupPrivilege"});
+  ASSERT_FALSE(ReadRights(sc, arc, Endpoint(), Account(alice)).failed);
+  for (const int pid : Workers()) {
+    kill(pid, SIGKILL);
+    // Dead (a zombie) before the next call, which then writes to a closed pipe.
+    for (int i = 0; i < 200 && FileText("/proc/" + std::to_string(pid) + "/stat").find(") Z ") ==
+                                   std::string::npos;
+         ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  // The call that finds it gone fails as a computer that does not answer;
+  // this process goes on (no SIGPIPE from writing to it).
+  const TRowRead lost = ReadRights(sc, arc, Endpoint(), Account(alice));
+  EXPECT_TRUE(lost.failed);
+  EXPECT_EQ(lost.error, 53u) << lost.errorText;
+  const TRowRead again = ReadRights(sc, arc, Endpoint(), Account(alice));
+  EXPECT_FALSE(again.failed) << again.errorText;
+  EXPECT_EQ(again.rights, TvmPrivileges{spBackup});
 }
 
 // The names NetServerEnum lists at level 101, or its status.
