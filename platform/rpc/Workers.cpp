@@ -360,6 +360,12 @@ class Worker {
     waitpid(pid_, nullptr, 0);
   }
   bool Ended() const { return ended_; }
+  // False once the process has gone, ended here or by itself (a crash while
+  // it waited in the pool, which would fail the next computer given to it).
+  bool Alive() {
+    if (!ended_ && pid_ > 0 && waitpid(pid_, nullptr, WNOHANG) == pid_) ended_ = true;
+    return !ended_;
+  }
   pid_t Pid() const { return pid_; }
 
   // Sends `request` and waits for the reply: `firstLimitMs` for the whole
@@ -583,11 +589,11 @@ uint32_t Connect(const std::string& address, unsigned port, bool shared, unsigne
     std::unique_lock<std::mutex> lock(p.mutex);
     if (tOwn.generation != p.generation) tOwn.worker.reset();
     std::shared_ptr<Worker>& mine = shared ? p.shared : tOwn.worker;
-    if (mine && mine->Ended()) mine.reset();
+    if (mine && !mine->Alive()) mine.reset();
     while (!mine && !p.idle.empty()) {
       mine = std::move(p.idle.back());
       p.idle.pop_back();
-      if (mine->Ended()) mine.reset();
+      if (!mine->Alive()) mine.reset();
     }
     tOwn.generation = p.generation;
     w = mine;

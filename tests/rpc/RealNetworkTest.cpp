@@ -318,17 +318,22 @@ TEST_F(RealNetwork, WorkersGetTheCredentialsOverTheirPipeOnlyAndEndWithTheNetwor
   EXPECT_TRUE(Workers().empty());
 }
 
-TEST_F(RealNetwork, AWorkerThatDiesFailsOnlyItsCallAndIsReplaced) {
-  SetSambaRights(alice, {"SeBackupPrivilege"});
-  ASSERT_FALSE(ReadRights(sc, arc, Endpoint(), Account(alice)).failed);
+// Kills the workers and waits until each is dead (a zombie), so that the
+// next call writes to a closed pipe.
+void KillWorkers() {
   for (const int pid : Workers()) {
     kill(pid, SIGKILL);
-    // Dead (a zombie) before the next call, which then writes to a closed pipe.
     for (int i = 0; i < 200 && FileText("/proc/" + std::to_string(pid) + "/stat").find(") Z ") ==
                                    std::string::npos;
          ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
+}
+
+TEST_F(RealNetwork, AWorkerThatDiesFailsOnlyItsCallAndIsReplaced) {
+  SetSambaRights(alice, {"SeBackupPrivilege"});
+  ASSERT_FALSE(ReadRights(sc, arc, Endpoint(), Account(alice)).failed);
+  KillWorkers();
   // The call that finds it gone fails as a computer that does not answer;
   // this process goes on (no SIGPIPE from writing to it).
   const TRowRead lost = ReadRights(sc, arc, Endpoint(), Account(alice));
@@ -337,6 +342,23 @@ TEST_F(RealNetwork, AWorkerThatDiesFailsOnlyItsCallAndIsReplaced) {
   const TRowRead again = ReadRights(sc, arc, Endpoint(), Account(alice));
   EXPECT_FALSE(again.failed) << again.errorText;
   EXPECT_EQ(again.rights, TvmPrivileges{spBackup});
+  // One that dies while it waits for work, its connections closed, is
+  // replaced before a computer is given to it.
+  HMODULE netapi = LoadLibraryA("netapi32.dll");
+  const auto info = reinterpret_cast<decltype(&NetServerGetInfo)>(
+      reinterpret_cast<void*>(GetProcAddress(netapi, "NetServerGetInfo")));
+  const auto release = reinterpret_cast<decltype(&NetApiBufferFree)>(
+      reinterpret_cast<void*>(GetProcAddress(netapi, "NetApiBufferFree")));
+  std::u16string other;
+  for (char c : "localhost:" + gServer["PORT"]) other += static_cast<char16_t>(c);
+  for (int round = 0; round < 2; ++round) {
+    LPBYTE buffer = nullptr;
+    EXPECT_EQ(info(reinterpret_cast<LMSTR>(other.data()), 100, &buffer), NERR_Success) << round;
+    release(buffer);
+    tavrin::rpc::ReleaseConnections();
+    KillWorkers();
+  }
+  FreeLibrary(netapi);
 }
 
 // The names NetServerEnum lists at level 101, or its status.
