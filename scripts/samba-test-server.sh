@@ -177,7 +177,10 @@ start() {
   usermod -a -G "$staff" "$alice"
 
   local n
-  for n in $(seq "$count"); do configure "$n" "$(free_port)"; done
+  # Side by side: each runs Samba's tools several times. One that fails is
+  # made again below, as a server that does not answer is.
+  for n in $(seq "$count"); do configure "$n" "$(free_port)" & done
+  wait
   # All started at once; one whose port was taken meanwhile gets another.
   local ready=() attempt
   for attempt in 1 2 3; do
@@ -186,13 +189,19 @@ start() {
       ((attempt > 1)) && configure "$n" "$(free_port)"
       smbd -D -s "$dir/s$n/smb.conf" || true
     done
+    # Asked once their port is open, all at once: rpcclient is the slow part.
     for _ in $(seq 100); do
       local waiting=0
       for n in $(seq "$count"); do
         [[ -n "${ready[$n]:-}" ]] && continue
-        if answers "$n"; then ready[n]=1; else waiting=1; fi
+        waiting=1
+        (exec 3<>"/dev/tcp/127.0.0.1/$(<"$dir/s$n/port")") 2>/dev/null || continue
+        (answers "$n" && : >"$dir/s$n/ready") &
       done
       ((waiting)) || break
+      wait
+      for n in $(seq "$count"); do [[ -f "$dir/s$n/ready" ]] && ready[n]=1; done
+      ((${#ready[@]} == count)) && break
       sleep 0.1
     done
     ((${#ready[@]} == count)) && break
