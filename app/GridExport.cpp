@@ -16,6 +16,11 @@ std::vector<TExportRow> GridRows(const TRightsGrid& grid) {
     exported.name = grid.Cells(0, row).toStdString();
     for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal)
       exported.codes[ordinal] = grid.Code(TRightsGrid::FixedCols + ordinal, row);
+    // Why the row could not be read or written, as its tool tip says.
+    exported.error = grid.Model()
+                         ->RowProblem(row - TRightsGrid::FixedRows)
+                         .replace(QLatin1Char('\n'), QStringLiteral("; "))
+                         .toStdString();
     rows.push_back(std::move(exported));
   }
   return rows;

@@ -58,11 +58,23 @@ void TRightsGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& o
   // The cell's own colour wipes the code's text and keeps the selection.
   painter->fillRect(rect,
                     opt.palette.brush(group, selected ? QPalette::Highlight : QPalette::Base));
+  const TCellCode code = model->Code(index.column(), index.row());
+  const int x = rect.left() + (rect.width() - kImageSize) / 2;
+  const int y = rect.top() + (rect.height() - kImageSize) / 2;
+  if (code.State() == ' ' || code.length < 2) {
+    // Not read yet for the chosen account: a light hatch, never a state.
+    painter->fillRect(rect.adjusted(2, 2, -2, -2),
+                      QBrush(opt.palette.color(group, QPalette::Mid), Qt::BDiagPattern));
+  }
   const int image = index.data(TRightsGridModel::StateImageRole).toInt();
-  if (image >= 0) {
-    const int x = rect.left() + (rect.width() - kImageSize) / 2;
-    const int y = rect.top() + (rect.height() - kImageSize) / 2;
-    painter->drawPixmap(x, y, tavrin::StateImage(image));
+  if (image >= 0) painter->drawPixmap(x, y, tavrin::StateImage(image));
+  if ((code.State() == 'E' || code.State() == ' ' || code.length < 2) &&
+      (code.Mark() == 'Y' || code.Mark() == 'N')) {
+    // A change staged on a row that was not read: the mark beside the
+    // error sign, half size in the lower right corner, so that it is seen.
+    const int small = kImageSize * 5 / 8;
+    painter->drawPixmap(QRect(rect.right() - small, rect.bottom() - small, small, small),
+                        tavrin::StateImage(code.Mark() == 'Y' ? 0 : 1));
   }
   if (opt.state & QStyle::State_HasFocus) {
     QStyleOptionFocusRect focus;

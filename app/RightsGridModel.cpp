@@ -24,8 +24,10 @@ QVariant TRightsGridModel::data(const QModelIndex& index, int role) const {
       return QString::fromLatin1(code.Text());
     case StateImageRole:
       return IsSpareRow(index.row()) ? -1 : StateImageIndex(code);
-    case Qt::ToolTipRole:
-      return rows_[index.row()].problem.isEmpty() ? QVariant() : rows_[index.row()].problem;
+    case Qt::ToolTipRole: {
+      const QString problem = RowProblem(index.row());
+      return problem.isEmpty() ? QVariant() : QVariant(problem);
+    }
     default:
       return {};
   }
@@ -33,8 +35,8 @@ QVariant TRightsGridModel::data(const QModelIndex& index, int role) const {
 
 QVariant TRightsGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role == Qt::ToolTipRole && orientation == Qt::Vertical && section >= 0 &&
-      section < rowCount() && !rows_[section].problem.isEmpty())
-    return rows_[section].problem;
+      section < rowCount() && !RowProblem(section).isEmpty())
+    return RowProblem(section);
   if (role != Qt::DisplayRole || section < 0) return {};
   if (orientation == Qt::Horizontal)
     return section < PrivilegeCount ? QVariant(headers_[section]) : QVariant();
@@ -58,15 +60,65 @@ QString TRightsGridModel::Key(const QString& name) {
   return QString::fromLocal8Bit(tavrin::platform::text::UpperKey(name.toLocal8Bit().toStdString()));
 }
 
-QString TRightsGridModel::RowProblem(int row) const {
-  return row >= 0 && row < rowCount() ? rows_[row].problem : QString();
+QString TRightsGridModel::ReadProblem(int row) const {
+  return row >= 0 && row < rowCount() ? rows_[row].readProblem : QString();
 }
 
-void TRightsGridModel::SetRowProblem(int row, const QString& problem) {
-  if (row < 0 || row >= DataRowCount() || rows_[row].problem == problem) return;
-  rows_[row].problem = problem;
+QString TRightsGridModel::WriteProblem(int row) const {
+  return row >= 0 && row < rowCount() ? rows_[row].writeProblem : QString();
+}
+
+QString TRightsGridModel::RowProblem(int row) const {
+  if (row < 0 || row >= rowCount()) return {};
+  const Row& r = rows_[row];
+  QString text;
+  if (!r.readProblem.isEmpty()) text = QStringLiteral("not read: ") + r.readProblem;
+  if (!r.writeProblem.isEmpty())
+    text += (text.isEmpty() ? QString() : QStringLiteral("\n")) + r.writeProblem;
+  return text;
+}
+
+void TRightsGridModel::SetReadProblem(int row, const QString& problem) {
+  if (row < 0 || row >= DataRowCount() || rows_[row].readProblem == problem) return;
+  rows_[row].readProblem = problem;
   emit dataChanged(index(row, 0), index(row, PrivilegeCount - 1), {Qt::ToolTipRole});
   emit headerDataChanged(Qt::Vertical, row, row);
+}
+
+void TRightsGridModel::SetWriteProblem(int row, const QString& problem) {
+  if (row < 0 || row >= DataRowCount() || rows_[row].writeProblem == problem) return;
+  rows_[row].writeProblem = problem;
+  emit dataChanged(index(row, 0), index(row, PrivilegeCount - 1), {Qt::ToolTipRole});
+  emit headerDataChanged(Qt::Vertical, row, row);
+}
+
+TRightsGridModel::TMarks TRightsGridModel::Marks() const {
+  TMarks marks;
+  for (int row = 0; row < DataRowCount(); ++row)
+    for (const TCellCode& code : rows_[row].codes) {
+      if (IsStagedChange(code)) ++marks.changes;
+      if (HasMark(code)) marks.any = true;
+    }
+  return marks;
+}
+
+void TRightsGridModel::ForgetStates() {
+  if (DataRowCount() == 0) return;
+  for (int row = 0; row < DataRowCount(); ++row) {
+    rows_[row].codes.fill(TCellCode::Blanks());
+    rows_[row].readProblem.clear();
+    rows_[row].writeProblem.clear();
+  }
+  emit dataChanged(index(0, 0), index(DataRowCount() - 1, PrivilegeCount - 1),
+                   {Qt::DisplayRole, StateImageRole, Qt::ToolTipRole});
+  emit headerDataChanged(Qt::Vertical, 0, DataRowCount() - 1);
+}
+
+void TRightsGridModel::ClearMarks() {
+  if (DataRowCount() == 0) return;
+  ChangeBlock({0, 0, PrivilegeCount - 1, DataRowCount() - 1},
+              [](const TCellCode& code) { return code.length < 2 ? code : WithMark(code, ' '); });
+  for (int row = 0; row < DataRowCount(); ++row) SetWriteProblem(row, QString());
 }
 
 QString TRightsGridModel::HeaderText(int column) const {

@@ -55,10 +55,27 @@ class TRightsGridModel : public QAbstractTableModel {
 
   TCellCode Code(int column, int row) const;
   void SetCode(int column, int row, const TCellCode& code);
-  // Why the row's last read or commit went wrong, shown as the tool tip of
-  // its name and cells; empty when nothing did.
+  // Why the row's last read went wrong ("Access is denied (5)"), and what
+  // its last commit wrote before it failed and why; empty when nothing did.
+  // Both show in the tool tip of the row's name and cells (RowProblem).
+  QString ReadProblem(int row) const;
+  void SetReadProblem(int row, const QString& problem);
+  QString WriteProblem(int row) const;
+  void SetWriteProblem(int row, const QString& problem);
   QString RowProblem(int row) const;
-  void SetRowProblem(int row, const QString& problem);
+
+  // How many cells stage a change, and whether any cell carries a mark at
+  // all (failed changes included).
+  struct TMarks {
+    int changes = 0;
+    bool any = false;
+  };
+  TMarks Marks() const;
+  // Every computer row as not read yet, for another account: blank states,
+  // no marks, no problems.
+  void ForgetStates();
+  // Every mark blank, and the failed changes' reasons with them.
+  void ClearMarks();
 
   // The 27 codes of a row, and their write with one change notice.
   TRowCodes RowCodes(int row) const;
@@ -89,7 +106,8 @@ class TRightsGridModel : public QAbstractTableModel {
   struct Row {
     QString name;
     std::array<TCellCode, PrivilegeCount> codes{};
-    QString problem;
+    QString readProblem;
+    QString writeProblem;
   };
 
   static QString Key(const QString& name);

@@ -42,6 +42,12 @@ TTavrinForm::TTavrinForm(QWidget* parent) : QMainWindow(parent) {
   Timer->setObjectName(QStringLiteral("Timer"));
   Timer->setInterval(100);
   connect(Timer, &QTimer::timeout, this, &TTavrinForm::TimerTimer);
+  AccountRest = new QTimer(this);
+  AccountRest->setObjectName(QStringLiteral("AccountRest"));
+  AccountRest->setSingleShot(true);
+  AccountRest->setInterval(AccountRestMilliseconds);
+  connect(AccountRest, &QTimer::timeout, this, &TTavrinForm::ReadChosenAccount);
+  connect(CBxUsers, &TvmUsersComboBox::Filled, this, &TTavrinForm::AccountsFilled);
 
   components_ = std::make_unique<TComponent>();
   SC = new TvmSidCenter(components_.get());
@@ -93,13 +99,8 @@ void TTavrinForm::FormCreate() {
   // 5. Point the account picker at the first source.
   CBxSidSource->setCurrentIndex(0);
   CBxSidSourceClick();
-  // 6. The first account, once the picker has filled; selecting by program reads nothing.
-  if (CBxUsers->Filling())
-    connect(
-        CBxUsers, &TvmUsersComboBox::Filled, this, [this] { CBxUsers->setCurrentIndex(0); },
-        Qt::SingleShotConnection);
-  else
-    CBxUsers->setCurrentIndex(0);
+  // 6. The first account, once the picker has filled (AccountsFilled).
+  if (!CBxUsers->Filling()) AccountsFilled();
   // 7. Scan the network; its end reads every computer found.
   aUpdate->trigger();
 }
@@ -121,14 +122,19 @@ void TTavrinForm::StartPass(TRowJobKind kind, const QStringList& names) {
   for (const QString& name : names) texts.push_back(name.toLocal8Bit().toStdString());
   passNames_ = names;
   for (auto it = wanted_.cbegin(); it != wanted_.cend(); ++it) it.key()->setEnabled(false);
-  CBxSidSource->setEnabled(false);
-  CBxUsers->setEnabled(false);
+  // A choice of account stops a pass that reads; a commit keeps its account.
+  CBxSidSource->setEnabled(kind == TRowJobKind::Read);
+  CBxUsers->setEnabled(kind == TRowJobKind::Read);
   aStop->setEnabled(true);
+  failures_.clear();
+  aFailures->setEnabled(false);
+  stagedRows_.clear();
+  summary_ = kind == TRowJobKind::Commit ? std::make_unique<TCommitSummary>() : nullptr;
+  passGeneration_ = accountGeneration_;
   // The results come back on the workers' threads; the window takes them
   // from its own event loop.
-  pass_ =
-      std::make_unique<TPassEngine>(kind, TAccountSid(CBxUsers->SelectedSid()), std::move(texts),
-                                    PassWorkers, [news = passNews_] { news->Notify(); });
+  pass_ = std::make_unique<TPassEngine>(kind, shownAccount_, std::move(texts), PassWorkers,
+                                        [news = passNews_] { news->Notify(); });
   PassProgress->show();
   PumpPass();
 }
@@ -145,6 +151,7 @@ bool TTavrinForm::PrepareRow(TRowJob& job) {
     if (row < 0) return false;
     // Marks staged until now count; later ones wait for the next commit.
     job.codes = GrRights->Model()->RowCodes(row - 1);
+    if (HasChanges(job.codes)) stagedRows_.insert(row);
   }
   job.row = row;
   return true;
@@ -152,35 +159,8 @@ bool TTavrinForm::PrepareRow(TRowJob& job) {
 
 void TTavrinForm::PumpPass() {
   if (!pass_) return;
-  TRightsGridModel* model = GrRights->Model();
-  for (const TRowResult& result : pass_->Pump([this](TRowJob& job) { return PrepareRow(job); })) {
-    const int row = result.row - 1;
-    if (result.kind == TRowJobKind::Read) {
-      model->SetRowCodes(row,
-                         ApplyRead(model->RowCodes(row), result.read.failed, result.read.rights));
-      model->SetRowProblem(
-          row, result.read.failed
-                   ? QString::fromLocal8Bit("not read: " +
-                                            ErrorWithCode(result.read.errorText, result.read.error))
-                   : QString());
-      continue;
-    }
-    model->SetRowProblem(row, QString::fromLocal8Bit(CommitProblem(result.commit)));
-    switch (result.commit.outcome) {
-      case TCommitOutcome::InForce:
-      case TCommitOutcome::Written:
-      case TCommitOutcome::Unverified:
-        model->SetRowCodes(row, result.commit.codes);
-        break;
-      case TCommitOutcome::Failed:
-        // The marks staged now, some perhaps while the row was written.
-        model->SetRowCodes(row, FailedRow(model->RowCodes(row)));
-        break;
-      case TCommitOutcome::Skipped:
-      case TCommitOutcome::Cancelled:
-        break;
-    }
-  }
+  for (const TRowResult& result : pass_->Pump([this](TRowJob& job) { return PrepareRow(job); }))
+    TakeResult(result);
   if (!pass_->Problem().empty()) SetStatusText(2, QString::fromLocal8Bit(pass_->Problem()));
   PassProgress->setText(QStringLiteral("%1 of %2 done, %3 failed")
                             .arg(pass_->Done())
@@ -191,18 +171,21 @@ void TTavrinForm::PumpPass() {
 
 void TTavrinForm::FinishPass() {
   const bool stoppedBySelf = !pass_->Problem().empty();
-  pass_.reset();
   const bool resetCursor = passResetsCursor_;
   passResetsCursor_ = false;
-  PassProgress->hide();
+  const int done = pass_->Done(), failed = pass_->Failed();
+  pass_.reset();
   aStop->setEnabled(false);
   for (auto it = wanted_.cbegin(); it != wanted_.cend(); ++it) it.key()->setEnabled(it.value());
   CBxSidSource->setEnabled(true);
   CBxUsers->setEnabled(true);
   if (!stoppedBySelf) SetStatusText(2, QString());
   if (resetCursor) unsetCursor();
-  // A close asked for during the pass happens now that nothing runs.
-  if (closeAsked_) QTimer::singleShot(0, this, &QWidget::close);
+  // The counts stay while there are failures to look at.
+  PassProgress->setText(QStringLiteral("%1 done, %2 failed").arg(done).arg(failed));
+  PassProgress->setVisible(!failures_.isEmpty());
+  aFailures->setEnabled(!failures_.isEmpty());
+  AfterPass();
 }
 
 void TTavrinForm::aStopExecute() {
@@ -211,19 +194,16 @@ void TTavrinForm::aStopExecute() {
   PumpPass();
 }
 
-void TTavrinForm::closeEvent(QCloseEvent* event) {
-  if (PassRunning()) {
-    closeAsked_ = true;
-    aStopExecute();
-  }
-  if (PassRunning()) {
-    event->ignore();
-    return;
-  }
-  QMainWindow::closeEvent(event);
+// ------------------------------------------------------------ grid events
+
+namespace {
+
+// "Unable read — Access is denied (5)": the short text and why.
+QString WithReason(const QString& text, const QString& reason) {
+  return reason.isEmpty() ? text : text + QStringLiteral(" \u2014 ") + reason;
 }
 
-// ------------------------------------------------------------ grid events
+}  // namespace
 
 void TTavrinForm::GrRightsClick() {
   const TGridRect selection = GrRights->Selection();
@@ -246,7 +226,8 @@ void TTavrinForm::GrRightsClick() {
             change = QStringLiteral("Revoke");
             break;
           case 'E':
-            change = QStringLiteral("Can't change");
+            change = WithReason(QStringLiteral("Can't change"),
+                                GrRights->Model()->WriteProblem(selection.Top - 1));
             break;
         }
       }
@@ -259,7 +240,12 @@ void TTavrinForm::GrRightsClick() {
           SetStatusText(1, QStringLiteral("No right"));
           break;
         case 'E':
-          SetStatusText(1, QStringLiteral("Unable read"));
+          SetStatusText(1, WithReason(QStringLiteral("Unable read"),
+                                      GrRights->Model()->ReadProblem(selection.Top - 1)));
+          break;
+        default:
+          SetStatusText(
+              1, GrRights->IsSpareRow(selection.Top) ? QString() : QStringLiteral("Not read yet"));
           break;
       }
       return;
@@ -330,7 +316,7 @@ bool TTavrinForm::AfterAccountsFilled(const std::function<void()>& command) {
   // Rows read or committed without the account would only fail: the command
   // runs once the account picker has filled.
   if (!CBxUsers->Filling()) return false;
-  SetStatusText(2, QStringLiteral("Filling the list of accounts..."));
+  SetStatusText(2, QLatin1String(FillingAccountsText));
   connect(CBxUsers, &TvmUsersComboBox::Filled, this, command, Qt::SingleShotConnection);
   return true;
 }
@@ -343,8 +329,11 @@ void TTavrinForm::TimerTimer() {
   QStringList names;
   const int count = Computers->Count();
   for (int i = 0; i < count; ++i) names << QString::fromLocal8Bit(Computers->Names(i));
+  scanReport_ = ScanReport(names.isEmpty());
   if (names.isEmpty() || PassRunning()) {
     unsetCursor();
+    SetStatusText(2, scanReport_);
+    scanReport_.clear();
     return;
   }
   StartPass(TRowJobKind::Read, names);
@@ -356,45 +345,6 @@ void TTavrinForm::aRefreshExecute() {
   QStringList names;
   for (int row = 1; row <= GrRights->RowCount() - 2; ++row) names << GrRights->Cells(0, row);
   if (!names.isEmpty() && !PassRunning()) StartPass(TRowJobKind::Read, names);
-}
-
-void TTavrinForm::CBxSidSourceClick() {
-  // The account picker lists the accounts of the chosen source.
-  const auto* source = CBxSidSource->Sources(CBxSidSource->currentIndex());
-  if (source == nullptr) return;
-  CBxUsers->SetDomain(source->Domain());
-  CBxUsers->SetServer(source->Server());
-  CBxUsers->UpdateList();
-}
-
-void TTavrinForm::CBxUsersClick() {
-  SetActionEnabled(aRefresh, CBxUsers->SelectedSid() != nullptr);
-  SetActionEnabled(aCommit, false);
-  // Runs only while Discard is enabled: the marks go with the account.
-  aDiscard->trigger();
-}
-
-// --------------------------------------------------- committing, discarding
-
-void TTavrinForm::aCommitExecute() {
-  if (AfterAccountsFilled([this] { aCommitExecute(); })) return;
-  SetActionEnabled(aCommit, false);
-  SetActionEnabled(aDiscard, false);
-  QStringList names;
-  for (int row = 1; row <= GrRights->RowCount() - 2; ++row) names << GrRights->Cells(0, row);
-  if (!names.isEmpty() && !PassRunning())
-    StartPass(TRowJobKind::Commit, names);
-  else
-    SetStatusText(2, QString());
-}
-
-void TTavrinForm::aDiscardExecute() {
-  SetActionEnabled(aCommit, false);
-  SetActionEnabled(aDiscard, false);
-  const int last = GrRights->RowCount() - 2;
-  if (last < 1) return;
-  GrRights->ChangeBlock({1, 1, GrRights->ColCount() - 1, last},
-                        [](const TCellCode& code) { return WithMark(code, ' '); });
 }
 
 // --------------------------------------------------------------- computers

@@ -5,10 +5,12 @@
 #include <QHash>
 #include <QList>
 #include <QMainWindow>
+#include <QSet>
 #include <array>
 #include <functional>
 #include <memory>
 
+#include "passes/CommitReport.h"
 #include "passes/PassEngine.h"
 #include "pickers/controls/Velmar_SidSourceComboBox.h"
 #include "pickers/controls/Velmar_UsersComboBox.h"
@@ -41,6 +43,9 @@ class TTavrinForm : public QMainWindow {
   static constexpr QSize DesignedSize{661, 480};
   static constexpr QSize SmallestSize{660, 350};
   static constexpr int StatusPanelCount = 3;
+  // How long a choice of account rests before its rights are read.
+  static constexpr int AccountRestMilliseconds = 300;
+  static constexpr const char* FillingAccountsText = "Filling the list of accounts...";
 
   // The status bar's panels: 0 the staged change of the selected cell, 1 its
   // current state, 2 the rights of the selected columns or the progress of a
@@ -103,7 +108,7 @@ class TTavrinForm : public QMainWindow {
 
   // The progress of a pass over the computers ("Computer 3 of 14"), shown
   // at the right of the status bar while a pass runs.
-  QLabel* PassProgress = nullptr;
+  TClickLabel* PassProgress = nullptr;
   // Which network the window works on, at the right end of the status bar
   // (off Windows only, where it is a choice).
   QLabel* NetworkLabel = nullptr;
@@ -137,9 +142,40 @@ class TTavrinForm : public QMainWindow {
   // Computer menu, after Update: writes the grid to a CSV file or an HTML
   // report.
   QAction* aExport = nullptr;
+  // Computer menu: reads the computers named in a list file, as
+  // tavrin-cli's --computers-file does.
+  QAction* aOpenList = nullptr;
+  // Policy menu (and a click on the pass counter): the computers the last
+  // pass could not read or write, each with its reason.
+  QAction* aFailures = nullptr;
 
   // How many computers a pass reads or commits at once.
   int PassWorkers = 16;
+
+  // The account whose rights the grid shows (or is about to read), and its
+  // name for questions and titles. A change of account counts up
+  // accountGeneration_; a pass keeps the generation it started under, and
+  // reads of an earlier one are never shown.
+  TSid shownAccount_;
+  QString shownAccountName_;
+  int accountGeneration_ = 0;
+  int passGeneration_ = 0;
+  // Lets a choice of account rest before the computers are read, so that
+  // scrolling through the picker does not start a pass per step.
+  QTimer* AccountRest = nullptr;
+  bool readAfterPass_ = false;  // the chosen account is read once the pass ends
+  // The account or source chosen while marks were committed, taken once
+  // the commit has ended; -1 for none.
+  int accountAfterCommit_ = -1;
+  int sourceAfterCommit_ = -1;
+  QString scanReport_;           // shown once the pass after a failed scan ends
+  int shownSource_ = -1;         // the source the account list was filled from
+  bool askBeforeCommit_ = true;  // false: "Don't ask again until Tavrin closes"
+  // The last pass's failures (computer, reason), and for a commit pass the
+  // rows that staged changes and what became of them.
+  QList<std::pair<QString, QString>> failures_;
+  QSet<int> stagedRows_;
+  std::unique_ptr<TCommitSummary> summary_;
 
   // ------------------------------------------------------------- handlers
   void aAddExecute();
@@ -163,6 +199,33 @@ class TTavrinForm : public QMainWindow {
   void CBxSidSourceClick();
   void CBxUsersClick();
   void TimerTimer();
+  void aOpenListExecute();
+  void aFailuresExecute();
+
+  // What to do with staged marks before they would be lost.
+  enum class TMarksAnswer { Commit, Discard, Cancel };
+  TMarksAnswer AskAboutMarks(const QString& before);
+  // The account picker has filled: a selection other than the shown
+  // account is a change of account.
+  void AccountsFilled();
+  // The grid stands for the account now selected: any reading pass stops,
+  // every row shows "not read yet", and the computers are read once the
+  // choice has rested.
+  void SwitchAccount();
+  void ReadChosenAccount();
+  // Commit and Discard are enabled while any mark remains.
+  void UpdateMarkActions();
+  // Starts a commit pass, after asking unless the asking is off.
+  void StartCommit();
+  void ShowCommitSummary();
+  // What to say after a scan that failed or found nothing; empty after one
+  // that found computers.
+  QString ScanReport(bool foundNone) const;
+  // Writes a row's result into the grid and notes its failure.
+  void TakeResult(const TRowResult& result);
+  // What waits for the end of a pass: the commit's summary, a change of
+  // account or source, the reading of a new account, a close.
+  void AfterPass();
 
   void CreateActions();
   void CreateMenus();

@@ -104,7 +104,7 @@ void TTavrinForm::CreateMenus() {
   MI_Policy->setObjectName(QStringLiteral("MI_Policy"));
   MI_Policy->addActions({aDiscard, aCommit, aRefresh});
   MI_Policy->addSeparator();
-  MI_Policy->addAction(aStop);
+  MI_Policy->addActions({aStop, aFailures});
   aStop->setShortcut(QKeySequence(Qt::Key_Escape));
   aStop->setShortcutContext(Qt::WindowShortcut);
   addAction(aStop);
@@ -116,10 +116,19 @@ void TTavrinForm::CreateMenus() {
 }
 
 void TTavrinForm::CreateExportAction() {
+  aOpenList = new QAction(QStringLiteral("&Open computer list..."), this);
+  aOpenList->setObjectName(QStringLiteral("aOpenList"));
+  connect(aOpenList, &QAction::triggered, this, &TTavrinForm::aOpenListExecute);
+  MI_Computer->addAction(aOpenList);
+  wanted_.insert(aOpenList, true);
   aExport = new QAction(QStringLiteral("&Export..."), this);
   aExport->setObjectName(QStringLiteral("aExport"));
   connect(aExport, &QAction::triggered, this, &TTavrinForm::aExportExecute);
   MI_Computer->addAction(aExport);
+  aFailures = new QAction(QStringLiteral("&Failures..."), this);
+  aFailures->setObjectName(QStringLiteral("aFailures"));
+  aFailures->setEnabled(false);
+  connect(aFailures, &QAction::triggered, this, &TTavrinForm::aFailuresExecute);
 }
 
 void TTavrinForm::CreateToolBar() {
@@ -270,7 +279,8 @@ void TTavrinForm::CreateStatusBar() {
     panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     panel->setIndent(2);
     if (i + 1 < StatusPanelCount) {
-      panel->setFixedWidth(widths[i]);
+      // Wider when a reason follows the short text.
+      panel->setMinimumWidth(widths[i]);
       StatusBar->addWidget(panel);
     } else {
       // The last panel takes what is left of the bar, up to its width.
@@ -280,8 +290,12 @@ void TTavrinForm::CreateStatusBar() {
     }
     panels_[i] = panel;
   }
-  PassProgress = new QLabel(StatusBar);
+  PassProgress = new TClickLabel(StatusBar);
   PassProgress->setObjectName(QStringLiteral("PassProgress"));
+  PassProgress->setToolTip(QStringLiteral("Click to see the failures"));
+  connect(PassProgress, &TClickLabel::Clicked, this, [this] {
+    if (aFailures->isEnabled()) aFailures->trigger();
+  });
   PassProgress->setIndent(2);
   PassProgress->hide();
   StatusBar->addPermanentWidget(PassProgress);

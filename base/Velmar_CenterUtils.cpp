@@ -36,28 +36,12 @@ std::string LastWin32ErrorMessage() { return FormatCode(GetLastError()); }
 
 void RaiseLastWin32Error() { throw EWin32Error(GetLastError()); }
 
-PSID CloneSid(PSID sid, DWORD& length) {
-  length = 0;
-  if (sid == nullptr) return nullptr;
+TSid CloneSid(PSID sid) {
+  if (sid == nullptr) return {};
   if (!IsValidSid(sid)) RaiseLastWin32Error();
-  const DWORD size = GetLengthSid(sid);
-  TSidBlock block = AllocateSidBlock(size);
-  std::memcpy(block.get(), sid, size);
-  length = size;
-  return block.release();
-}
-
-PSID CloneSid(PSID sid) {
-  DWORD length = 0;
-  return CloneSid(sid, length);
-}
-
-void FreeSidBlock(PSID block) { std::free(block); }
-
-TSidBlock AllocateSidBlock(DWORD length) {
-  TSidBlock block(std::malloc(length > 0 ? length : 1));
-  if (block == nullptr) throw EWin32Error(ERROR_NOT_ENOUGH_MEMORY);
-  return block;
+  TSid copy(GetLengthSid(sid));
+  std::memcpy(copy.get(), sid, copy.Length());
+  return copy;
 }
 
 PLSA_UNICODE_STRING CopyLsaUnicodeString(const LSA_UNICODE_STRING* source) {

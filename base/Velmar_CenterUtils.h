@@ -2,9 +2,9 @@
 // copies of SIDs.
 #pragma once
 
-#include <memory>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "platform/win32api.h"
 
@@ -55,23 +55,29 @@ std::string ThisComputerName();
 // Raises EWin32Error for the thread's last error.
 [[noreturn]] void RaiseLastWin32Error();
 
-// Copies a SID into a new block of exactly GetLengthSid bytes and gives its
-// length. An absent SID gives no block and length 0. A malformed SID raises
-// EWin32Error for the last error IsValidSid left. The caller owns the block
-// and releases it with FreeSidBlock.
-PSID CloneSid(PSID sid, DWORD& length);
-PSID CloneSid(PSID sid);
-void FreeSidBlock(PSID block);
+// An owned copy of a binary SID, or none. A value: it copies, moves and
+// is released like a string. A SID is at most 68 bytes and the same
+// account goes to every worker of a pass and to every reader of a list,
+// so copies cost nothing worth sharing a block for, and no owner has to
+// remember to release one.
+class TSid {
+ public:
+  TSid() = default;
+  // A zeroed block of `length` bytes for a system call to fill.
+  explicit TSid(DWORD length) : bytes_(length) {}
+  // The block, for the system calls; none when there is no SID.
+  PSID get() const { return bytes_.empty() ? nullptr : const_cast<BYTE*>(bytes_.data()); }
+  DWORD Length() const { return static_cast<DWORD>(bytes_.size()); }
+  explicit operator bool() const { return !bytes_.empty(); }
 
-// An owned SID block, released with FreeSidBlock.
-struct TSidBlockFree {
-  void operator()(PSID block) const { FreeSidBlock(block); }
+ private:
+  std::vector<BYTE> bytes_;
 };
-using TSidBlock = std::unique_ptr<void, TSidBlockFree>;
 
-// A new, uninitialised SID block of `length` bytes (at least one byte is
-// allocated); raises EWin32Error when memory runs out.
-TSidBlock AllocateSidBlock(DWORD length);
+// Copies a SID into a block of exactly GetLengthSid bytes. An absent SID
+// gives none. A malformed SID raises EWin32Error for the last error
+// IsValidSid left.
+TSid CloneSid(PSID sid);
 
 // Copies an LSA string into one new block: the header, then room for the
 // source's MaximumLength bytes, with Buffer pointing just past the header.

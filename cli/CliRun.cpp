@@ -15,7 +15,6 @@
 #include "platform/ComputerNames.h"
 #include "platform/TextSafety.h"
 #include "sid/Velmar_SidCenter.h"
-#include "sid/Velmar_SidCenterCache.h"
 
 namespace tavrin::cli {
 
@@ -38,30 +37,6 @@ TSource SourceOf(const std::string& source) {
   return {source, source};  // not a domain with a controller: a computer
 }
 
-// Looks an account text up on `server`; the system error code on failure.
-DWORD LookupName(const std::string& server, const std::string& text, std::vector<BYTE>& sid) {
-  const LPCSTR system = server.empty() ? nullptr : server.c_str();
-  char domain[65];
-  DWORD sidSize = 0, domainSize = 64;
-  SID_NAME_USE use;
-  SetLastError(0);
-  if (LookupAccountNameCached(system, text.c_str(), nullptr, &sidSize, domain, &domainSize, &use) ||
-      GetLastError() != ERROR_INSUFFICIENT_BUFFER)
-    return GetLastError() != 0 ? GetLastError() : ERROR_NONE_MAPPED;
-  sid.assign(sidSize, 0);
-  domainSize = 64;
-  if (!LookupAccountNameCached(system, text.c_str(), sid.data(), &sidSize, domain, &domainSize,
-                               &use))
-    return GetLastError();
-  return ERROR_SUCCESS;
-}
-
-std::string SidStringOf(PSID sid) {
-  TvmSidCenter center;
-  center.SetSid(sid);
-  return center.SidString();
-}
-
 bool Interactive(std::FILE* err) { return err == stderr && isatty(2) != 0; }
 
 // "Reading 3 of 14" on a terminal, overwritten in place.
@@ -75,9 +50,8 @@ void Progress(std::FILE* err, const char* verb, size_t done, size_t total) {
 }
 
 // Runs the pass and gives the results in the order of the list.
-std::vector<TRowResult> RunPass(const std::vector<std::string>& computers,
-                                const TAccountSid& account, TRowJobKind kind,
-                                const TRowCodes& codes, std::FILE* err) {
+std::vector<TRowResult> RunPass(const std::vector<std::string>& computers, const TSid& account,
+                                TRowJobKind kind, const TRowCodes& codes, std::FILE* err) {
   TPassEngine pass(kind, account, computers, kWorkers);
   std::vector<TRowResult> results(computers.size());
   const auto prepare = [&](TRowJob& job) {  // the row stays the name's index
@@ -377,39 +351,26 @@ int Apply(const TOptions& options, const TResolvedAccount& account,
 }  // namespace
 
 TResolvedAccount ResolveAccount(const std::string& account, const std::string& source) {
+  // A SID text needs no source.
+  const TSource where = TvmSidCenter::IsSidText(account) ? TSource{} : SourceOf(source);
+  TvmSidCenter center;
+  center.SetServer(where.server);
+  center.SetAccount(account, where.domain);
   TResolvedAccount resolved;
   resolved.given = account;
-  if (account.size() > 2 && (account[0] == 'S' || account[0] == 's') && account[1] == '-') {
-    TvmSidCenter center;
-    center.SetSidString(account);
-    try {
-      resolved.sid = TAccountSid(center.GetSid());
-    } catch (const std::exception& e) {
+  try {
+    resolved.sid = CloneSid(center.GetSid());
+  } catch (const std::exception& e) {
+    if (center.Source() == ssString)
       throw std::runtime_error("\"" + Shown(account) +
                                "\" is not a valid SID: " + SidRefusal(center, e));
-    }
-    resolved.sidString = center.SidString();
-    return resolved;
-  }
-  const TSource where = SourceOf(source);
-  const size_t slash = account.find('\\');
-  std::vector<std::string> tries;
-  if (slash != std::string::npos)
-    tries.push_back(account);
-  else
-    tries = {where.domain + "\\" + account, account};
-  std::vector<BYTE> sid;
-  DWORD code = ERROR_NONE_MAPPED;
-  for (const std::string& text : tries)
-    if ((code = LookupName(where.server, text, sid)) == ERROR_SUCCESS) break;
-  if (code != ERROR_SUCCESS) {
+    const DWORD code = center.LookupError() != 0 ? center.LookupError() : ERROR_NONE_MAPPED;
     std::string on = where.server.empty() ? where.domain : where.server;
     if (on.empty()) on = "this computer";  // its name could not be had either
     throw std::runtime_error("cannot resolve the account \"" + Shown(account) + "\" on " +
                              Shown(on) + ": " + ErrorWithCode(ErrorDescription(code), code));
   }
-  resolved.sid = TAccountSid(sid.data());
-  resolved.sidString = SidStringOf(resolved.sid.get());
+  resolved.sidString = center.SidString();
   return resolved;
 }
 

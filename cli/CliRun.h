@@ -19,13 +19,13 @@ constexpr int ExitUsage = 2;       // bad arguments, or the account cannot be re
 
 // The account as resolved: its SID and the text it was given as.
 struct TResolvedAccount {
-  TAccountSid sid;
+  TSid sid;
   std::string sidString;
   std::string given;
 };
 
-// Resolves the account as the account picker does: a SID text as it
-// stands; "DOMAIN\name" on the source; a bare name first qualified with the
+// Resolves the account through a SID center (SetAccount) on the source: a
+// SID text as it stands; "DOMAIN\name"; a bare name first qualified with the
 // source's domain (or computer) name, then as it stands. The source is a
 // computer or a domain whose controller is found with NetGetAnyDCName.
 // Throws std::runtime_error naming the account when it cannot be resolved.

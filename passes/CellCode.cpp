@@ -83,8 +83,14 @@ TRowCodes FailedRow(const TRowCodes& codes) {
   return result;
 }
 
+bool IsStagedChange(const TCellCode& code) {
+  return (code.Mark() == 'Y' || code.Mark() == 'N') && code.Mark() != code.State();
+}
+
 bool HasChanges(const TRowCodes& codes) {
   for (const TCellCode& code : codes)
-    if ((code.Mark() == 'Y' || code.Mark() == 'N') && code.Mark() != code.State()) return true;
+    if (IsStagedChange(code)) return true;
   return false;
 }
+
+bool HasMark(const TCellCode& code) { return IsStagedChange(code) || code.Mark() == 'E'; }

@@ -67,6 +67,12 @@ TRowCodes CommittedRow(TvmPrivileges rights);
 // becomes 'E'; states and blank marks stay.
 TRowCodes FailedRow(const TRowCodes& codes);
 
-// Whether any cell of the row stages a change ('Y' or 'N' unequal to the
-// state).
+// Whether the cell stages a change: a 'Y' or 'N' mark unequal to the state.
+bool IsStagedChange(const TCellCode& code);
+
+// Whether any cell of the row stages a change.
 bool HasChanges(const TRowCodes& codes);
+
+// Whether the cell carries a mark that means something: a staged change, or
+// a change that failed ('E').
+bool HasMark(const TCellCode& code);

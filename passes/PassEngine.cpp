@@ -18,8 +18,8 @@ bool RowFailed(const TRowResult& result) {
   }
 }
 
-TPassEngine::TPassEngine(TRowJobKind kind, const TAccountSid& account,
-                         std::vector<std::string> names, int workers, std::function<void()> ready)
+TPassEngine::TPassEngine(TRowJobKind kind, const TSid& account, std::vector<std::string> names,
+                         int workers, std::function<void()> ready)
     : kind_(kind),
       account_(account),
       names_(std::move(names)),

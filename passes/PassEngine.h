@@ -53,8 +53,8 @@ class TPassEngine {
   // A pass of `kind` over `names` for `account`, at most `workers` rows at
   // once (at least one). `ready` is called on a worker's thread each time a
   // result waits; it must only hand the news on, never call back.
-  TPassEngine(TRowJobKind kind, const TAccountSid& account, std::vector<std::string> names,
-              int workers, std::function<void()> ready = {});
+  TPassEngine(TRowJobKind kind, const TSid& account, std::vector<std::string> names, int workers,
+              std::function<void()> ready = {});
   // Drops the rows not yet started, waits for the running ones and ends the
   // pass: nothing runs on its behalf afterwards.
   ~TPassEngine();
@@ -86,7 +86,7 @@ class TPassEngine {
   void End();
 
   const TRowJobKind kind_;
-  const TAccountSid account_;
+  const TSid account_;
   const std::vector<std::string> names_;
   const int workers_;
   const std::function<void()> ready_;

@@ -7,12 +7,6 @@
 #include "rights/Velmar_RightsCenter.h"
 #include "sid/Velmar_SidCenter.h"
 
-TAccountSid::TAccountSid(PSID sid) {
-  if (sid == nullptr || !IsValidSid(sid)) return;
-  const auto* first = static_cast<const BYTE*>(sid);
-  bytes_.assign(first, first + GetLengthSid(sid));
-}
-
 std::string ErrorDescription(DWORD code) {
   std::string text = OneLine(SystemErrorText(code));
   return text.empty() ? "error " + std::to_string(code) : text;
@@ -74,7 +68,7 @@ std::string StatusDescription(NTSTATUS status) {
 }  // namespace
 
 TRowRead ReadRights(TvmSidCenter& sc, TvmAccountRigthsCenter& arc, const std::string& name,
-                    const TAccountSid& account) {
+                    const TSid& account) {
   TRowRead result;
   try {
     if (const DWORD answer = ServerAnswers(name); answer != NERR_Success) {
@@ -108,7 +102,7 @@ TRowRead ReadRights(TvmSidCenter& sc, TvmAccountRigthsCenter& arc, const std::st
 }
 
 TRowCommit CommitRights(TvmSidCenter& sc, TvmAccountRigthsCenter& arc, const std::string& name,
-                        const TAccountSid& account, const TRowCodes& codes,
+                        const TSid& account, const TRowCodes& codes,
                         const std::function<bool()>& beforeWrite) {
   TRowCommit result;
   result.codes = codes;

@@ -10,25 +10,12 @@
 #include <string>
 #include <vector>
 
+#include "base/Velmar_CenterUtils.h"
 #include "passes/CellCode.h"
 #include "platform/win32api.h"
 
 class TvmSidCenter;
 class TvmAccountRigthsCenter;
-
-// The account whose rights a pass reads and writes: an independent copy of
-// a SID, or none.
-class TAccountSid {
- public:
-  TAccountSid() = default;
-  // Copies `sid` (none for a null pointer). A malformed SID gives none.
-  explicit TAccountSid(PSID sid);
-  PSID get() const { return bytes_.empty() ? nullptr : const_cast<BYTE*>(bytes_.data()); }
-  explicit operator bool() const { return !bytes_.empty(); }
-
- private:
-  std::vector<BYTE> bytes_;
-};
 
 // What a read of one computer found.
 struct TRowRead {
@@ -45,7 +32,7 @@ struct TRowRead {
 // a row must never claim that an account it could not name lacks every
 // right.
 TRowRead ReadRights(TvmSidCenter& sc, TvmAccountRigthsCenter& arc, const std::string& name,
-                    const TAccountSid& account);
+                    const TSid& account);
 
 // What a commit did to one computer.
 enum class TCommitOutcome : uint8_t {
@@ -81,7 +68,7 @@ struct TRowCommit {
 // asked for (Written), and when that read fails the row is Unverified.
 // Never raises.
 TRowCommit CommitRights(TvmSidCenter& sc, TvmAccountRigthsCenter& arc, const std::string& name,
-                        const TAccountSid& account, const TRowCodes& codes,
+                        const TSid& account, const TRowCodes& codes,
                         const std::function<bool()>& beforeWrite = {});
 
 // The system's text for a code on one line, "error N" where the system has

@@ -7,12 +7,9 @@ TvmUserInfo::TvmUserInfo(const std::string& domain, const std::string& name, Tvm
     : domain_(domain),
       name_(name),
       sidType_(sidType),
+      sid_(CloneSid(sid)),
       sidString_(sidString),
-      wellKnown_(wellKnown) {
-  sid_ = CloneSid(sid, sidLength_);
-}
-
-TvmUserInfo::~TvmUserInfo() { FreeSidBlock(sid_); }
+      wellKnown_(wellKnown) {}
 
 const char* WellKnownBitmapName(TvmWellKnownSid wellKnown) {
   switch (wellKnown) {

@@ -52,15 +52,13 @@ class TvmUserInfo {
   // Copies `sid` with CloneSid, which raises EWin32Error for an invalid SID.
   TvmUserInfo(const std::string& domain, const std::string& name, TvmSidType sidType, PSID sid,
               const std::string& sidString, TvmWellKnownSid wellKnown);
-  ~TvmUserInfo();
-  TvmUserInfo(const TvmUserInfo&) = delete;
-  TvmUserInfo& operator=(const TvmUserInfo&) = delete;
 
   const std::string& Domain() const { return domain_; }
   const std::string& Name() const { return name_; }
   TvmSidType SidType() const { return sidType_; }
-  PSID Sid() const { return sid_; }
-  DWORD SidLength() const { return sidLength_; }
+  // The entry's own block, valid as long as the entry.
+  PSID Sid() const { return sid_.get(); }
+  DWORD SidLength() const { return sid_.Length(); }
   const std::string& SidString() const { return sidString_; }
   TvmWellKnownSid WellKnown() const { return wellKnown_; }
 
@@ -68,8 +66,7 @@ class TvmUserInfo {
   std::string domain_;
   std::string name_;
   TvmSidType sidType_;
-  PSID sid_ = nullptr;
-  DWORD sidLength_ = 0;
+  TSid sid_;
   std::string sidString_;
   TvmWellKnownSid wellKnown_;
 };

@@ -57,16 +57,11 @@ std::mutex gCacheTurn;
 // domain part and the use; ok false when the call failed.
 struct Answer {
   bool ok = false;
-  std::vector<BYTE> sid;
+  TSid sid;
   std::string name;
   std::string domain;
   SID_NAME_USE use = SidTypeUnknown;
 };
-
-std::vector<BYTE> SidBytes(PSID sid) {
-  const auto* bytes = static_cast<const BYTE*>(sid);
-  return std::vector<BYTE>(bytes, bytes + GetLengthSid(sid));
-}
 
 LPCSTR SystemOf(const std::string& server) { return server.empty() ? nullptr : server.c_str(); }
 
@@ -88,11 +83,11 @@ Answer LookUpName(const std::string& server, const std::string& account) {
   SID_NAME_USE use = static_cast<SID_NAME_USE>(0);
   if (!LookupAccountNameA(SystemOf(server), account.c_str(), sid, &sidLength, domain, &domainLength,
                           &use) ||
-      use == static_cast<SID_NAME_USE>(0))
+      use == static_cast<SID_NAME_USE>(0) || !IsValidSid(sid))
     return answer;
   domain[kNameCapacity] = '\0';
   answer.ok = true;
-  answer.sid = SidBytes(sid);
+  answer.sid = CloneSid(sid);
   answer.domain = domain;
   answer.use = use;
   return answer;
@@ -100,13 +95,13 @@ Answer LookUpName(const std::string& server, const std::string& account) {
 
 // A SID looked up as the SID center looks it up (name 128, domain 64
 // characters).
-Answer LookUpSid(const std::string& server, std::vector<BYTE> sid) {
+Answer LookUpSid(const std::string& server, TSid sid) {
   Answer answer;
   char name[129] = {};
   char domain[kNameCapacity + 1] = {};
   DWORD nameLength = 128;
   DWORD domainLength = kNameCapacity;
-  if (!LookupAccountSidA(SystemOf(server), sid.data(), name, &nameLength, domain, &domainLength,
+  if (!LookupAccountSidA(SystemOf(server), sid.get(), name, &nameLength, domain, &domainLength,
                          &answer.use))
     return answer;
   name[128] = '\0';
@@ -137,13 +132,6 @@ void ForEachAtOnce(size_t count, const std::atomic<bool>* stop,
   }
   run();
   for (std::thread& helper : helpers) helper.join();
-}
-
-// The SID text of a binary SID.
-std::string SidText(PSID sid) {
-  TvmSidCenter center(nullptr);
-  center.SetSid(sid);
-  return center.SidString();
 }
 
 // The relative identifiers of wkAdmin to wkGuestsGroup.
@@ -218,27 +206,26 @@ void TvmUserList::AddWellKnown(const std::atomic<bool>* stop) {
   // A value that cannot be built or named is left out without a message.
   struct Known {
     TvmWellKnownSid value;
-    std::vector<BYTE> sid;
+    TSid sid;
   };
   std::vector<Known> known;
-  std::vector<BYTE> domainRelative;  // wkAdmin's SID; empty when it cannot be built
+  TSid domainRelative;  // wkAdmin's SID; none when it cannot be built
   center_->SetServer(server_);
   for (int value = wkNull; value <= wkReplicatorAlias && !Stopped(stop); ++value) {
     const auto wellKnown = static_cast<TvmWellKnownSid>(value);
-    std::vector<BYTE> sid;
+    TSid sid;
     if (wellKnown > wkAdmin && wellKnown <= wkGuestsGroup) {
-      if (domainRelative.empty()) continue;
+      if (!domainRelative) continue;
       sid = domainRelative;
       const DWORD rid = kDomainRids[wellKnown - wkAdmin];
-      std::memcpy(sid.data() + sid.size() - sizeof rid, &rid, sizeof rid);
+      std::memcpy(static_cast<BYTE*>(sid.get()) + sid.Length() - sizeof rid, &rid, sizeof rid);
     } else {
       center_->SetDomain(domain_);
       center_->SetWellKnown(wellKnown);
       try {
         const std::lock_guard<std::mutex> turn(gCacheTurn);
-        PSID built = center_->GetSid();
-        if (built == nullptr) continue;
-        sid = SidBytes(built);
+        sid = CloneSid(center_->GetSid());
+        if (!sid) continue;
       } catch (const std::exception&) {
         continue;
       }
@@ -254,8 +241,7 @@ void TvmUserList::AddWellKnown(const std::atomic<bool>* stop) {
     Answer& answer = answers[i];
     if (!answer.ok || answer.name.empty()) continue;
     try {
-      AddResolved(answer.domain, answer.name, answer.use, answer.sid.data(),
-                  SidText(answer.sid.data()), known[i].value);
+      AddResolved(answer.domain, answer.name, answer.use, answer.sid.get(), known[i].value);
     } catch (const std::exception& e) {
       errors_.push_back(e.what());
     }
@@ -295,10 +281,9 @@ void TvmUserList::AddEnumerated(Enumeration enumerate, const std::atomic<bool>* 
           continue;
         }
         if (!LookupDomainAndUse(SystemOf(server_), sid, answer.domain, answer.use)) continue;
-        answer.sid = SidBytes(sid);
+        answer.sid = CloneSid(sid);
       }
-      PSID sid = answer.sid.data();
-      AddResolved(answer.domain, names[i], answer.use, sid, SidText(sid), wkOther);
+      AddResolved(answer.domain, names[i], answer.use, answer.sid.get(), wkOther);
     } catch (const std::exception& e) {
       errors_.push_back(e.what());
     }
@@ -321,18 +306,17 @@ bool TvmUserList::Listed(const std::string& name, const std::string& sidString) 
 }
 
 void TvmUserList::AddResolved(const std::string& domain, const std::string& name, SID_NAME_USE use,
-                              PSID sid, const std::string& sidString, TvmWellKnownSid wellKnown) {
+                              PSID sid, TvmWellKnownSid wellKnown) {
+  TvmSidCenter center(nullptr);
+  center.SetSid(sid);
+  const std::string sidString = center.SidString();
   if (Listed(name, sidString)) return;
   const int kind = static_cast<int>(use) - 1;
   if (kind < stUser || kind > stUnknown) return;
   const auto sidType = static_cast<TvmSidType>(kind);
   if (!filter_.Contains(sidType)) return;
   // A SID that is no well-known one is recognised as the SID center would.
-  if (wellKnown == wkOther) {
-    TvmSidCenter center(nullptr);
-    center.SetSid(sid);
-    wellKnown = center.WellKnown();
-  }
+  if (wellKnown == wkOther) wellKnown = center.WellKnown();
   entries_.push_back(
       std::make_unique<TvmUserInfo>(domain, name, sidType, sid, sidString, wellKnown));
   keys_.emplace(DuplicateKey(name, sidString), entries_.size() - 1);

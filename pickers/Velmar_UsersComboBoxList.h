@@ -73,9 +73,10 @@ class TvmUserList {
   // The well-known accounts, as far as the server names them.
   void AddWellKnown(const std::atomic<bool>* stop);
   // Adds an account whose SID, domain and use are known, unless it is listed
-  // already or of a kind the filter leaves out.
+  // already or of a kind the filter leaves out; a SID given as wkOther is
+  // recognised.
   void AddResolved(const std::string& domain, const std::string& name, SID_NAME_USE use, PSID sid,
-                   const std::string& sidString, TvmWellKnownSid wellKnown);
+                   TvmWellKnownSid wellKnown);
   bool Listed(const std::string& name, const std::string& sidString) const;
   // Adds every enumerated name of one step; a failing status is an error.
   using Enumeration = NET_API_STATUS (*)(const std::string&,

@@ -192,7 +192,7 @@ class TvmAccountRigthsCenter : public TComponent {
   TLsaPolicy policy_;
   std::unique_ptr<TvmLsaUnicodeStringCenter> serverName_;
   TvmSidCenter* sidCenter_ = nullptr;
-  TSidBlock loadedSid_;
+  TSid loadedSid_;
   bool loaded_ = false;
   TvmPrivileges current_;
   std::vector<std::string> currentAdditional_;

@@ -110,8 +110,7 @@ PSID TvmAccountRigthsCenter::DesignatedSid() const {
 bool TvmAccountRigthsCenter::IsFresh() const {
   if (!loaded_) return false;
   PSID designated = DesignatedSid();
-  if (designated == nullptr || loadedSid_ == nullptr)
-    return designated == nullptr && loadedSid_ == nullptr;
+  if (designated == nullptr || !loadedSid_) return designated == nullptr && !loadedSid_;
   return EqualSid(designated, loadedSid_.get()) != FALSE;
 }
 
@@ -122,13 +121,13 @@ void TvmAccountRigthsCenter::MarkStale() {
 
 void TvmAccountRigthsCenter::MarkFresh() {
   if (IsFresh()) return;
-  loadedSid_.reset(CloneSid(DesignatedSid()));
+  loadedSid_ = CloneSid(DesignatedSid());
   loaded_ = true;
 }
 
 void TvmAccountRigthsCenter::Forget() {
   loaded_ = false;
-  loadedSid_.reset();
+  loadedSid_ = {};
 }
 
 // ---------------------------------------------------------------- the LSA

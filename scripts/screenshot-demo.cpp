@@ -3,11 +3,16 @@
 // would, and saves the window into a PNG (and the about box into a second
 // one), for the documentation. Run it under an X server
 // (scripts/screenshot.sh starts one with xvfb-run):
-//   tavrin_screenshot WINDOW.png [ABOUT.png [REPORT.html [TOOLTIP.png]]]
-// TOOLTIP.png shows the tool tip of an unreadable row, which says why.
+//   tavrin_screenshot WINDOW.png [ABOUT.png [REPORT.html [TOOLTIP.png
+//                     [QUESTION.png SUMMARY.png]]]]
+// TOOLTIP.png shows the tool tip of an unreadable row, which says why;
+// QUESTION.png the question a commit asks, with its details, and
+// SUMMARY.png the summary after it.
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QMessageBox>
 #include <QScreen>
 #include <QTest>
 #include <QTimer>
@@ -37,6 +42,7 @@ bool WaitIdle(TTavrinForm& form) {
   QElapsedTimer clock;
   clock.start();
   while (tavrin::test::Child<QTimer>(form, "Timer")->isActive() || form.PassRunning() ||
+         tavrin::test::Child<QTimer>(form, "AccountRest")->isActive() ||
          tavrin::test::Child<TvmUsersComboBox>(form, "CBxUsers")->Filling()) {
     if (clock.elapsed() > 60000) return false;
     QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
@@ -114,6 +120,9 @@ int main(int argc, char** argv) {
     auto* grid = tavrin::test::Child<TRightsGrid>(form, "GrRights");
     const int failed = grid->FindRow(QStringLiteral("OKT-PRN01"));
     if (failed < 0) return 1;
+    // Selected, so that the status bar says why too.
+    grid->SetSelection({4, failed, 4, failed});
+    emit grid->Click();
     const QModelIndex cell = grid->Model()->index(failed - 1, 3);
     const QVariant tip = grid->Model()->data(cell, Qt::ToolTipRole);
     const QRect area = grid->visualRect(cell);
@@ -125,6 +134,31 @@ int main(int argc, char** argv) {
              .save(QString::fromLocal8Bit(argv[4])))
       return 1;
     QToolTip::hideText();
+  }
+  if (argc > 6) {
+    // A grant staged on the unreadable row too, then Commit: the question
+    // with its details, and the summary once the pass has ended.
+    Stage(form, "OKT-PRN01", "BK", Qt::Key_Insert);
+    bool saved = false;
+    QTimer::singleShot(300, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr) return;
+      for (QAbstractButton* button : box->buttons())
+        if (box->buttonRole(button) == QMessageBox::ActionRole) button->click();  // details
+      QTest::qWait(300);
+      saved = box->grab().save(QString::fromLocal8Bit(argv[5]));
+      for (QAbstractButton* button : box->buttons())
+        if (button->text() == QStringLiteral("&Commit")) button->click();
+    });
+    tavrin::test::Child<QAction>(form, "aCommit")->trigger();
+    if (!saved || !WaitIdle(form)) return 1;
+    auto* summary = form.findChild<QMessageBox*>(QStringLiteral("CommitSummary"));
+    if (summary == nullptr) return 1;
+    for (QAbstractButton* button : summary->buttons())
+      if (summary->buttonRole(button) == QMessageBox::ActionRole) button->click();
+    QTest::qWait(300);
+    if (!summary->grab().save(QString::fromLocal8Bit(argv[6]))) return 1;
+    summary->close();
   }
   if (argc > 2) {
     auto* about = new TAboutForm();

@@ -1,8 +1,9 @@
 #!/bin/sh
 # Builds the screenshot program if needed and renders the main window with a
 # few staged rows on a virtual X server: docs/screenshot.png, the tool tip of
-# a row that could not be read in docs/screenshot-tooltip.png, and the about
-# box in docs/about.png.
+# a row that could not be read in docs/screenshot-tooltip.png, the about
+# box in docs/about.png, and a commit's question and summary in
+# docs/screenshot-commit.png and docs/screenshot-summary.png.
 #   scripts/screenshot.sh [BUILD_DIR]
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -14,5 +15,7 @@ cmake --build "$build" --target tavrin_screenshot -j2
 mkdir -p "$root/docs"
 xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" \
   "$build/app/tavrin_screenshot" "$root/docs/screenshot.png" "$root/docs/about.png" \
-  "$(mktemp -d)/report.html" "$root/docs/screenshot-tooltip.png"
-echo "wrote $root/docs/screenshot.png, $root/docs/screenshot-tooltip.png and $root/docs/about.png"
+  "$(mktemp -d)/report.html" "$root/docs/screenshot-tooltip.png" \
+  "$root/docs/screenshot-commit.png" "$root/docs/screenshot-summary.png"
+echo "wrote $root/docs/screenshot.png, $root/docs/screenshot-tooltip.png, $root/docs/about.png,"
+echo "$root/docs/screenshot-commit.png and $root/docs/screenshot-summary.png"

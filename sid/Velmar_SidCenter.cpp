@@ -17,6 +17,7 @@ TvmSidCenter::~TvmSidCenter() = default;
 
 void TvmSidCenter::Invalidate() {
   errors_.clear();
+  lookupError_ = 0;
   stringReady_ = false;
   explicitReady_ = false;
   sidReady_ = false;
@@ -42,13 +43,9 @@ void TvmSidCenter::MarkGivenForm() {
       wellKnownReady_ = true;
       break;
     case ssNone:
+    case ssAccount:
       break;
   }
-}
-
-void TvmSidCenter::ReleaseSid() {
-  sid_.reset();
-  sidLength_ = 0;
 }
 
 // ------------------------------------------------------------ writes
@@ -103,13 +100,22 @@ void TvmSidCenter::SetSid(PSID value) {
   source_ = ssNone;
   // The block held goes when this write ends, whatever happens: not before
   // the copy, for the SID given may be that very block.
-  const TSidBlock held = std::move(sid_);
-  sidLength_ = 0;
-  DWORD length = 0;
-  sid_.reset(CloneSid(value, length));
-  sidLength_ = length;
+  const TSid held = std::move(sid_);
+  sid_ = CloneSid(value);
   sidReady_ = true;
   source_ = ssSID;
+}
+
+bool TvmSidCenter::IsSidText(const std::string& text) {
+  return text.size() > 2 && (text[0] == 'S' || text[0] == 's') && text[1] == '-';
+}
+
+void TvmSidCenter::SetAccount(const std::string& text, const std::string& qualifier) {
+  if (IsSidText(text)) return SetSidString(text);
+  Invalidate();
+  account_ = text;
+  qualifier_ = qualifier;
+  source_ = ssAccount;
 }
 
 void TvmSidCenter::SetExplicit(const TvmSidExplicit& value) {
@@ -198,6 +204,10 @@ void TvmSidCenter::EnsureExplicit() {
     case ssWellKnown:
       BuildWellKnown();
       break;
+    case ssAccount:
+      LookupTyped();
+      SidToExplicit();
+      break;
     case ssNone:
     case ssData:
       break;
@@ -242,38 +252,45 @@ void TvmSidCenter::LookupName() {
     account = domain_ + "\\" + userName_;
   }
 
-  ReleaseSid();
-  LPCSTR systemName = SystemName();
+  LookupAccount(account, true);
+}
 
+void TvmSidCenter::LookupTyped() {
+  const bool bare = account_.find('\\') == std::string::npos;
+  if (bare && !qualifier_.empty() && LookupAccount(qualifier_ + "\\" + account_, false)) return;
+  LookupAccount(account_, true);
+}
+
+bool TvmSidCenter::LookupAccount(const std::string& account, bool last) {
+  sid_ = {};
+  const LPCSTR systemName = SystemName();
   char referencedDomain[65] = {};
   DWORD domainSize = 64;
   SID_NAME_USE use = SidTypeUnknown;
   DWORD length = 0;
-  BOOL ok = LookupAccountNameCached(systemName, account.c_str(), nullptr, &length, referencedDomain,
-                                    &domainSize, &use);
-  if (ok || GetLastError() != ERROR_INSUFFICIENT_BUFFER) {
-    errors_.push_back(LastWin32ErrorMessage());
-    throw EAbort();
+  if (!LookupAccountNameCached(systemName, account.c_str(), nullptr, &length, referencedDomain,
+                               &domainSize, &use) &&
+      GetLastError() == ERROR_INSUFFICIENT_BUFFER) {
+    TSid block(length);
+    domainSize = 64;
+    if (LookupAccountNameCached(systemName, account.c_str(), block.get(), &length, referencedDomain,
+                                &domainSize, &use)) {
+      sid_ = std::move(block);
+      sidReady_ = true;
+      lookupError_ = 0;
+      return true;
+    }
   }
-
-  const DWORD needed = length;
-  TSidBlock block = AllocateSidBlock(needed);
-  domainSize = 64;
-  ok = LookupAccountNameCached(systemName, account.c_str(), block.get(), &length, referencedDomain,
-                               &domainSize, &use);
-  if (!ok) {
-    errors_.push_back(LastWin32ErrorMessage());
-    throw EAbort();
-  }
-  sid_ = std::move(block);
-  sidLength_ = needed;
-  sidReady_ = true;
+  lookupError_ = GetLastError();
+  if (!last) return false;
+  errors_.push_back(Win32ErrorMessage(lookupError_));
+  throw EAbort();
 }
 
 void TvmSidCenter::LookupSid() {
   if (!sidReady_) throw Exception("SID is not ready");
   if (nameReady_) return;
-  if (sid_ == nullptr) throw EAbort();
+  if (!sid_) throw EAbort();
 
   char name[129] = {};
   char domain[65] = {};

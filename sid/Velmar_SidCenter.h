@@ -1,6 +1,7 @@
 // The SID center: one account's security identifier in all its forms (name
-// pair, binary SID, explicit data, text form, well-known kind), each computed
-// on demand from the form that was given and cached until the next write.
+// pair, binary SID, explicit data, text form, well-known kind, the account
+// as a user types it), each computed on demand from the form that was given
+// and cached until the next write.
 // Names are resolved against the computer named by Server.
 //
 // The unit also holds the well-known SIDs and the per-server lookup cache of
@@ -63,6 +64,7 @@ enum TvmSidSource : uint8_t {
   ssData,       // the explicit data, through SetExplicit
   ssString,     // the text form SidString
   ssWellKnown,  // the WellKnown value
+  ssAccount,    // an account as a user types it, through SetAccount
 };
 
 // The identifier authorities of the well-known SIDs (6 bytes, most
@@ -111,6 +113,19 @@ class TvmSidCenter : public TComponent {
   TvmWellKnownSid WellKnown();
   void SetWellKnown(TvmWellKnownSid value);
 
+  // An account as a user types it. A SID text (see IsSidText) is given as
+  // SidString. A name is looked up on Server when the SID is first needed:
+  // "DOMAIN\name" as it stands; a bare name first qualified with
+  // `qualifier` (when there is one) and then as it stands, which is how the
+  // system finds "Everyone" or "Administrators". The name pair then reads
+  // as the server names the account.
+  void SetAccount(const std::string& text, const std::string& qualifier = {});
+  // Whether an account text is a SID text: "S-" and more.
+  static bool IsSidText(const std::string& text);
+  // Why the last name look-up failed: the system error code; 0 when it
+  // found the account or none was made since the last write.
+  DWORD LookupError() const { return lookupError_; }
+
   // The form that was given.
   TvmSidSource Source() const { return source_; }
   void SetSource(TvmSidSource value);
@@ -130,7 +145,7 @@ class TvmSidCenter : public TComponent {
   // EWin32Error and leaves the component with nothing given.
   void SetSid(PSID value);
   // The length in bytes of the block GetSid hands out (after GetSid).
-  DWORD SidLength() const { return sidLength_; }
+  DWORD SidLength() const { return sid_.Length(); }
 
   // The explicit data, computed like GetSid; the write gives it as the SID.
   TvmSidExplicit Explicit();
@@ -149,7 +164,6 @@ class TvmSidCenter : public TComponent {
  private:
   void Invalidate();
   void MarkGivenForm();
-  void ReleaseSid();
   void EnsureExplicit();
   [[noreturn]] void ParseError(const char* message, const std::string& argument);
 
@@ -162,6 +176,11 @@ class TvmSidCenter : public TComponent {
   void BuildDomainRelative(DWORD rid);
   TvmWellKnownSid Recognise() const;
   void LookupName();
+  void LookupTyped();
+  // Looks an account text up on Server into the SID block. When the system
+  // cannot: false with the code in LookupError, or when it was the `last`
+  // try, also the message in Errors and the silent abort.
+  bool LookupAccount(const std::string& account, bool last);
   void LookupSid();
   // Looks the name pair up from the SID unless it is ready; false when that
   // failed (the failure is in Errors).
@@ -178,14 +197,16 @@ class TvmSidCenter : public TComponent {
   std::string domain_;
   std::string userName_;
   bool sidReady_ = false;
-  TSidBlock sid_;
-  DWORD sidLength_ = 0;
+  TSid sid_;
   bool wellKnownReady_ = false;
   TvmWellKnownSid wellKnown_ = wkOther;
+  std::string account_;
+  std::string qualifier_;
+  DWORD lookupError_ = 0;
   std::vector<std::string> errors_;
 };
 
-// The user SID of the running process's access token, in a new block owned
-// by the caller; none outside the NT family. A failing token function
+// The user SID of the running process's access token; none outside the NT
+// family. A failing token function
 // appends its message to `errors` and raises the silent abort.
-TSidBlock CurrentUserSid(std::vector<std::string>& errors);
+TSid CurrentUserSid(std::vector<std::string>& errors);

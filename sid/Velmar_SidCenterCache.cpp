@@ -15,7 +15,7 @@ TSidCacheList* gCacheList = nullptr;
 // ------------------------------------------------------------ TSidCache
 
 TSidCache::TSidCache(PSID sid, const std::string& domain, const std::string& name)
-    : sid_(CloneSid(sid, sidLength_)),
+    : sid_(CloneSid(sid)),
       domain_(domain),
       fullName_((domain.empty() ? std::string(".") : domain) + "\\" + name) {}
 

@@ -21,17 +21,13 @@ class TSidCache {
   // Copies `sid` with CloneSid; FullName is Domain (or "." when empty), "\"
   // and the account name.
   TSidCache(PSID sid, const std::string& domain, const std::string& name);
-  TSidCache(const TSidCache&) = delete;
-  TSidCache& operator=(const TSidCache&) = delete;
-
   PSID Sid() const { return sid_.get(); }
-  DWORD SidLength() const { return sidLength_; }
+  DWORD SidLength() const { return sid_.Length(); }
   const std::string& Domain() const { return domain_; }
   const std::string& FullName() const { return fullName_; }
 
  private:
-  DWORD sidLength_ = 0;
-  TSidBlock sid_;
+  TSid sid_;
   std::string domain_;
   std::string fullName_;
 };

@@ -127,23 +127,21 @@ void TvmSidCenter::FormatSidString() {
 void TvmSidCenter::ExplicitToSid() {
   if (!explicitReady_) throw Exception("SID explicit data is not ready");
   if (sidReady_) return;
-  ReleaseSid();
   const DWORD count = explicit_.SubAuthorityCount;
   const DWORD length = 8 + 4 * count;
-  TSidBlock block = AllocateSidBlock(length);
+  TSid block(length);
   BYTE* bytes = static_cast<BYTE*>(block.get());
   bytes[0] = explicit_.Revision;
   bytes[1] = explicit_.SubAuthorityCount;
   std::memcpy(bytes + 2, explicit_.IdentifierAuthority.Value, 6);
   std::memcpy(bytes + 8, explicit_.SubAuthority, 4 * count);
   sid_ = std::move(block);
-  sidLength_ = length;
   sidReady_ = true;
 }
 
 void TvmSidCenter::SidToExplicit() {
   // An absent SID has no explicit form either.
-  if (!sidReady_ || sid_ == nullptr) throw Exception("SID is not ready");
+  if (!sidReady_ || !sid_) throw Exception("SID is not ready");
   const BYTE* block = static_cast<const BYTE*>(sid_.get());
   if (block[1] > SID_MAX_SUB_AUTHORITIES) throw EWin32Error(ERROR_INVALID_SID);
   explicit_.Revision = block[0];

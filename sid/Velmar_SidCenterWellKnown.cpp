@@ -1,6 +1,5 @@
 // The well-known SIDs: building them by kind and recognising them.
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 
 #include "base/Velmar_CenterUtils.h"
@@ -40,8 +39,8 @@ struct MemoryFree {
 
 }  // namespace
 
-TSidBlock CurrentUserSid(std::vector<std::string>& errors) {
-  if (!IsWinNT()) return nullptr;
+TSid CurrentUserSid(std::vector<std::string>& errors) {
+  if (!IsWinNT()) return {};
 
   HANDLE token = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
@@ -61,11 +60,7 @@ TSidBlock CurrentUserSid(std::vector<std::string>& errors) {
     errors.push_back(LastWin32ErrorMessage());
     throw EAbort();
   }
-  PSID user = static_cast<TOKEN_USER*>(buffer.get())->User.Sid;
-  const DWORD length = GetLengthSid(user);
-  TSidBlock result = AllocateSidBlock(length);
-  std::memcpy(result.get(), user, length);
-  return result;
+  return CloneSid(static_cast<TOKEN_USER*>(buffer.get())->User.Sid);
 }
 
 void TvmSidCenter::BuildWellKnown() {
@@ -85,9 +80,8 @@ void TvmSidCenter::BuildWellKnown() {
     explicit_.SubAuthority[0] = BuiltinDomainRid;
     explicit_.SubAuthority[1] = FirstAliasRid + (value - wkAdminsAlias);
   } else if (value == wkCurrentUser) {
-    TSidBlock user = CurrentUserSid(errors_);
-    if (user == nullptr) throw Exception("No well-known SID");
-    sidLength_ = GetLengthSid(user.get());
+    TSid user = CurrentUserSid(errors_);
+    if (!user) throw Exception("No well-known SID");
     sid_ = std::move(user);
     sidReady_ = true;
     SidToExplicit();

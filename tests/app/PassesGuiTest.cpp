@@ -9,10 +9,12 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QTreeWidget>
 #include <algorithm>
 #include <functional>
 #include <memory>
 
+#include "app/GridExport.h"
 #include "app/RightsGrid.h"
 #include "app/RightsGridModel.h"
 #include "app/fmTavrinMain.h"
@@ -55,7 +57,9 @@ class Passes : public tavrin::test::SimTest, public ::testing::WithParamInterfac
   }
   bool WaitIdle() {
     return WaitFor([this] {
-      return !tavrin::test::Child<QTimer>(*form, "Timer")->isActive() && !form->PassRunning() &&
+      return !tavrin::test::Child<QTimer>(*form, "Timer")->isActive() &&
+             !tavrin::test::Child<QTimer>(*form, "AccountRest")->isActive() &&
+             !form->PassRunning() &&
              !tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->Filling();
     });
   }
@@ -93,6 +97,10 @@ class Passes : public tavrin::test::SimTest, public ::testing::WithParamInterfac
     QTest::keyClick(&Grid(), key);
   }
   std::unique_ptr<TTavrinForm> form;
+  // Commits go ahead; marks in the way of another account or a close are
+  // discarded unless a test says otherwise.
+  tavrin::test::TAnswerer answers{
+      {{"CommitQuestion", "Commit"}, {"MarksQuestion", "Discard"}, {"CommitSummary", "OK"}}};
 };
 
 TEST_P(Passes, StartUpScanReadsEveryComputerFound) {
@@ -115,14 +123,17 @@ TEST_P(Passes, StartUpScanReadsEveryComputerFound) {
   }
   EXPECT_TRUE(form->StatusText(2).isEmpty());
 
-  // A scan that finds nothing reads nothing and keeps its status text.
+  // A scan that fails reads nothing and says why, and what to do instead.
   form.reset();
   sim::SetBrowserAnswers(false);
   sim::ClearCalls();
   Start();
   EXPECT_EQ(Grid().RowCount(), 2);
   EXPECT_EQ(sim::CountCalls("LsaOpenPolicy"), 0u);
-  EXPECT_EQ(form->StatusText(2), QStringLiteral("Updating list of computers..."));
+  const QString status = form->StatusText(2);
+  EXPECT_TRUE(status.startsWith("The scan of the network failed: ") && status.contains("(6118)") &&
+              status.contains("Open computer list..."))
+      << status.toStdString();
 }
 
 TEST_P(Passes, CommitWritesTheStagedDifferences) {
@@ -153,7 +164,52 @@ TEST_P(Passes, CommitWritesTheStagedDifferences) {
   EXPECT_EQ(Grid().Code(spLockMemory + 1, srv).Text(), "NE");
   EXPECT_EQ(Grid().Code(spBackup + 1, srv).Text(), "Y ");
   EXPECT_EQ(Grid().Code(spTCB + 1, Row("GHOST")).Text(), "EY");
-  EXPECT_FALSE(tavrin::test::Child<QAction>(*form, "aCommit")->isEnabled());
+  // The commit asked first and summed up afterwards; the marks it could not
+  // write keep Commit and Discard enabled.
+  EXPECT_EQ(answers.Asked("CommitQuestion"), 1);
+  EXPECT_TRUE(answers.LastText("CommitQuestion").startsWith("Grant 4 and revoke 2 rights of "));
+  EXPECT_TRUE(answers.LastText("CommitQuestion")
+                  .endsWith(" on 3 computers? 1 computer was not read and will be skipped; its "
+                            "marks stay."))
+      << answers.LastText("CommitQuestion").toStdString();
+  EXPECT_TRUE(answers.LastDetails("CommitQuestion").contains("SRV01: grant SeLockMemoryPrivilege"));
+  const auto* summary = tavrin::test::Child<QMessageBox>(*form, "CommitSummary");
+  ASSERT_NE(summary, nullptr);
+  EXPECT_EQ(summary->text(), "Written on 2 computers, skipped 1 (unreadable), failed 1.");
+  EXPECT_TRUE(summary->detailedText().contains(
+      "SRV01: failed SeLockMemoryPrivilege: Access is denied (5)"));
+  EXPECT_TRUE(tavrin::test::Child<QAction>(*form, "aCommit")->isEnabled());
+  EXPECT_TRUE(tavrin::test::Child<QAction>(*form, "aDiscard")->isEnabled());
+  // The counts stay, and the failures can be listed.
+  EXPECT_EQ(tavrin::test::Child<QLabel>(*form, "PassProgress")->text(), "4 done, 2 failed");
+  EXPECT_FALSE(tavrin::test::Child<QLabel>(*form, "PassProgress")->isHidden());
+  EXPECT_TRUE(tavrin::test::Child<QAction>(*form, "aFailures")->isEnabled());
+  QStringList listed;
+  QTimer::singleShot(0, [&] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    ASSERT_NE(dialog, nullptr);
+    for (const QTreeWidgetItem* item :
+         dialog->findChild<QTreeWidget*>("FailuresList")->findItems("*", Qt::MatchWildcard))
+      listed << item->text(0) + ": " + item->text(1);
+    static_cast<QDialog*>(dialog)->reject();
+  });
+  tavrin::test::Child<QAction>(*form, "aFailures")->trigger();
+  listed.sort();
+  EXPECT_EQ(listed, QStringList({"GHOST: not read: The network path was not found (53)",
+                                 "SRV01: failed SeLockMemoryPrivilege: Access is denied (5)"}));
+  // The selected cell's status says why, and so does the export.
+  const auto select = [&](TvmPrivilege right, int row) {
+    Grid().SetSelection({right + 1, row, right + 1, row});
+    emit Grid().Click();
+  };
+  select(spTCB, Row("GHOST"));
+  EXPECT_EQ(form->StatusText(1), "Unable read \u2014 The network path was not found (53)");
+  EXPECT_EQ(form->StatusText(0), "Grant");
+  select(spLockMemory, srv);
+  EXPECT_EQ(form->StatusText(0),
+            "Can't change \u2014 failed SeLockMemoryPrivilege: Access is denied (5)");
+  EXPECT_EQ(tavrin::GridRows(Grid())[Row("GHOST") - 1].error,
+            "not read: The network path was not found (53)");
   // Each row says why, on its name and its cells.
   const TRightsGridModel& model = *Grid().Model();
   const auto problem = [&](int row) {
@@ -203,14 +259,61 @@ TEST_P(Passes, DiscardRefreshAndAccountChoice) {
   EXPECT_EQ(Codes(Row("WS01")), Expected("WS01", kAdmins));
   EXPECT_FALSE(tavrin::test::Child<QAction>(*form, "aCommit")->isEnabled());
 
-  // Choosing another account drops the marks only while Discard is enabled.
+  // Choosing another account with a staged mark asks. Cancel keeps the
+  // account, its states and the mark.
+  const std::string users = "S-1-5-32-545";
   Mark("DC01", spAudit, 'Y');
-  SelectAccount("S-1-5-32-545");
+  answers.Set("MarksQuestion", "Cancel");
+  SelectAccount(users);
+  EXPECT_EQ(answers.Asked("MarksQuestion"), 1);
+  EXPECT_EQ(SidText(tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->SelectedSid()),
+            kAdmins);
   EXPECT_EQ(Grid().Code(spAudit + 1, Row("DC01")).Text(), "NY");
-  Stage("DC01", spBackup, Qt::Key_Delete);
-  SelectAccount(kAdmins);
-  EXPECT_EQ(Codes(Row("DC01")), Expected("DC01", kAdmins));
+  // Discard: no mark survives, no row shows the previous account's states
+  // (every row is "not read yet" at once), and the choice is read.
+  answers.Set("MarksQuestion", "Discard");
+  SelectAccount(users);
+  const std::string notRead(2 * PrivilegeCount, ' ');
+  for (int row = 1; row < Grid().RowCount() - 1; ++row) EXPECT_EQ(Codes(row), notRead);
   EXPECT_FALSE(tavrin::test::Child<QAction>(*form, "aDiscard")->isEnabled());
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(Codes(Row("DC01")), Expected("DC01", users));
+  // Commit: the marks are written for the account they were staged for,
+  // then the new choice is read.
+  Stage("DC01", spBackup, Qt::Key_Insert);
+  sim::ClearCalls();
+  answers.Set("MarksQuestion", "Commit");
+  SelectAccount(kAdmins);
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(LsaWrites(), (Names{"Add DC01 SeBackupPrivilege"}));
+  EXPECT_EQ(sim::RightsOf("DC01", users).back(), "SeBackupPrivilege");
+  EXPECT_EQ(Codes(Row("DC01")), Expected("DC01", kAdmins));
+
+  // Scrolling through the picker reads only the account it rests on.
+  sim::ClearCalls();
+  auto& picker = *tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers");
+  for (int i = 0; i < 5; ++i) {
+    picker.setCurrentIndex(i);
+    tavrin::test::ChooseAccount(*form);
+    QTest::qWait(30);  // a key press after another
+  }
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountRights"), size_t(Grid().RowCount() - 2 - 1))
+      << "one read of each readable computer";  // GHOST does not answer
+  SelectAccount(kAdmins);
+  ASSERT_TRUE(WaitIdle());
+
+  // A choice during a read stops it, and nothing the old pass read shows.
+  sim::SetLatency(std::chrono::milliseconds(20));
+  tavrin::test::Child<QAction>(*form, "aRefresh")->trigger();
+  ASSERT_TRUE(form->PassRunning());
+  SelectAccount(users);
+  for (int row = 1; row < Grid().RowCount() - 1; ++row) EXPECT_EQ(Codes(row), notRead);
+  ASSERT_TRUE(WaitFor([&] { return !form->PassRunning(); }));
+  for (int row = 1; row < Grid().RowCount() - 1; ++row) EXPECT_EQ(Codes(row), notRead);
+  sim::SetLatency({});
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(Codes(Row("WS01")), Expected("WS01", users));
 }
 
 TEST_P(Passes, AddRemoveAndUpdate) {
@@ -291,8 +394,8 @@ TEST_P(Passes, APassBlocksCommandsAndEndsOnStopOrClose) {
         tavrin::test::Child<QAction>(*form, "aCommit"),
         tavrin::test::Child<QAction>(*form, "aDiscard")})
     EXPECT_FALSE(action->isEnabled()) << action->objectName().toStdString();
-  EXPECT_FALSE(tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->isEnabled());
-  EXPECT_FALSE(tavrin::test::Child<TvmSidSourceComboBox>(*form, "CBxSidSource")->isEnabled());
+  // The pickers stay: a choice of account stops a read.
+  EXPECT_TRUE(tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->isEnabled());
   EXPECT_TRUE(tavrin::test::Child<QAction>(*form, "aStop")->isEnabled());
   EXPECT_EQ(tavrin::test::Child<QAction>(*form, "aStop")->shortcut(), QKeySequence(Qt::Key_Escape));
   EXPECT_EQ(tavrin::test::Child<QLabel>(*form, "PassProgress")->text(),
@@ -317,12 +420,17 @@ TEST_P(Passes, APassBlocksCommandsAndEndsOnStopOrClose) {
     }
   } counter;
   form->installEventFilter(&counter);
+  // The close asks about the marks left on rows the stop kept from starting.
+  answers.Set("MarksQuestion", "Cancel");
   for (const char mark : {'Y', 'N'}) {
     Grid().setFocus();
     Grid().SetSelection({spAudit + 1, 1, spAudit + 1, rows});
     QTest::keyClick(&Grid(), mark == 'Y' ? Qt::Key_Insert : Qt::Key_Delete);
     sim::ClearCalls();
     tavrin::test::Child<QAction>(*form, "aCommit")->trigger();
+    // A commit keeps its account: the pickers wait.
+    EXPECT_FALSE(tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->isEnabled());
+    EXPECT_FALSE(tavrin::test::Child<TvmSidSourceComboBox>(*form, "CBxSidSource")->isEnabled());
     if (mark == 'Y') {
       tavrin::test::Child<QAction>(*form, "aStop")->trigger();
     } else {
@@ -341,8 +449,9 @@ TEST_P(Passes, APassBlocksCommandsAndEndsOnStopOrClose) {
       EXPECT_TRUE(row <= started || Grid().Code(spAudit + 1, row).Mark() == mark) << name;
     }
   }
-  // Then the close comes again, with nothing running.
+  // Then the close comes again, with nothing running, and asks when marks remain.
   ASSERT_TRUE(WaitFor([&] { return counter.closes == 2; }));
+  EXPECT_EQ(answers.Asked("MarksQuestion"), 1);  // GHOST's at least: it cannot be read
   EXPECT_FALSE(form->PassRunning());
 }
 

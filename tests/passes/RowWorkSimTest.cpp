@@ -32,7 +32,7 @@ class RowWork : public tavrin::test::SimTest {
     SimTest::SetUp();
     arc.SetSidCenter(&sc);
     sc.SetSidString("S-1-5-32-544");
-    admins = TAccountSid(sc.GetSid());
+    admins = CloneSid(sc.GetSid());
     sim::ClearCalls();
   }
   TRowCommit Commit(const std::string& computer, const TRowCodes& codes,
@@ -41,7 +41,7 @@ class RowWork : public tavrin::test::SimTest {
   }
   TvmSidCenter sc;
   TvmAccountRigthsCenter arc;
-  TAccountSid admins;
+  TSid admins;
 };
 
 TEST_F(RowWork, ReadGivesThePolicyOrAFailure) {
@@ -62,7 +62,7 @@ TEST_F(RowWork, ReadGivesThePolicyOrAFailure) {
 
   // Without an account, even after a good read, the read fails.
   ASSERT_FALSE(ReadRights(sc, arc, "DC01", admins).failed);
-  EXPECT_TRUE(ReadRights(sc, arc, "DC01", TAccountSid()).failed);
+  EXPECT_TRUE(ReadRights(sc, arc, "DC01", TSid()).failed);
 }
 
 TEST_F(RowWork, CommitWritesExactlyTheDifferenceOrNothingOrFails) {
@@ -133,7 +133,7 @@ TEST_F(RowWork, CommitWritesExactlyTheDifferenceOrNothingOrFails) {
   EXPECT_EQ(commit.codes, FailedRow(marked));
 
   sim::ClearCalls();
-  EXPECT_EQ(CommitRights(sc, arc, "SRV01", TAccountSid(), marked).codes, FailedRow(marked));
+  EXPECT_EQ(CommitRights(sc, arc, "SRV01", TSid(), marked).codes, FailedRow(marked));
   EXPECT_TRUE(LsaWrites().empty());
 }
 

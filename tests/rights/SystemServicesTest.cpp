@@ -24,9 +24,8 @@ TEST(SystemServices, Win32ErrorsVersionAndAbsentSid) {
   tavrin::RunEndSteps();  // a second end does nothing
 
   // Copies of SIDs are checked with the SID center; none copies as none.
-  DWORD length = 77;
-  EXPECT_EQ(CloneSid(nullptr, length), nullptr);
-  EXPECT_EQ(length, 0u);
+  EXPECT_EQ(CloneSid(nullptr).get(), nullptr);
+  EXPECT_EQ(CloneSid(nullptr).Length(), 0u);
 }
 
 }  // namespace

@@ -103,9 +103,9 @@ class RealNetwork : public ::testing::Test {
     startup_.reset();
     tavrin::rpc::Uninstall();
   }
-  TAccountSid Account(const std::string& sidText) {
+  TSid Account(const std::string& sidText) {
     sc.SetSidString(sidText);
-    return TAccountSid(sc.GetSid());
+    return CloneSid(sc.GetSid());
   }
   static TRowCodes Marked(std::initializer_list<std::pair<TvmPrivilege, char>> marks) {
     TRowCodes row = TRowCodes{};
@@ -164,7 +164,7 @@ TEST_F(RealNetwork, CommitsGrantsAndRevocationsKeepingOtherRights) {
 
 TEST_F(RealNetwork, FailuresGiveUnreadableRowsWithinSeconds) {
   SetSambaRights(alice, {});
-  const TAccountSid account = Account(alice);
+  const TSid account = Account(alice);
   struct Case {
     const char* what;
     std::string user, password, computer, message;

@@ -86,6 +86,44 @@ TEST_F(SidCenterSim, NamePairsAndDomainRelativeKindsAreLookedUpOnTheServerOrList
   EXPECT_EQ(sc.UserName(), "Administrator");
 }
 
+TEST_F(SidCenterSim, AccountsAsTypedAreLookedUpOnTheServer) {
+  // The look-ups ("target|text", each a size query and, when that answers,
+  // the look-up), the SID and the names read back.
+  const std::string alice = "S-1-5-21-1000-2000-3000-1105";
+  const struct {
+    const char *server, *text, *qualifier;
+    Names lookups;
+    std::string sid, account;
+  } cases[] = {
+      // clang-format off
+      {"", "Administrators", "WS01", {"|WS01\\Administrators", "|Administrators", "|Administrators"},
+       "S-1-5-32-544", "BUILTIN\\Administrators"},
+      {"", "everyone", "", {"|everyone", "|everyone"}, "S-1-1-0", "\\Everyone"},
+      {"", "alice", "CORP", {"|CORP\\alice", "|CORP\\alice"}, alice, "CORP\\alice"},
+      {"DC01", "CORP\\alice", "WS01", {"DC01|CORP\\alice", "DC01|CORP\\alice"}, alice, "CORP\\alice"},
+      {"DC01", "s-1-5-32-544", "CORP", {}, "s-1-5-32-544", "BUILTIN\\Administrators"},  // as given
+      // clang-format on
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
+    TvmSidCenter sc;
+    sc.SetServer(c.server);
+    sc.SetAccount(c.text, c.qualifier);
+    sim::ClearCalls();
+    EXPECT_EQ(sc.SidString(), c.sid);
+    EXPECT_EQ(Logged("LookupAccountNameA"), c.lookups);
+    EXPECT_EQ(sc.Domain() + "\\" + sc.UserName(), c.account);
+    EXPECT_EQ(sc.LookupError(), 0u);
+  }
+
+  // A name no try finds: the silent abort, the system's code and message.
+  TvmSidCenter sc;
+  sc.SetAccount("nobody", "CORP");
+  EXPECT_THROW(sc.GetSid(), EAbort);
+  EXPECT_EQ(sc.LookupError(), static_cast<DWORD>(ERROR_NONE_MAPPED));
+  EXPECT_EQ(sc.Errors(), Names(1, NoneMapped));
+}
+
 TEST_F(SidCenterSim, CacheIsFilledOncePerServerKeyAndAnswersLikeTheSystem) {
   // The cache, filled at the first failure, maps ".\Administrators" with the two-call protocol.
   DWORD sidSize = 0, domainSize = 0;
