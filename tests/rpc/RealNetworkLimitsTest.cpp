@@ -12,6 +12,7 @@
 #include <optional>
 #include <sstream>
 
+#include "base/Velmar_CenterUtils.h"
 #include "passes/PassEngine.h"
 #include "passes/Startup.h"
 #include "platform/PlatformInit.h"
@@ -77,7 +78,7 @@ std::map<std::string, Row> Pass(TRowJobKind kind, const std::string& sid,
                                 int workers = 16) {
   TvmSidCenter center;
   center.SetSidString(sid);
-  TPassEngine pass(kind, TAccountSid(center.GetSid()), names, workers);
+  TPassEngine pass(kind, CloneSid(center.GetSid()), names, workers);
   std::map<std::string, Row> rows;
   const auto start = Clock::now();
   const auto prepare = [&](TRowJob& job) {
