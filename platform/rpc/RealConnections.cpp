@@ -1,9 +1,7 @@
 // Options, credentials and the connections of the real network.
 #include "platform/rpc/RealConnections.h"
 
-#include <fcntl.h>
 #include <netdb.h>
-#include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -25,9 +23,9 @@ const platform::NetworkOverride& RealOverride();  // RealExports.cpp
 
 namespace {
 
-// How long one call may take: the calls take turns, so a computer that
-// accepted the connection but stopped answering holds the others up.
-constexpr unsigned kCallTimeoutS = 10;
+// How long one call may take: a computer that took the connection but
+// stopped answering fails after this, holding up no other computer.
+constexpr unsigned kCallLimitMs = 10000;
 
 struct Network {
   std::mutex mutex;
@@ -46,37 +44,27 @@ bool SameName(const std::string& a, const std::string& b) {
   return platform::text::UpperKey(a) == platform::text::UpperKey(b);
 }
 
-// Waits up to `timeoutMs` for a TCP connection to host:port; the numeric
-// address that answered, or "" when none did.
-std::string Reachable(const std::string& host, unsigned port, unsigned timeoutMs) {
+// The numeric address to connect to: an IPv4 address of `host` when it has
+// one (the binding strings of Samba's libraries have no room for an IPv6
+// literal), else the name itself; "" when it has none at all.
+std::string AddressOf(const std::string& host) {
   addrinfo hints{};
   hints.ai_family = AF_UNSPEC;
   hints.ai_socktype = SOCK_STREAM;
   addrinfo* found = nullptr;
-  if (getaddrinfo(host.c_str(), std::to_string(port).c_str(), &hints, &found) != 0) return {};
-  std::string answered;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-  for (addrinfo* a = found; a != nullptr && answered.empty(); a = a->ai_next) {
-    const int fd = socket(a->ai_family, a->ai_socktype | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) continue;
-    bool ok = connect(fd, a->ai_addr, a->ai_addrlen) == 0;
-    if (!ok && errno == EINPROGRESS) {
-      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-          deadline - std::chrono::steady_clock::now());
-      pollfd p{fd, POLLOUT, 0};
-      int error = 0;
-      socklen_t size = sizeof error;
-      ok = left.count() > 0 && poll(&p, 1, static_cast<int>(left.count())) == 1 &&
-           getsockopt(fd, SOL_SOCKET, SO_ERROR, &error, &size) == 0 && error == 0;
-    }
-    close(fd);
+  if (getaddrinfo(host.c_str(), nullptr, &hints, &found) != 0) return {};
+  std::string address;
+  for (addrinfo* a = found; a != nullptr; a = a->ai_next) {
     char text[NI_MAXHOST];
-    if (ok &&
-        getnameinfo(a->ai_addr, a->ai_addrlen, text, sizeof text, nullptr, 0, NI_NUMERICHOST) == 0)
-      answered = text;
+    if (a->ai_family == AF_INET && getnameinfo(a->ai_addr, a->ai_addrlen, text, sizeof text,
+                                               nullptr, 0, NI_NUMERICHOST) == 0) {
+      address = text;
+      break;
+    }
+    address = host;
   }
   freeaddrinfo(found);
-  return answered;
+  return address;
 }
 
 // The endpoint key of a system name: "host:port", the server's for none.
@@ -142,6 +130,7 @@ bool Install(const Options& options, std::string& password, std::string& error) 
     return false;
   }
   Uninstall();
+  // Made here once; each worker process gets them over its pipe.
   if (tvr_set_credentials(name.c_str(), domain.c_str(), password.c_str()) != 0) {
     error = "the Samba client libraries could not be set up";
     return false;
@@ -168,6 +157,7 @@ void Uninstall() {
     n.serverName.clear();
   }
   closing.clear();
+  detail::EndWorkers();  // they hold the credentials too
   tvr_clear_credentials();
 }
 
@@ -217,8 +207,6 @@ size_t OpenConnections() {
 
 namespace detail {
 
-Slot::~Slot() { tvr_disconnect(conn); }
-
 Session::Session(const std::string& systemName) {
   const std::string endpoint = EndpointOf(systemName);
   Network& n = TheNetwork();
@@ -250,30 +238,26 @@ Session::Session(std::shared_ptr<Slot> slot) : slot_(std::move(slot)), lock_(slo
 
 void Session::Connect() {
   Slot& s = *slot_;
-  if (s.conn != nullptr && !tvr_usable(s.conn)) {
-    tvr_disconnect(s.conn);
-    s.conn = nullptr;
-  }
+  if (s.conn != nullptr && !s.conn->Usable()) s.conn.reset();
   if (s.conn != nullptr) return;
   if (s.failure != 0) {
     status_ = s.failure;
     return;
   }
-  std::string host;
-  unsigned port = 445;
   const size_t colon = s.endpoint.rfind(':');
-  host = s.endpoint.substr(0, colon);
-  port = static_cast<unsigned>(std::stoul(s.endpoint.substr(colon + 1)));
-  std::string address = Reachable(host, port, Current().connectTimeoutMs);
-  // An IPv6 address cannot go into a binding string: the name can.
-  if (address.find(':') != std::string::npos) address = host;
+  const std::string host = s.endpoint.substr(0, colon);
+  const auto port = static_cast<unsigned>(std::stoul(s.endpoint.substr(colon + 1)));
+  const std::string address = AddressOf(host);
   if (address.empty()) {
     status_ = s.failure = kNoAnswer;
     return;
   }
-  status_ = tvr_connect(address.c_str(), port, kCallTimeoutS, &s.conn);
-  // The libraries answer "no memory" for a connection that went away.
-  if (status_ == 0xC0000017u) status_ = kNoAnswer;
+  // The server is asked by every thread: its connection has a worker of its own.
+  const bool shared = s.endpoint == EndpointOf("");
+  // One TCP connection: the time limit on taking it is the quick "does not
+  // answer", with no probe before it.
+  status_ =
+      detail::Connect(address, port, shared, Current().connectTimeoutMs, kCallLimitMs, s.conn);
   if (status_ != 0) s.failure = status_;
 }
 

@@ -8,20 +8,16 @@
 #include <string>
 
 #include "platform/rpc/RealNetwork.h"
-#include "platform/rpc/SambaRpc.h"
+#include "platform/rpc/Workers.h"
 
 namespace tavrin::rpc::detail {
-
-// RPC_NT_SERVER_UNAVAILABLE: what a computer that does not answer gives.
-constexpr uint32_t kNoAnswer = 0xC0020017u;
 
 // One computer: its connection, or why it could not be made.
 struct Slot {
   std::mutex mutex;  // held by whoever calls on the connection
   std::string endpoint;
-  tvr_conn* conn = nullptr;
+  std::unique_ptr<Remote> conn;
   uint32_t failure = 0;  // the status of the last failed connection; 0: none
-  ~Slot();
 };
 
 // The connection to the computer a system name designates (null, empty,
@@ -34,7 +30,7 @@ class Session {
   explicit Session(std::shared_ptr<Slot> slot);
   // STATUS_SUCCESS, or the status the connection failed with.
   uint32_t Status() const { return status_; }
-  tvr_conn* Conn() const { return slot_->conn; }
+  Remote* Conn() const { return slot_->conn.get(); }
   const std::shared_ptr<Slot>& SlotOf() const { return slot_; }
 
  private:

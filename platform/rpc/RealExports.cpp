@@ -33,7 +33,7 @@ constexpr DWORD kTypeWorkstation = SV_TYPE_WORKSTATION | SV_TYPE_SERVER | SV_TYP
 struct Policy {
   uint32_t magic = kPolicyMagic;
   std::shared_ptr<Slot> slot;
-  tvr_conn* conn = nullptr;  // the connection the handle was opened on
+  uint64_t conn = 0;  // the serial of the connection the handle was opened on
   tvr_handle handle{};
 };
 
@@ -73,17 +73,13 @@ DWORD CodeOf(uint32_t status, DWORD noAnswer) {
   return LsaNtStatusToWinError(static_cast<NTSTATUS>(status));
 }
 
-void AppendText(void* context, const char* text) {
-  static_cast<std::vector<std::string>*>(context)->push_back(text);
-}
-
-void TakeAccount(void* context, uint32_t use, const uint8_t* sid, size_t size, const char* name,
-                 const char* domain) {
-  auto* a = static_cast<records::Account*>(context);
-  a->sid.assign(sid, sid + size);
-  a->name = name;
-  a->domain = domain;
-  a->use = static_cast<SID_NAME_USE>(use);
+records::Account AccountOf(const RemoteAccount& found) {
+  records::Account a;
+  a.sid = found.sid;
+  a.name = found.name;
+  a.domain = found.domain;
+  a.use = static_cast<SID_NAME_USE>(found.use);
+  return a;
 }
 
 // ".\name" is a name of the computer asked, as a bare name is.
@@ -95,9 +91,9 @@ std::string AccountText(const char* account) {
 
 // The server's own name and its type, from its server service.
 uint32_t ServerInfo(Session& s, std::string& name, tvr_server_info& info) {
-  std::vector<std::string> names;
-  uint32_t status = tvr_server_get_info(s.Conn(), &info, AppendText, &names);
-  if (status == 0 && info.werror == 0 && !names.empty()) name = names.front();
+  std::string given;
+  const uint32_t status = s.Conn()->ServerInfo(info, given);
+  if (status == 0 && info.werror == 0 && !given.empty()) name = given;
   return status;
 }
 
@@ -114,13 +110,13 @@ NTSTATUS NTAPI RealLsaOpenPolicy(PLSA_UNICODE_STRING SystemName,
   // view the policy; Windows asks POLICY_LOOKUP_NAMES alone.
   if (DesiredAccess & POLICY_LOOKUP_NAMES) DesiredAccess |= kPolicyViewLocalInformation;
   auto* p = new Policy;
-  const uint32_t status = tvr_lsa_open_policy(s.Conn(), DesiredAccess, &p->handle);
+  const uint32_t status = s.Conn()->OpenPolicy(DesiredAccess, p->handle);
   if (status != 0) {
     delete p;
     return static_cast<NTSTATUS>(status);
   }
   p->slot = s.SlotOf();
-  p->conn = s.Conn();
+  p->conn = s.Conn()->Serial();
   Keep(&Blocks::policies, p);
   *PolicyHandle = p;
   return STATUS_SUCCESS;
@@ -131,7 +127,8 @@ NTSTATUS NTAPI RealLsaClose(LSA_HANDLE ObjectHandle) {
   if (p == nullptr || !Release(&Blocks::policies, p)) return STATUS_INVALID_HANDLE;
   {
     std::lock_guard<std::mutex> lock(p->slot->mutex);
-    if (p->slot->conn == p->conn && tvr_usable(p->conn)) tvr_lsa_close(p->conn, &p->handle);
+    // Closed on the computer with its connection, without a round trip now.
+    if (p->slot->conn && p->slot->conn->Serial() == p->conn) p->slot->conn->ClosePolicy(p->handle);
   }
   delete p;
   return STATUS_SUCCESS;
@@ -145,14 +142,14 @@ NTSTATUS NTAPI RealLsaFreeMemory(PVOID Buffer) {
 }
 
 // Runs `work` on the connection a policy handle was opened on.
-NTSTATUS OnPolicy(LSA_HANDLE h, const std::function<uint32_t(Policy&, tvr_conn*)>& work) {
+NTSTATUS OnPolicy(LSA_HANDLE h, const std::function<uint32_t(Policy&, Remote&)>& work) {
   Policy* p = PolicyOf(h);
   if (p == nullptr) return STATUS_INVALID_HANDLE;
   Session s(p->slot);
   if (s.Status() != 0) return static_cast<NTSTATUS>(s.Status());
   // A connection replaced since the handle was opened no longer knows it.
-  if (s.Conn() != p->conn) return STATUS_INVALID_HANDLE;
-  return static_cast<NTSTATUS>(work(*p, s.Conn()));
+  if (s.Conn()->Serial() != p->conn) return STATUS_INVALID_HANDLE;
+  return static_cast<NTSTATUS>(work(*p, *s.Conn()));
 }
 
 NTSTATUS NTAPI RealLsaEnumerateAccountRights(LSA_HANDLE PolicyHandle, PSID AccountSid,
@@ -163,9 +160,8 @@ NTSTATUS NTAPI RealLsaEnumerateAccountRights(LSA_HANDLE PolicyHandle, PSID Accou
   *CountOfRights = 0;
   if (!IsValidSid(AccountSid)) return STATUS_INVALID_SID;
   std::vector<std::string> names;
-  const NTSTATUS status = OnPolicy(PolicyHandle, [&](Policy& p, tvr_conn* c) {
-    return tvr_lsa_enum_rights(c, &p.handle, static_cast<const uint8_t*>(AccountSid), AppendText,
-                               &names);
+  const NTSTATUS status = OnPolicy(PolicyHandle, [&](Policy& p, Remote& c) {
+    return c.EnumRights(p.handle, static_cast<const uint8_t*>(AccountSid), names);
   });
   if (status != STATUS_SUCCESS) return status;
   if (names.empty()) return STATUS_OBJECT_NAME_NOT_FOUND;
@@ -182,13 +178,11 @@ NTSTATUS ChangeRights(LSA_HANDLE PolicyHandle, PSID AccountSid, bool add, bool a
   if ((!all && CountOfRights == 0) || (UserRights == nullptr && CountOfRights > 0))
     return STATUS_INVALID_PARAMETER;
   std::vector<std::string> names;
-  std::vector<const char*> pointers;
   for (ULONG i = 0; i < CountOfRights && !all; ++i)
     names.push_back(records::LsaText(&UserRights[i]));
-  for (const std::string& n : names) pointers.push_back(n.c_str());
-  return OnPolicy(PolicyHandle, [&](Policy& p, tvr_conn* c) {
-    return tvr_lsa_change_rights(c, &p.handle, static_cast<const uint8_t*>(AccountSid), add, all,
-                                 pointers.data(), static_cast<uint32_t>(pointers.size()));
+  if (names.size() > 256) return STATUS_INVALID_PARAMETER;
+  return OnPolicy(PolicyHandle, [&](Policy& p, Remote& c) {
+    return c.ChangeRights(p.handle, static_cast<const uint8_t*>(AccountSid), add, all, names);
   });
 }
 
@@ -212,16 +206,15 @@ BOOL WINAPI RealLookupAccountNameA(LPCSTR lpSystemName, LPCSTR lpAccountName, PS
     return FALSE;
   }
   Session s(lpSystemName ? lpSystemName : "");
-  records::Account a;
+  RemoteAccount found;
   uint32_t status = s.Status();
-  if (status == 0)
-    status = tvr_lsa_lookup_name(s.Conn(), AccountText(lpAccountName).c_str(), TakeAccount, &a);
+  if (status == 0) status = s.Conn()->LookupName(AccountText(lpAccountName), found);
   if (status != 0) {
     SetLastError(CodeOf(status, RPC_S_SERVER_UNAVAILABLE));
     return FALSE;
   }
-  return records::AnswerNameLookup(a, Sid, cbSid, ReferencedDomainName, cchReferencedDomainName,
-                                   peUse);
+  return records::AnswerNameLookup(AccountOf(found), Sid, cbSid, ReferencedDomainName,
+                                   cchReferencedDomainName, peUse);
 }
 
 BOOL WINAPI RealLookupAccountSidA(LPCSTR lpSystemName, PSID Sid, LPSTR Name, LPDWORD cchName,
@@ -236,16 +229,15 @@ BOOL WINAPI RealLookupAccountSidA(LPCSTR lpSystemName, PSID Sid, LPSTR Name, LPD
     return FALSE;
   }
   Session s(lpSystemName ? lpSystemName : "");
-  records::Account a;
+  RemoteAccount found;
   uint32_t status = s.Status();
-  if (status == 0)
-    status = tvr_lsa_lookup_sid(s.Conn(), static_cast<uint8_t*>(Sid), TakeAccount, &a);
+  if (status == 0) status = s.Conn()->LookupSid(static_cast<uint8_t*>(Sid), found);
   if (status != 0) {
     SetLastError(CodeOf(status, RPC_S_SERVER_UNAVAILABLE));
     return FALSE;
   }
-  return records::AnswerSidLookup(a, Name, cchName, ReferencedDomainName, cchReferencedDomainName,
-                                  peUse);
+  return records::AnswerSidLookup(AccountOf(found), Name, cchName, ReferencedDomainName,
+                                  cchReferencedDomainName, peUse);
 }
 
 // ---------------------------------------------------------------- netapi32
@@ -281,7 +273,7 @@ NET_API_STATUS EnumerateNames(LPCWSTR servername, DWORD level, LPBYTE* bufptr, D
   if (level != 0) return ERROR_INVALID_LEVEL;
   std::vector<std::string> names;
   for (tvr_sam_list list : lists)
-    if (uint32_t status = tvr_sam_enum(s.Conn(), list, AppendText, &names); status != 0)
+    if (uint32_t status = s.Conn()->SamEnum(list, names); status != 0)
       return CodeOf(status, ERROR_BAD_NETPATH);
   return ServeNames(names, prefmaxlen, bufptr, entriesread, totalentries, resume);
 }
@@ -355,10 +347,7 @@ bool ControllerDomain(Session& s, std::string& domain) {
   tvr_server_info info{};
   if (ServerInfo(s, name, info) != 0 || info.werror != 0 || !(info.type & SV_TYPE_DOMAIN_CTRL))
     return false;
-  std::vector<std::string> found;
-  if (tvr_sam_account_domain(s.Conn(), AppendText, &found) != 0 || found.empty()) return false;
-  domain = found.front();
-  return true;
+  return s.Conn()->SamAccountDomain(domain) == 0;
 }
 
 NET_API_STATUS WINAPI RealNetServerEnum(LMCSTR servername, DWORD level, LPBYTE* bufptr,

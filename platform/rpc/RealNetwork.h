@@ -4,11 +4,14 @@
 // the NetApi enumerations, NetServerGetInfo and NetGetAnyDCName answer from
 // the computers themselves.
 //
-// One SMB connection per computer serves every call to it (its LSA, SAM and
-// server service pipes), from its first use until ReleaseConnections(),
-// which the end of each pass calls. Whether a computer answers at all is
-// found out for many computers at once; the calls themselves take turns,
-// as Samba's libraries cannot be entered from two threads at once.
+// One SMB connection per computer, over one TCP connection, serves every
+// call to it (its LSA, SAM and server service pipes), from its first use
+// until ReleaseConnections(), which the end of each pass calls. Samba's
+// libraries cannot be entered from two threads at once, so the connections
+// live in worker processes (Workers.h), one for each thread that calls:
+// computers are worked side by side. A computer that does not take the
+// connection within the connect limit (4 s), or stops answering a call for
+// the call limit (10 s), fails with "does not answer" and holds up no other.
 #pragma once
 
 #include <cstddef>
@@ -25,7 +28,7 @@ struct Options {
   // What "Update list of computers" lists: one name a line ("#" starts a
   // comment). Empty: the server alone.
   std::string computersFile;
-  // How long a computer has to accept the connection.
+  // How long a computer has to take the TCP connection.
   unsigned connectTimeoutMs = 4000;
 };
 

@@ -5,13 +5,18 @@
  * header carries them. */
 #include "platform/rpc/SambaRpc.h"
 
+#include <dirent.h>
 #include <pthread.h>
 #include <stdbool.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 /* clang-format off: Samba's headers depend on their order */
 #include <core/ntstatus.h>
 #include <core/werror.h>
@@ -76,6 +81,7 @@ struct tvr_conn {
   struct dcerpc_pipe* samr;
   struct dcerpc_pipe* srvsvc;
   unsigned timeout_s;
+  int socket_fd; /* the TCP connection's, when it could be told; -1 otherwise */
   bool broken;
   bool have_lookup_handle;
   struct policy_handle lookup_handle;
@@ -189,6 +195,35 @@ int tvr_set_credentials(const char* user, const char* domain, const char* passwo
   return result;
 }
 
+int tvr_set_credentials_hash(const char* user, const char* domain, const uint8_t hash[16]) {
+  if (user == NULL || domain == NULL || hash == NULL) return -1;
+  pthread_once(&g_at_exit, register_at_exit);
+  pthread_mutex_lock(&g_lock);
+  free(g_user);
+  free(g_domain);
+  g_user = strdup(user);
+  g_domain = strdup(domain);
+  memcpy(g_hash.hash, hash, sizeof g_hash.hash);
+  g_have_credentials = initialise_locked() && g_user != NULL && g_domain != NULL;
+  const int result = g_have_credentials ? 0 : -1;
+  pthread_mutex_unlock(&g_lock);
+  return result;
+}
+
+int tvr_copy_credentials(char* user, size_t user_size, char* domain, size_t domain_size,
+                         uint8_t hash[16]) {
+  pthread_mutex_lock(&g_lock);
+  int result = -1;
+  if (g_have_credentials && strlen(g_user) < user_size && strlen(g_domain) < domain_size) {
+    strcpy(user, g_user);
+    strcpy(domain, g_domain);
+    memcpy(hash, g_hash.hash, sizeof g_hash.hash);
+    result = 0;
+  }
+  pthread_mutex_unlock(&g_lock);
+  return result;
+}
+
 void tvr_clear_credentials(void) {
   pthread_mutex_lock(&g_lock);
   free(g_user);
@@ -200,8 +235,6 @@ void tvr_clear_credentials(void) {
 }
 
 /* ------------------------------------------------------------ connections */
-
-static uint32_t do_lsa_close(tvr_conn* c, tvr_handle* handle);
 
 static uint32_t status_of(NTSTATUS s) { return NT_STATUS_V(s); }
 
@@ -225,23 +258,92 @@ static uint32_t call(tvr_conn* c, struct dcerpc_pipe* p, const struct ndr_interf
   return TVR_OK;
 }
 
+/* The pipes carry no authentication of their own: they run inside the SMB
+ * session, which is authenticated and signed (client signing is required),
+ * as rpcclient's do. A bind is then one round trip instead of two. */
 static char* binding_text(TALLOC_CTX* mem, const char* address, const char* pipe) {
-  return talloc_asprintf(mem, "ncacn_np:%s[\\pipe\\%s,sign]", address, pipe);
+  return talloc_asprintf(mem, "ncacn_np:%s[\\pipe\\%s]", address, pipe);
 }
 
-uint32_t tvr_connect(const char* address, unsigned port, unsigned timeout_s, tvr_conn** out) {
+/* The worker's pipe from its parent: read to its end, the parent is gone. */
+static int g_lifeline = -1;
+
+void tvr_set_lifeline(int fd) { g_lifeline = fd; }
+
+/* Readable with nothing to read: the parent has gone, and nobody waits for
+ * what the computer says. (The parent sends nothing while it waits for a
+ * call; should it, the watch ends rather than spin.) */
+static void lifeline_ended(struct tevent_context* ev, struct tevent_fd* fde, uint16_t flags,
+                           void* data) {
+  (void)ev;
+  (void)flags;
+  (void)data;
+  int waiting = 0;
+  if (ioctl(g_lifeline, FIONREAD, &waiting) == 0 && waiting == 0) _exit(0);
+  talloc_free(fde);
+}
+
+/* The sockets open in this process, as a set of descriptors below 1024. */
+typedef struct {
+  uint64_t bits[16];
+} fd_set_1024;
+
+static void open_sockets(fd_set_1024* set) {
+  memset(set, 0, sizeof *set);
+  DIR* dir = opendir("/proc/self/fd");
+  if (dir == NULL) return;
+  for (struct dirent* e; (e = readdir(dir)) != NULL;) {
+    const int fd = atoi(e->d_name);
+    struct stat st;
+    if (e->d_name[0] >= '0' && e->d_name[0] <= '9' && fd < 1024 && fstat(fd, &st) == 0 &&
+        S_ISSOCK(st.st_mode))
+      set->bits[fd / 64] |= 1ull << (fd % 64);
+  }
+  closedir(dir);
+}
+
+/* The one socket in `after` that is not in `before`; -1 when not exactly one. */
+static int new_socket(const fd_set_1024* before, const fd_set_1024* after) {
+  int found = -1;
+  for (int fd = 0; fd < 1024; ++fd)
+    if ((after->bits[fd / 64] >> (fd % 64) & 1) && !(before->bits[fd / 64] >> (fd % 64) & 1)) {
+      if (found >= 0) return -1;
+      found = fd;
+    }
+  return found;
+}
+
+struct answer_watch {
+  tvr_answered_fn answered;
+  void* context;
+  bool told;
+};
+
+/* The first event on the connection's socket: the computer took (or refused)
+ * the connection. */
+static void watch_socket(struct tevent_fd* fde, enum tevent_event_trace_point point, void* data) {
+  (void)fde;
+  struct answer_watch* w = data;
+  if (point == TEVENT_EVENT_TRACE_BEFORE_HANDLER && !w->told) {
+    w->told = true;
+    w->answered(w->context);
+  }
+}
+
+uint32_t tvr_connect(const char* address, unsigned port, unsigned timeout_s,
+                     tvr_answered_fn answered, void* context, tvr_conn** out) {
   *out = NULL;
   if (address == NULL || port == 0 || port > 65535) return TVR_INVALID_PARAMETER;
   pthread_mutex_lock(&g_lock);
-  if (!initialise_locked() || !g_have_credentials) {
-    pthread_mutex_unlock(&g_lock);
-    return TVR_UNSUCCESSFUL;
-  }
+  const bool ready = initialise_locked() && g_have_credentials;
+  pthread_mutex_unlock(&g_lock);
+  if (!ready) return TVR_UNSUCCESSFUL;
   TALLOC_CTX* mem = talloc_new(NULL);
   tvr_conn* c = mem ? talloc_zero(mem, tvr_conn) : NULL;
   uint32_t status = TVR_NO_MEMORY;
   if (c != NULL) {
     c->mem = mem;
+    c->socket_fd = -1;
     c->timeout_s = timeout_s ? timeout_s : 30;
     c->ev = tevent_context_init(mem);
     c->lp = loadparm_init(mem);
@@ -250,17 +352,29 @@ uint32_t tvr_connect(const char* address, unsigned port, unsigned timeout_s, tvr
   }
   char port_text[16];
   snprintf(port_text, sizeof port_text, "%u", port);
+  char timeout_text[16];
+  snprintf(timeout_text, sizeof timeout_text, "%u", c ? c->timeout_s : 30);
+  struct answer_watch watch = {answered, context, answered == NULL};
   if (c != NULL && c->ev && c->lp && c->creds && c->address &&
       lpcfg_set_cmdline(c->lp, "smb ports", port_text) &&
       lpcfg_set_cmdline(c->lp, "client min protocol", "SMB2_02") &&
       lpcfg_set_cmdline(c->lp, "client signing", "required") &&
+      lpcfg_set_cmdline(c->lp, "client ipc signing", "required") &&
       cli_credentials_set_username(c->creds, g_user, CRED_SPECIFIED) &&
       cli_credentials_set_domain(c->creds, g_domain, CRED_SPECIFIED) &&
       cli_credentials_set_workstation(c->creds, "TAVRIN", CRED_SPECIFIED) &&
       cli_credentials_set_nt_hash(c->creds, &g_hash, CRED_SPECIFIED) &&
       cli_credentials_set_kerberos_state(c->creds, CRED_USE_KERBEROS_DISABLED, CRED_SPECIFIED)) {
+    if (g_lifeline >= 0)
+      tevent_add_fd(c->ev, c->mem, g_lifeline, TEVENT_FD_READ, lifeline_ended, NULL);
+    tevent_set_trace_fd_callback(c->ev, watch_socket, &watch);
+    fd_set_1024 before, after;
+    open_sockets(&before);
     status = status_of(dcerpc_pipe_connect(mem, &c->lsa, binding_text(mem, address, "lsarpc"),
                                            &ndr_table_lsarpc, c->creds, c->ev, c->lp));
+    tevent_set_trace_fd_callback(c->ev, NULL, NULL);
+    open_sockets(&after);
+    c->socket_fd = new_socket(&before, &after);
   }
   if (status != TVR_OK) {
     wipe_hash_under(mem);
@@ -269,17 +383,17 @@ uint32_t tvr_connect(const char* address, unsigned port, unsigned timeout_s, tvr
     dcerpc_binding_handle_set_timeout(c->lsa->binding_handle, c->timeout_s);
     *out = c;
   }
-  pthread_mutex_unlock(&g_lock);
   return status;
 }
 
+/* No goodbye: the policy handles and pipes die with the connection. The
+ * libraries would close each pipe's file first, a round trip for nothing:
+ * the connection is shut before they are freed. */
 void tvr_disconnect(tvr_conn* c) {
   if (c == NULL) return;
-  pthread_mutex_lock(&g_lock);
-  if (c->have_lookup_handle && !c->broken) do_lsa_close(c, (tvr_handle*)&c->lookup_handle);
+  if (c->socket_fd >= 0) shutdown(c->socket_fd, SHUT_RDWR);
   wipe_hash_under(c->mem);
   talloc_free(c->mem);
-  pthread_mutex_unlock(&g_lock);
 }
 
 int tvr_usable(const tvr_conn* c) { return c != NULL && !c->broken; }
@@ -709,51 +823,43 @@ static uint32_t do_server_get_info(tvr_conn* c, tvr_server_info* info, tvr_text_
 
 /* ------------------------------------------------------------ the entry points */
 
-/* Every call into the libraries holds g_lock: they keep per-process state
- * (their stack of temporary memory frames) that is not safe to use from two
- * threads at once. Calls to different computers therefore take turns; what
- * makes a pass wait, a computer that does not answer, is found before any
- * call, outside the lock. */
-#define LOCKED(call)                 \
-  do {                               \
-    pthread_mutex_lock(&g_lock);     \
-    const uint32_t status_ = (call); \
-    pthread_mutex_unlock(&g_lock);   \
-    return status_;                  \
-  } while (0)
+/* One worker process makes these calls, from one thread: the libraries keep
+ * per-process state (their stack of temporary memory frames) that is not
+ * safe to use from two threads at once, so calls for different computers
+ * run side by side in processes of their own (Workers.cpp). */
 
 uint32_t tvr_lsa_open_policy(tvr_conn* c, uint32_t access, tvr_handle* handle) {
-  LOCKED(do_lsa_open_policy(c, access, handle));
+  return do_lsa_open_policy(c, access, handle);
 }
 
-uint32_t tvr_lsa_close(tvr_conn* c, tvr_handle* handle) { LOCKED(do_lsa_close(c, handle)); }
+uint32_t tvr_lsa_close(tvr_conn* c, tvr_handle* handle) { return do_lsa_close(c, handle); }
 
 uint32_t tvr_lsa_enum_rights(tvr_conn* c, const tvr_handle* handle, const uint8_t* wsid,
                              tvr_text_fn each, void* context) {
-  LOCKED(do_lsa_enum_rights(c, handle, wsid, each, context));
+  return do_lsa_enum_rights(c, handle, wsid, each, context);
 }
 
 uint32_t tvr_lsa_change_rights(tvr_conn* c, const tvr_handle* handle, const uint8_t* wsid, int add,
                                int remove_all, const char* const* names, uint32_t count) {
-  LOCKED(do_lsa_change_rights(c, handle, wsid, add, remove_all, names, count));
+  return do_lsa_change_rights(c, handle, wsid, add, remove_all, names, count);
 }
 
 uint32_t tvr_lsa_lookup_name(tvr_conn* c, const char* name, tvr_account_fn found, void* context) {
-  LOCKED(do_lsa_lookup_name(c, name, found, context));
+  return do_lsa_lookup_name(c, name, found, context);
 }
 
 uint32_t tvr_lsa_lookup_sid(tvr_conn* c, const uint8_t* wsid, tvr_account_fn found, void* context) {
-  LOCKED(do_lsa_lookup_sid(c, wsid, found, context));
+  return do_lsa_lookup_sid(c, wsid, found, context);
 }
 
 uint32_t tvr_sam_account_domain(tvr_conn* c, tvr_text_fn found, void* context) {
-  LOCKED(do_sam_account_domain(c, found, context));
+  return do_sam_account_domain(c, found, context);
 }
 
 uint32_t tvr_sam_enum(tvr_conn* c, enum tvr_sam_list list, tvr_text_fn each, void* context) {
-  LOCKED(do_sam_enum(c, list, each, context));
+  return do_sam_enum(c, list, each, context);
 }
 
 uint32_t tvr_server_get_info(tvr_conn* c, tvr_server_info* info, tvr_text_fn name, void* context) {
-  LOCKED(do_server_get_info(c, info, name, context));
+  return do_server_get_info(c, info, name, context);
 }

@@ -4,8 +4,10 @@
  *
  * Samba's own headers do not compile as C++; only this header is seen by
  * the C++ side. Every status is an NTSTATUS value. Texts are UTF-8. SIDs are
- * in the Windows binary layout. Any thread may call: the calls take turns
- * inside, as the libraries are not safe to enter from two threads at once. */
+ * in the Windows binary layout. The credentials may be set from any thread;
+ * the connections and their calls belong to one thread of one process, as
+ * the libraries are not safe to enter from two threads at once (each worker
+ * process of Workers.cpp makes them). */
 #pragma once
 
 #include <stddef.h>
@@ -21,13 +23,30 @@ typedef struct tvr_conn tvr_conn;
  * the password is kept; the caller clears its copy of the text. Returns 0,
  * or -1 when the libraries cannot be set up. */
 int tvr_set_credentials(const char* user, const char* domain, const char* password);
+/* The same from a hash made elsewhere (a worker process gets it from its
+ * parent over a pipe). */
+int tvr_set_credentials_hash(const char* user, const char* domain, const uint8_t hash[16]);
+/* Copies the credentials out, for a worker process; -1 when there are none
+ * or a text does not fit. */
+int tvr_copy_credentials(char* user, size_t user_size, char* domain, size_t domain_size,
+                         uint8_t hash[16]);
 void tvr_clear_credentials(void);
 
-/* Connects to `address` (numeric) on `port` and binds the LSA pipe. The TCP
- * connection must already be known to answer: the libraries report a
- * refused connection as an out-of-memory status. `timeout_s` bounds each
- * call on the connection. */
-uint32_t tvr_connect(const char* address, unsigned port, unsigned timeout_s, tvr_conn** out);
+/* A descriptor that reads as ended once the caller's parent is gone: every
+ * wait on a connection made afterwards then ends the process. */
+void tvr_set_lifeline(int fd);
+
+/* Called once, when the computer has taken (or refused) the TCP connection. */
+typedef void (*tvr_answered_fn)(void* context);
+/* Connects to `address` (numeric) on `port` and binds the LSA pipe, over one
+ * TCP connection. The libraries report a refused connection as an
+ * out-of-memory status; one that is never answered takes their own limit
+ * (a minute): the caller bounds the wait until `answered` is called.
+ * `timeout_s` bounds each call on the connection. */
+uint32_t tvr_connect(const char* address, unsigned port, unsigned timeout_s,
+                     tvr_answered_fn answered, void* context, tvr_conn** out);
+/* Closes the connection without a word to the computer: its policy handles
+ * die with it. */
 void tvr_disconnect(tvr_conn* conn);
 /* False once the transport has failed: the connection must be replaced. */
 int tvr_usable(const tvr_conn* conn);

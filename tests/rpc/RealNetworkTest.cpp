@@ -2,10 +2,13 @@
 // test run, its settings in $TAVRIN_TEST_SAMBA/server.env). What Tavrin
 // reads and writes is checked with Samba's own rpcclient.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <set>
@@ -41,7 +44,7 @@ std::string Run(const std::string& command) {
 
 // rpcclient as the server's administrator.
 std::string Samba(const std::string& commands) {
-  return Run("rpcclient -s " + gServer["CONF"] + " -p " + gServer["PORT"] + " -A " +
+  return Run("timeout 30 rpcclient -s " + gServer["CONF"] + " -p " + gServer["PORT"] + " -A " +
              gServer["ADMIN_AUTH"] + " 127.0.0.1 -c '" + commands + "' 2>/dev/null");
 }
 
@@ -274,6 +277,88 @@ TEST_F(RealNetwork, APassKeepsOneConnectionPerComputerUntilItEnds) {
     EXPECT_EQ(r.read.rights, TvmPrivileges{spBackup}) << r.name;
   }
   EXPECT_EQ(tavrin::rpc::OpenConnections(), 0u);  // the pass has ended
+}
+
+// The worker processes this process started (the real network's), by PID.
+std::vector<int> Workers() {
+  std::vector<int> found;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    std::ifstream stat(entry.path() / "stat");
+    std::string pid, comm, state;
+    int parent = 0;
+    if (stat >> pid >> comm >> state >> parent && parent == getpid() && comm == "(tavrin-rpc)")
+      found.push_back(std::stoi(pid));
+  }
+  return found;
+}
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+TEST_F(RealNetwork, WorkersGetTheCredentialsOverTheirPipeOnlyAndEndWithTheNetwork) {
+  ASSERT_FALSE(ReadRights(sc, arc, Endpoint(), Account(alice)).failed);
+  const std::vector<int> workers = Workers();
+  ASSERT_FALSE(workers.empty());
+  const std::string password = gServer["ADMIN_PASSWORD"];
+  for (const int pid : workers) {
+    const std::string dir = "/proc/" + std::to_string(pid);
+    EXPECT_EQ(FileText(dir + "/cmdline"), std::string("tavrin-rpc-worker", 18));
+    EXPECT_EQ(FileText(dir + "/environ").find(password), std::string::npos);
+    // No crash dump of a process that holds the NT hash.
+    EXPECT_NE(FileText(dir + "/limits").find("Max core file size        0"), std::string::npos);
+    for (const auto& fd : std::filesystem::directory_iterator(dir + "/fd"))
+      EXPECT_FALSE(std::filesystem::is_regular_file(std::filesystem::read_symlink(fd)))
+          << "a file open in the worker: " << std::filesystem::read_symlink(fd);
+  }
+  tavrin::rpc::Uninstall();  // the credentials are forgotten: the workers end
+  for (int i = 0; i < 100 && !Workers().empty(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_TRUE(Workers().empty());
+}
+
+// Kills the workers and waits until each is dead (a zombie), so that the
+// next call writes to a closed pipe.
+void KillWorkers() {
+  for (const int pid : Workers()) {
+    kill(pid, SIGKILL);
+    for (int i = 0; i < 200 && FileText("/proc/" + std::to_string(pid) + "/stat").find(") Z ") ==
+                                   std::string::npos;
+         ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+}
+
+TEST_F(RealNetwork, AWorkerThatDiesFailsOnlyItsCallAndIsReplaced) {
+  SetSambaRights(alice, {"SeBackupPrivilege"});
+  ASSERT_FALSE(ReadRights(sc, arc, Endpoint(), Account(alice)).failed);
+  KillWorkers();
+  // The call that finds it gone fails as a computer that does not answer;
+  // this process goes on (no SIGPIPE from writing to it).
+  const TRowRead lost = ReadRights(sc, arc, Endpoint(), Account(alice));
+  EXPECT_TRUE(lost.failed);
+  EXPECT_EQ(lost.error, 53u) << lost.errorText;
+  const TRowRead again = ReadRights(sc, arc, Endpoint(), Account(alice));
+  EXPECT_FALSE(again.failed) << again.errorText;
+  EXPECT_EQ(again.rights, TvmPrivileges{spBackup});
+  // One that dies while it waits for work, its connections closed, is
+  // replaced before a computer is given to it.
+  HMODULE netapi = LoadLibraryA("netapi32.dll");
+  const auto info = reinterpret_cast<decltype(&NetServerGetInfo)>(
+      reinterpret_cast<void*>(GetProcAddress(netapi, "NetServerGetInfo")));
+  const auto release = reinterpret_cast<decltype(&NetApiBufferFree)>(
+      reinterpret_cast<void*>(GetProcAddress(netapi, "NetApiBufferFree")));
+  std::u16string other;
+  for (char c : "localhost:" + gServer["PORT"]) other += static_cast<char16_t>(c);
+  for (int round = 0; round < 2; ++round) {
+    LPBYTE buffer = nullptr;
+    EXPECT_EQ(info(reinterpret_cast<LMSTR>(other.data()), 100, &buffer), NERR_Success) << round;
+    release(buffer);
+    tavrin::rpc::ReleaseConnections();
+    KillWorkers();
+  }
+  FreeLibrary(netapi);
 }
 
 // The names NetServerEnum lists at level 101, or its status.

@@ -9,14 +9,19 @@
 namespace tavrin::test {
 
 // NAME, PORT, CONF, ADMIN, ADMIN_PASSWORD, ADMIN_AUTH, ALICE, BOB, ...;
-// empty when the run did not start the server.
-inline std::map<std::string, std::string> SambaServer() {
+// PORTS, NAMES and CONFS: every server's, separated by spaces. Empty when
+// the run did not start the server. `dir`: another fixture's folder.
+inline std::map<std::string, std::string> SambaServer(
+    const char* dir = std::getenv("TAVRIN_TEST_SAMBA")) {
   std::map<std::string, std::string> settings;
-  const char* dir = std::getenv("TAVRIN_TEST_SAMBA");
   std::ifstream env(std::string(dir ? dir : "") + "/server.env");
-  for (std::string line; std::getline(env, line);)
-    if (const size_t eq = line.find('='); eq != std::string::npos)
-      settings[line.substr(0, eq)] = line.substr(eq + 1);
+  for (std::string line; std::getline(env, line);) {
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos) continue;
+    std::string value = line.substr(eq + 1);
+    if (value.size() >= 2 && value.front() == '"') value = value.substr(1, value.size() - 2);
+    settings[line.substr(0, eq)] = value;
+  }
   return settings;
 }
 

@@ -9,13 +9,13 @@ fail() {
   echo "FAIL: $*" >&2
   exit 1
 }
-samba() { rpcclient -s "$CONF" -p "$PORT" -A "$ADMIN_AUTH" 127.0.0.1 -c "$1" 2>/dev/null; }
+samba() { timeout 30 rpcclient -s "$CONF" -p "$PORT" -A "$ADMIN_AUTH" 127.0.0.1 -c "$1" 2>/dev/null; }
 rights() { samba "lsaenumacctrights $sid" | sed -n 's/^\t//p' | sort | tr '\n' ' '; }
 # The password goes through a pipe, never on a command line.
 run() {
   local password=$1
   shift
-  printf '%s\n' "$password" | "$cli" "$@" --network real --server "127.0.0.1:$PORT" \
+  printf '%s\n' "$password" | timeout 60 "$cli" "$@" --network real --server "127.0.0.1:$PORT" \
     --user "$NAME\\$ADMIN" --password-fd 0
 }
 
@@ -51,7 +51,7 @@ grep -q "on this computer: Logon failure" <<<"$out" || fail "wrong password: $ou
 for server in "127.0.0.1:$PORT" 127.0.0.1:1; do
   for command in "report" "apply --grant SeBackupPrivilege"; do
     # shellcheck disable=SC2086
-    out=$(printf 'wrong\n' | "$cli" $command --account S-1-5-32-544 --computers . \
+    out=$(printf 'wrong\n' | timeout 60 "$cli" $command --account S-1-5-32-544 --computers . \
       --network real --server "$server" --user "$NAME\\$ADMIN" --password-fd 0 2>&1) &&
       fail "$command on $server exited 0: $out"
     grep -Eq '^\.(: not read:| +error:) (Logon failure|The network path was not found)' <<<"$out" ||
