@@ -145,7 +145,8 @@ void TGridHeader::TextsChanged(Qt::Orientation orientation) {
 QString TGridHeader::ShownText(int logicalIndex) const {
   if (!model()) return {};
   const QString text = model()->headerData(logicalIndex, orientation()).toString();
-  return fontMetrics().elidedText(text, Qt::ElideRight, sectionSize(logicalIndex) - kTextMargin);
+  const int width = orientation() == Qt::Horizontal ? sectionSize(logicalIndex) : minimumWidth();
+  return fontMetrics().elidedText(text, Qt::ElideRight, width - kTextMargin);
 }
 
 QString TGridHeader::ToolTip(int logicalIndex) const {

@@ -15,11 +15,17 @@ int argc = 1;
 char name[] = "tavrin-test";
 char* argv[] = {name, nullptr};
 
+// Every test starts with nothing remembered by the window.
+class ForgetWindowSettings : public ::testing::EmptyTestEventListener {
+  void OnTestStart(const ::testing::TestInfo&) override { tavrin::OpenWindowSettings()->clear(); }
+};
+
 class GuiTestEnvironment : public ::testing::Environment {
   void SetUp() override {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     application_ = std::make_unique<QApplication>(argc, argv);
     tavrin::KeepWindowSettingsIn(settings_.path());
+    ::testing::UnitTest::GetInstance()->listeners().Append(new ForgetWindowSettings);
   }
   void TearDown() override {
     tavrin::KeepWindowSettingsIn(QString());
