@@ -185,6 +185,9 @@ TEST_F(Desktop, PickerSearchesAccountsByName) {
   for (int i = 0; i < Users().count(); ++i) all << Users().itemText(i);
 
   // Typing shows the accounts whose names hold the text, under a line saying so.
+  Users().setCurrentIndex(3);
+  tavrin::test::ChooseAccount(*form);
+  ASSERT_TRUE(WaitIdle());
   const int chosen = Users().currentIndex();
   Users().setFocus();
   QTest::keyClicks(&Users(), "oP");
