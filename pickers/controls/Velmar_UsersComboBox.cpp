@@ -2,6 +2,7 @@
 
 #include <QKeyEvent>
 #include <QListView>
+#include <QProxyStyle>
 #include <QStandardItemModel>
 #include <QTimer>
 #include <algorithm>
@@ -10,11 +11,29 @@
 #include "app/UiHandOver.h"
 #include "pickers/controls/Velmar_SidResBitmap.h"
 
+namespace {
+
+class TDropDownStyle : public QProxyStyle {
+ public:
+  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                QStyleHintReturn* answer) const override {
+    if (hint == SH_ComboBox_Popup) return 0;
+    return QProxyStyle::styleHint(hint, option, widget, answer);
+  }
+};
+
+}  // namespace
+
 TvmUsersComboBox::TvmUsersComboBox(QWidget* parent) : TvmCustomComboBox(parent) {
   ComputeHeights();
   fillNews_ = new TUiHandOver([this] { TakeMailbox(); }, this);
   // Every line is as high as the next: ten thousand accounts lay out at once.
   if (auto* list = qobject_cast<QListView*>(view())) list->setUniformItemSizes(true);
+  // The list drops below the control, as on Windows, rather than opening
+  // over it like a menu, which measures every line each time it opens.
+  auto* dropDown = new TDropDownStyle;
+  dropDown->setParent(this);
+  setStyle(dropDown);
   view()->installEventFilter(this);
   connect(this, &QComboBox::activated, this, [this] {
     if (!search_.isEmpty()) chosenInSearch_ = true;
@@ -69,6 +88,7 @@ void TvmUsersComboBox::UpdateList() {
   fill_.reset();
   list_.Clear();
   texts_.clear();
+  names_.clear();
   search_.clear();
   shown_.clear();
   const unsigned generation = ++generation_;
@@ -115,10 +135,13 @@ void TvmUsersComboBox::TakeFill(unsigned generation, TvmUserList* filled) {
   fill_.reset();
   if (filled != nullptr) list_.TakeFill(*filled);
   texts_.clear();
+  names_.clear();
   search_.clear();
   shown_.clear();
-  for (int i = 0; i < list_.Count(); ++i)
+  for (int i = 0; i < list_.Count(); ++i) {
     texts_.push_back(QString::fromLocal8Bit(list_.ItemText(i)));
+    names_.push_back(QString::fromLocal8Bit(list_.UserInfo(i)->Name()));
+  }
   {
     const QSignalBlocker quiet(this);
     clear();
@@ -153,9 +176,8 @@ void TvmUsersComboBox::SetSearchText(const QString& text) {
   search_ = text;
   shown_.clear();
   // The names are matched, not the domains shown before some of them.
-  for (int i = 0; i < list_.Count(); ++i)
-    if (QString::fromLocal8Bit(list_.UserInfo(i)->Name()).contains(text, Qt::CaseInsensitive))
-      shown_.push_back(i);
+  for (int i = 0; i < names_.size(); ++i)
+    if (names_[i].contains(text, Qt::CaseInsensitive)) shown_.push_back(i);
   ShowEntries(shown_.empty() ? -1 : shown_.front());
 }
 

@@ -70,6 +70,8 @@ class TvmUsersComboBox : public TvmCustomComboBox {
   void EndSearch(int chosen = -1);
   // The list entry at a position of the control, or -1.
   int EntryAt(int position) const;
+  // Closing the list ends a search (see above).
+  void hidePopup() override;
   const std::vector<std::string>& Errors() const { return list_.Errors(); }
   const TvmUserList& List() const { return list_; }
 
@@ -87,7 +89,6 @@ class TvmUsersComboBox : public TvmCustomComboBox {
   void ParentWindowChanged() override { UpdateList(); }
   void keyPressEvent(QKeyEvent* event) override;
   bool eventFilter(QObject* watched, QEvent* event) override;
-  void hidePopup() override;
 
  private:
   // Applies a key to the search; whether it was one of the search's keys.
@@ -113,6 +114,7 @@ class TvmUsersComboBox : public TvmCustomComboBox {
   unsigned mailboxGeneration_ = 0;
 
   QStringList texts_;       // the shown text of every entry
+  QStringList names_;       // the name of every entry, as searched
   QString search_;          // the text searched for
   std::vector<int> shown_;  // the entries that match it, in list order
   int chosenBefore_ = -1;   // the entry chosen when the search began
