@@ -145,8 +145,9 @@ void TGridHeader::TextsChanged(Qt::Orientation orientation) {
 QString TGridHeader::ShownText(int logicalIndex) const {
   if (!model()) return {};
   const QString text = model()->headerData(logicalIndex, orientation()).toString();
-  const int width = orientation() == Qt::Horizontal ? sectionSize(logicalIndex) : minimumWidth();
-  return fontMetrics().elidedText(text, Qt::ElideRight, width - kTextMargin);
+  // The codes of the rights are clipped to their narrow columns as they are.
+  if (orientation() == Qt::Horizontal) return text;
+  return fontMetrics().elidedText(text, Qt::ElideRight, minimumWidth() - kTextMargin);
 }
 
 QString TGridHeader::ToolTip(int logicalIndex) const {

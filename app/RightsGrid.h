@@ -23,8 +23,9 @@ class TRightsGridDelegate : public QStyledItemDelegate {
              const QModelIndex& index) const override;
 };
 
-// The fixed cells: a raised face with the text at the top left, cut with an
-// ellipsis when wider than the cell, never highlighted, never clickable.
+// The fixed cells: a raised face with the text at the top left (a name cut
+// with an ellipsis when wider than its column), never highlighted, never
+// clickable.
 class TGridHeader : public QHeaderView {
   Q_OBJECT
  public:

@@ -249,7 +249,10 @@ TEST_F(Desktop, EveryColumnAndNameFitsHeadsNameTheirRights) {
   EXPECT_TRUE(names->ShownText(row + 1).endsWith(QChar(0x2026)));
   EXPECT_EQ(names->ToolTip(row + 1), longest);
 
-  // The head of a column, hovered, names its right in full.
+  // The heads show their codes whole; hovered, they name their rights in full.
+  auto* codes = static_cast<TGridHeader*>(Grid().horizontalHeader());
+  for (int col = 0; col < PrivilegeCount; ++col)
+    EXPECT_EQ(codes->ShownText(col), QString::fromLatin1(PrivilegeLegend[col], 2));
   QWidget* heads = Grid().horizontalHeader()->viewport();
   const QPoint at(Grid().horizontalHeader()->sectionViewportPosition(15) + 5, 5);
   QHelpEvent hover(QEvent::ToolTip, at, heads->mapToGlobal(at));
