@@ -141,13 +141,18 @@ TEST_F(Desktop, AddTakesSeveralNamesUnderTheListRuleOrRefusesTheBadOne) {
   EXPECT_EQ(Names(), before + QStringList({"NEW1", "NEW2", "new3"}));
   EXPECT_GT(CallsTo("NEW2"), 0);
 
+  // The refusal is answered once it shows (10 s at most).
   QString refusal;
-  QTimer::singleShot(100, [&] {
+  QTimer poll;
+  int polls = 0;
+  QObject::connect(&poll, &QTimer::timeout, [&] {
     if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
       refusal = box->text();
       box->accept();
     }
+    if (!refusal.isEmpty() || ++polls > 500) poll.stop();
   });
+  poll.start(20);
   Add(QStringLiteral("NEW4, BAD|NAME"));
   EXPECT_TRUE(refusal.contains("\"BAD|NAME\"")) << refusal.toStdString();
   EXPECT_EQ(Names(), before + QStringList({"NEW1", "NEW2", "new3"}));
