@@ -9,6 +9,7 @@
 #include <QToolTip>
 #include <algorithm>
 #include <climits>
+#include <optional>
 
 #include "app/ImageLists.h"
 #include "rights/Velmar_RightsCenter.h"
@@ -213,10 +214,13 @@ TRightsGrid::TRightsGrid(QWidget* parent) : QTableView(parent), model_(new TRigh
 }
 
 void TRightsGrid::MeasureNames(int first, int last) {
-  const QFontMetrics metrics = verticalHeader()->fontMetrics();
-  for (int row = std::max(first, 0); row <= last && row < model_->rowCount(); ++row)
-    widestName_ =
-        std::max(widestName_, metrics.horizontalAdvance(model_->Name(row)) + kTextMargin + 1);
+  std::optional<QFontMetrics> metrics;  // made for the first name: spare rows have none
+  for (int row = std::max(first, 0); row <= last && row < model_->rowCount(); ++row) {
+    const QString& name = model_->Name(row);
+    if (name.trimmed().isEmpty()) continue;
+    if (!metrics) metrics.emplace(verticalHeader()->font(), verticalHeader());
+    widestName_ = std::max(widestName_, metrics->horizontalAdvance(name) + kTextMargin + 1);
+  }
   FitNameColumn();
 }
 
