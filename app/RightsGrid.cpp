@@ -137,6 +137,10 @@ void TGridHeader::setModel(QAbstractItemModel* model) {
   disconnect(model, SIGNAL(headerDataChanged(Qt::Orientation, int, int)), this,
              SLOT(headerDataChanged(Qt::Orientation, int, int)));
   connect(model, &QAbstractItemModel::headerDataChanged, this, &TGridHeader::TextsChanged);
+  // Cells are no concern of a header whose sections never size to them:
+  // each code written would otherwise be told to both headers as well.
+  disconnect(model, SIGNAL(dataChanged(QModelIndex, QModelIndex, QList<int>)), this,
+             SLOT(dataChanged(QModelIndex, QModelIndex, QList<int>)));
 }
 
 void TGridHeader::TextsChanged(Qt::Orientation orientation) {
