@@ -2,7 +2,6 @@
 
 #include <QKeyEvent>
 #include <QListView>
-#include <QProxyStyle>
 #include <QStandardItemModel>
 #include <QTimer>
 #include <algorithm>
@@ -11,29 +10,11 @@
 #include "app/UiHandOver.h"
 #include "pickers/controls/Velmar_SidResBitmap.h"
 
-namespace {
-
-class TDropDownStyle : public QProxyStyle {
- public:
-  int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
-                QStyleHintReturn* answer) const override {
-    if (hint == SH_ComboBox_Popup) return 0;
-    return QProxyStyle::styleHint(hint, option, widget, answer);
-  }
-};
-
-}  // namespace
-
 TvmUsersComboBox::TvmUsersComboBox(QWidget* parent) : TvmCustomComboBox(parent) {
   ComputeHeights();
   fillNews_ = new TUiHandOver([this] { TakeMailbox(); }, this);
   // Every line is as high as the next: ten thousand accounts lay out at once.
   if (auto* list = qobject_cast<QListView*>(view())) list->setUniformItemSizes(true);
-  // The list drops below the control, as on Windows, rather than opening
-  // over it like a menu, which measures every line each time it opens.
-  auto* dropDown = new TDropDownStyle;
-  dropDown->setParent(this);
-  setStyle(dropDown);
   view()->installEventFilter(this);
   connect(this, &QComboBox::activated, this, [this] {
     if (!search_.isEmpty()) chosenInSearch_ = true;
