@@ -1,17 +1,25 @@
 #include "app/RightsGrid.h"
 
 #include <QFocusEvent>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
+#include <QToolTip>
 #include <algorithm>
 #include <climits>
+#include <optional>
 
 #include "app/ImageLists.h"
+#include "rights/Velmar_RightsCenter.h"
 
 namespace {
 
 constexpr int kImageSize = 16;
+// The space a header text leaves: 2 pixels before it, 1 after it and the
+// cell's two edges.
+constexpr int kTextMargin = 5;
 
 // Focus moves that the administrator makes inside the window; a window that
 // is merely deactivated or a menu that pops up neither leaves nor enters the
@@ -122,8 +130,7 @@ void TGridHeader::paintSection(QPainter* painter, const QRect& rect, int logical
   painter->setPen(pal.color(QPalette::Dark));
   painter->drawLine(rect.topRight(), rect.bottomRight());
   painter->drawLine(rect.bottomLeft(), rect.bottomRight());
-  const QString text =
-      model() ? model()->headerData(logicalIndex, orientation()).toString() : QString();
+  const QString text = ShownText(logicalIndex);
   if (!text.isEmpty()) {
     painter->setPen(pal.color(QPalette::ButtonText));
     painter->setClipRect(rect.adjusted(1, 1, -1, -1));
@@ -131,6 +138,58 @@ void TGridHeader::paintSection(QPainter* painter, const QRect& rect, int logical
                       Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
   }
   painter->restore();
+}
+
+void TGridHeader::setModel(QAbstractItemModel* model) {
+  if (this->model())
+    disconnect(this->model(), &QAbstractItemModel::headerDataChanged, this, nullptr);
+  QHeaderView::setModel(model);
+  if (!model) return;
+  // The header's own connection is made by signature.
+  disconnect(model, SIGNAL(headerDataChanged(Qt::Orientation, int, int)), this,
+             SLOT(headerDataChanged(Qt::Orientation, int, int)));
+  connect(model, &QAbstractItemModel::headerDataChanged, this, &TGridHeader::TextsChanged);
+  // Cells are no concern of a header whose sections never size to them:
+  // each code written would otherwise be told to both headers as well.
+  disconnect(model, SIGNAL(dataChanged(QModelIndex, QModelIndex, QList<int>)), this,
+             SLOT(dataChanged(QModelIndex, QModelIndex, QList<int>)));
+}
+
+void TGridHeader::TextsChanged(Qt::Orientation orientation) {
+  if (orientation == this->orientation()) viewport()->update();
+}
+
+QString TGridHeader::ShownText(int logicalIndex) const {
+  if (!model()) return {};
+  const QString text = model()->headerData(logicalIndex, orientation()).toString();
+  // The codes of the rights are clipped to their narrow columns as they are.
+  if (orientation() == Qt::Horizontal) return text;
+  return fontMetrics().elidedText(text, Qt::ElideRight, minimumWidth() - kTextMargin);
+}
+
+QString TGridHeader::ToolTip(int logicalIndex) const {
+  if (!model() || logicalIndex < 0 || logicalIndex >= count()) return {};
+  if (orientation() == Qt::Horizontal)
+    return logicalIndex < PrivilegeCount
+               ? QStringLiteral("%1 (%2)").arg(QLatin1String(PrivilegeDisplayNames[logicalIndex]),
+                                               QLatin1String(PolicyNames[logicalIndex]))
+               : QString();
+  const QString name = model()->headerData(logicalIndex, orientation()).toString();
+  if (ShownText(logicalIndex) == name) return {};
+  const QString own = model()->headerData(logicalIndex, orientation(), Qt::ToolTipRole).toString();
+  return own.isEmpty() ? name : name + QLatin1Char('\n') + own;
+}
+
+bool TGridHeader::viewportEvent(QEvent* event) {
+  if (event->type() == QEvent::ToolTip) {
+    const auto* help = static_cast<QHelpEvent*>(event);
+    const QString tip = ToolTip(logicalIndexAt(help->pos()));
+    if (!tip.isEmpty()) {
+      QToolTip::showText(help->globalPos(), tip, viewport());
+      return true;
+    }
+  }
+  return QHeaderView::viewportEvent(event);
 }
 
 // ---------------------------------------------------------------------- grid
@@ -158,7 +217,46 @@ TRightsGrid::TRightsGrid(QWidget* parent) : QTableView(parent), model_(new TRigh
   columns->viewport()->installEventFilter(this);
   rows->viewport()->installEventFilter(this);
 
+  connect(model_, &QAbstractItemModel::rowsInserted, this,
+          [this](const QModelIndex&, int first, int last) { MeasureNames(first, last); });
+  connect(model_, &QAbstractItemModel::headerDataChanged, this,
+          [this](Qt::Orientation orientation, int first, int last) {
+            if (orientation == Qt::Vertical) MeasureNames(first, last);
+          });
+  connect(model_, &QAbstractItemModel::rowsRemoved, this, &TRightsGrid::MeasureAllNames);
+  connect(model_, &QAbstractItemModel::modelReset, this, &TRightsGrid::MeasureAllNames);
+
   SelectCurrentIfNone();
+}
+
+void TRightsGrid::MeasureNames(int first, int last) {
+  std::optional<QFontMetrics> metrics;  // made for the first name: spare rows have none
+  for (int row = std::max(first, 0); row <= last && row < model_->rowCount(); ++row) {
+    const QString& name = model_->Name(row);
+    if (name.trimmed().isEmpty()) continue;
+    if (!metrics) metrics.emplace(verticalHeader()->font(), verticalHeader());
+    widestName_ = std::max(widestName_, metrics->horizontalAdvance(name) + kTextMargin + 1);
+  }
+  FitNameColumn();
+}
+
+void TRightsGrid::MeasureAllNames() {
+  widestName_ = 0;
+  MeasureNames(0, model_->rowCount() - 1);
+}
+
+void TRightsGrid::FitNameColumn() {
+  const int width = std::clamp(widestName_, int(DefaultColWidth), int(MaxNameColWidth));
+  if (width == verticalHeader()->minimumWidth()) return;
+  verticalHeader()->setFixedWidth(width);
+  emit NameColumnResized();
+}
+
+int TRightsGrid::FullWidth() const {
+  int width = 2 * frameWidth() + verticalHeader()->minimumWidth() +
+              style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, verticalScrollBar());
+  for (int col = 0; col < model_->columnCount(); ++col) width += columnWidth(col);
+  return width;
 }
 
 void TRightsGrid::Reset() {

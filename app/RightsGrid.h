@@ -23,16 +23,31 @@ class TRightsGridDelegate : public QStyledItemDelegate {
              const QModelIndex& index) const override;
 };
 
-// The fixed cells: a raised face with the text at the top left, never
-// highlighted, never clickable.
+// The fixed cells: a raised face with the text at the top left (a name cut
+// with an ellipsis when wider than its column), never highlighted, never
+// clickable.
 class TGridHeader : public QHeaderView {
   Q_OBJECT
  public:
   explicit TGridHeader(Qt::Orientation orientation, QWidget* parent = nullptr);
 
+  void setModel(QAbstractItemModel* model) override;
+  // The text a section shows, and its tool tip: for a right's column the
+  // right's name and constant, for a name cut short the whole name (and the
+  // row's own tool tip below it); empty when the row's own tool tip applies.
+  QString ShownText(int logicalIndex) const;
+  QString ToolTip(int logicalIndex) const;
+
  protected:
   void paintEvent(QPaintEvent* event) override;
   void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override;
+  bool viewportEvent(QEvent* event) override;
+
+ private:
+  // A header text changed: the header is drawn again. (The header's own
+  // handler looks up where the changed rows are, which after every insert
+  // adds up all the row heights again: filling row by row became quadratic.)
+  void TextsChanged(Qt::Orientation orientation);
 };
 
 class TRightsGrid : public QTableView {
@@ -41,6 +56,9 @@ class TRightsGrid : public QTableView {
   static constexpr int FixedCols = 1;
   static constexpr int FixedRows = 1;
   static constexpr int DefaultColWidth = 100;
+  // The name column grows with the longest name up to this width; longer
+  // names end in an ellipsis.
+  static constexpr int MaxNameColWidth = 260;
   static constexpr int DefaultRowHeight = 18;
   static constexpr int RightColWidth = 21;
 
@@ -71,6 +89,8 @@ class TRightsGrid : public QTableView {
   void SetSelection(const TGridRect& rect);
   // Where a cell lies in the viewport.
   QRect CellRect(int col, int row) const;
+  // The width that shows every column whole, with the vertical scroll bar.
+  int FullWidth() const;
 
   // Rows of computers, in grid rows: see TRightsGridModel.
   int FindRow(const QString& name) const;
@@ -93,6 +113,8 @@ class TRightsGrid : public QTableView {
   void KeyDown(int virtualKey);
   void Enter();
   void Exit();
+  // The name column changed its width to fit the names.
+  void NameColumnResized();
 
  protected:
   void mousePressEvent(QMouseEvent* event) override;
@@ -107,7 +129,13 @@ class TRightsGrid : public QTableView {
 
  private:
   void SelectCurrentIfNone();
+  // The name column follows the widest name: rows measured as they come or
+  // change, all again after a removal.
+  void MeasureNames(int first, int last);
+  void MeasureAllNames();
+  void FitNameColumn();
 
   TRightsGridModel* model_;
+  int widestName_ = 0;
   bool pressedOnCell_ = false;
 };

@@ -82,11 +82,11 @@ class TLegendDelegate : public QStyledItemDelegate {
 TLegendList::TLegendList(int itemHeight, QWidget* parent)
     : QListWidget(parent), itemHeight_(itemHeight) {
   setFlow(QListView::TopToBottom);
-  setWrapping(true);
+  setWrapping(false);
   setResizeMode(QListView::Adjust);
   setUniformItemSizes(true);
-  setHorizontalScrollMode(QAbstractItemView::ScrollPerItem);
-  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   setItemDelegate(new TLegendDelegate(itemHeight, this));
 }
 

@@ -31,9 +31,8 @@ class TToolSeparator : public QWidget {
   void paintEvent(QPaintEvent*) override;
 };
 
-// The legend: items fill the box top to bottom, one line of `itemHeight`
-// each, and continue in the next column to the right; one column, as wide
-// as the box, is in view.
+// The legend: one column of items as wide as the box, one line of
+// `itemHeight` each, read top to bottom and scrolled only up and down.
 class TLegendList : public QListWidget {
  public:
   TLegendList(int itemHeight, QWidget* parent);

@@ -36,6 +36,7 @@ TTavrinForm::TTavrinForm(QWidget* parent) : QMainWindow(parent) {
   CreateMenus();
   CreateControls();
   CreateStatusBar();
+  CreateDesktopCommands();
   passNews_ = new TUiHandOver([this] { PumpPass(); }, this);
 
   Timer = new QTimer(this);
@@ -66,6 +67,7 @@ TTavrinForm::TTavrinForm(QWidget* parent) : QMainWindow(parent) {
   CBxUsers->Loaded();
 
   FormCreate();
+  RestoreSettings();
 }
 
 // A scan still running is asked to stop when Computers goes; its thread ends by itself.
@@ -96,8 +98,8 @@ void TTavrinForm::FormCreate() {
     GrRights->SetColWidths(col, TRightsGrid::RightColWidth);
     GrRights->SetCells(col, 0, LBxLegend->item(col - 1)->text().left(2));
   }
-  // 5. Point the account picker at the first source.
-  CBxSidSource->setCurrentIndex(0);
+  // 5. Point the account picker at the source of the last run, else the first.
+  CBxSidSource->setCurrentIndex(RememberedSource());
   CBxSidSourceClick();
   // 6. The first account, once the picker has filled (AccountsFilled).
   if (!CBxUsers->Filling()) AccountsFilled();
@@ -335,6 +337,7 @@ void TTavrinForm::TimerTimer() {
   const int count = Computers->Count();
   for (int i = 0; i < count; ++i) names << QString::fromLocal8Bit(Computers->Names(i));
   scanReport_ = ScanReport(names.isEmpty());
+  names += TakeRemembered(names);
   if (names.isEmpty() || PassRunning()) {
     unsetCursor();
     SetStatusText(2, scanReport_);
@@ -370,7 +373,8 @@ void TTavrinForm::aUpdateExecute() {
 void TTavrinForm::aAddExecute() {
   bool ok = false;
   const QString text =
-      QInputDialog::getText(this, QStringLiteral("Query"), QStringLiteral("Enter computer name"),
+      QInputDialog::getText(this, QStringLiteral("Add computer"),
+                            QStringLiteral("Computer names, separated by commas or blanks:"),
                             QLineEdit::Normal, QString(), &ok);
   if (!ok) return;
   const std::vector<std::string> names =

@@ -269,4 +269,24 @@ class TTavrinForm : public QMainWindow {
   QStringList passNames_;
   bool passResetsCursor_ = false;  // the pass that ends an Update
   bool closeAsked_ = false;
+
+  // ------------------------------------------------- desktop conventions
+  // Computer > Exit (Ctrl+Q, Alt+F4) closes the window.
+  QAction* aExit = nullptr;
+  // F5 refreshes, F1 opens the help, Ctrl+S commits, Ctrl+Q quits.
+  void CreateDesktopCommands();
+  // Widens the window, within the screen, until the grid shows every column
+  // and the whole name column; never once the geometry came from the
+  // settings, where the administrator's own size wins.
+  void FitGridWidth();
+  // What the window remembers between runs: its geometry, the source of the
+  // accounts and the computers of the grid (shown at once, read after the
+  // first scan with what it finds).
+  int RememberedSource() const;
+  void RestoreSettings();
+  void SaveSettings() const;
+  // The remembered computers not among `found`, once.
+  QStringList TakeRemembered(const QStringList& found);
+  QStringList remembered_;
+  bool geometryRestored_ = false;
 };

@@ -367,5 +367,6 @@ void TTavrinForm::closeEvent(QCloseEvent* event) {
     case TMarksAnswer::Discard:
       break;
   }
+  SaveSettings();
   QMainWindow::closeEvent(event);
 }

@@ -11,6 +11,17 @@
 int main(int argc, char* argv[]) {
   // The network options are the program's; the rest go to Qt.
   std::vector<std::string> args(argv + 1, argv + argc);
+  // Help and version print and end before anything starts; no display is needed.
+  for (const std::string& arg : args) {
+    if (arg == "--help" || arg == "-h") {
+      std::fputs(tavrin::WindowHelpText(), stdout);
+      return 0;
+    }
+    if (arg == "--version") {
+      std::printf("tavrin %s\n", TAVRIN_VERSION);
+      return 0;
+    }
+  }
   tavrin::platform::NetworkArgs network;
   try {
     network = tavrin::platform::TakeNetworkArgs(args, true);

@@ -10,6 +10,7 @@
 //                        one worker then takes several minutes)
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -19,6 +20,7 @@
 #include <string>
 
 #include "app/RightsGrid.h"
+#include "app/WindowSettings.h"
 #include "app/fmTavrinMain.h"
 #include "passes/Startup.h"
 #include "platform/sim/SimNetwork.h"
@@ -109,6 +111,9 @@ void Measure(TTavrinForm& form, int workers, milliseconds latency, milliseconds 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
+  // The window's settings from earlier runs would add rows: a folder of its own.
+  QTemporaryDir settings;
+  tavrin::KeepWindowSettingsIn(settings.path());
   const bool slow = argc > 1 && std::strcmp(argv[1], "--slow") == 0;
   const milliseconds latency(slow ? 20 : 1);
   const milliseconds timeout(slow ? 5000 : 0);

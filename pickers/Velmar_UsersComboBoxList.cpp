@@ -147,11 +147,13 @@ void TvmUserList::SetFilter(TvmSidTypes value) {
   filter_ = value;
   entries_.clear();
   keys_.clear();
+  nameCounts_.clear();
 }
 
 void TvmUserList::Clear() {
   entries_.clear();
   keys_.clear();
+  nameCounts_.clear();
   errors_.clear();
 }
 
@@ -163,7 +165,14 @@ const TvmUserInfo* TvmUserList::UserInfo(int index) const {
 std::string TvmUserList::ItemText(int index) const {
   const TvmUserInfo* entry = UserInfo(index);
   if (entry == nullptr) return {};
-  return showFullName_ ? entry->Domain() + "\\" + entry->Name() : entry->Name();
+  return showFullName_ || Ambiguous(index) ? entry->Domain() + "\\" + entry->Name() : entry->Name();
+}
+
+bool TvmUserList::Ambiguous(int index) const {
+  const TvmUserInfo* entry = UserInfo(index);
+  if (entry == nullptr) return false;
+  const auto it = nameCounts_.find(Upper(entry->Name()));
+  return it != nameCounts_.end() && it->second > 1;
 }
 
 int TvmUserList::ImageIndex(int index) const {
@@ -180,6 +189,7 @@ std::string TvmUserList::DuplicateKey(const std::string& name, const std::string
 void TvmUserList::TakeFill(TvmUserList& filled) {
   entries_ = std::move(filled.entries_);
   keys_ = std::move(filled.keys_);
+  nameCounts_ = std::move(filled.nameCounts_);
   errors_ = std::move(filled.errors_);
   filled.Clear();
 }
@@ -320,6 +330,7 @@ void TvmUserList::AddResolved(const std::string& domain, const std::string& name
   entries_.push_back(
       std::make_unique<TvmUserInfo>(domain, name, sidType, sid, sidString, wellKnown));
   keys_.emplace(DuplicateKey(name, sidString), entries_.size() - 1);
+  ++nameCounts_[Upper(name)];
 }
 
 // ------------------------------------------------------------ TvmUserListFill

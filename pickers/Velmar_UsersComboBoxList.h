@@ -60,8 +60,12 @@ class TvmUserList {
   int Count() const { return static_cast<int>(entries_.size()); }
   // The entry at a position; none outside the list.
   const TvmUserInfo* UserInfo(int index) const;
-  // The shown text of an entry: its name, or domain, "\" and name.
+  // The shown text of an entry: its name, or domain, "\" and name when
+  // ShowFullName is set or another entry has the same name (in any letter
+  // case), so that no two entries look alike.
   std::string ItemText(int index) const;
+  // Whether another entry has the name of entry `index`.
+  bool Ambiguous(int index) const;
   // The image number for an external image list: 0 to 31 for the
   // well-known values wkCurrentUser to wkReplicatorAlias, 32 and on for the
   // kinds of the other accounts; -1 outside the list.
@@ -92,6 +96,8 @@ class TvmUserList {
   // Name and SID text, folded to upper case, of every entry: the entries
   // with that key (equal in case-folded form; confirmed with lstrcmpiA).
   std::unordered_multimap<std::string, size_t> keys_;
+  // Name folded to upper case -> how many entries have it.
+  std::unordered_map<std::string, int> nameCounts_;
   bool showFullName_ = false;
   std::vector<std::string> errors_;
 };

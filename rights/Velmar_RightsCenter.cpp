@@ -60,6 +60,36 @@ const std::array<const char*, PrivilegeCount> PrivilegeLegend = {
     "LS - Logon as a service",
 };
 
+const std::array<const char*, PrivilegeCount> PrivilegeDisplayNames = {
+    "Create a token object",
+    "Replace a process level token",
+    "Lock pages in memory",
+    "Adjust memory quotas for a process",
+    "Add workstations to domain",
+    "Act as part of the operating system",
+    "Manage auditing and security log",
+    "Take ownership of files or other objects",
+    "Load and unload device drivers",
+    "Profile system performance",
+    "Change the system time",
+    "Profile single process",
+    "Increase scheduling priority",
+    "Create a pagefile",
+    "Create permanent shared objects",
+    "Back up files and directories",
+    "Restore files and directories",
+    "Shut down the system",
+    "Debug programs",
+    "Generate security audits",
+    "Modify firmware environment values",
+    "Bypass traverse checking",
+    "Force shutdown from a remote system",
+    "Allow log on locally",
+    "Access this computer from the network",
+    "Log on as a batch job",
+    "Log on as a service",
+};
+
 std::optional<TvmPrivilege> PrivilegeFromPolicyName(const std::string& name) {
   for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal)
     if (name == PolicyNames[ordinal]) return static_cast<TvmPrivilege>(ordinal);

@@ -90,6 +90,10 @@ extern const std::array<const char*, PrivilegeCount> PolicyNames;
 // The legend lines ("CT - Create token"), indexed by ordinal.
 extern const std::array<const char*, PrivilegeCount> PrivilegeLegend;
 
+// The names Windows shows for the rights ("Back up files and directories"),
+// indexed by ordinal.
+extern const std::array<const char*, PrivilegeCount> PrivilegeDisplayNames;
+
 // The right a policy name stands for: exact, case-sensitive comparison from
 // ordinal 0 on; no right for any other text.
 std::optional<TvmPrivilege> PrivilegeFromPolicyName(const std::string& name);

@@ -14,6 +14,7 @@
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
@@ -22,6 +23,7 @@
 #include "app/GridExport.h"
 #include "app/RightsGrid.h"
 #include "app/RightsGridModel.h"
+#include "app/WindowSettings.h"
 #include "app/fmAbout.h"
 #include "app/fmTavrinMain.h"
 #include "passes/Startup.h"
@@ -64,6 +66,9 @@ void Stage(TTavrinForm& form, const char* computer, const char* code, Qt::Key ke
 
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
+  // The same picture on every run: no settings of an earlier one.
+  QTemporaryDir settings;
+  tavrin::KeepWindowSettingsIn(settings.path());
   if (argc < 2) {
     std::fprintf(stderr, "usage: tavrin_screenshot WINDOW.png [ABOUT.png]\n");
     return 2;
@@ -77,7 +82,6 @@ int main(int argc, char** argv) {
   // The program as it starts on the built-in network: the scan, then the
   // reads of every computer found.
   TTavrinForm form;
-  form.resize(720, 480);
   form.show();
   if (!QTest::qWaitForWindowExposed(&form) || !WaitIdle(form)) return 1;
   // The local Administrators alias, as an administrator usually starts, read

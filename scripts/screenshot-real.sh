@@ -39,6 +39,8 @@ set -a
 set +a
 printf '127.0.0.1:%s\n127.0.0.1:%s\n127.0.0.1:1\n' "$PORT" "$beta_port" >"$dir/computers.txt"
 mkdir -p "$(dirname "$out")"
+# The window's settings of this run only: the picture never depends on earlier runs.
+export XDG_CONFIG_HOME="$dir/config"
 xvfb-run -a -s "-screen 0 1024x640x24 -dpi 96" bash -c '
   exec 3< <(printf "%s\n" "$ADMIN_PASSWORD")
   "$1" --network real --server "127.0.0.1:$PORT" --user "$NAME\\$ADMIN" --password-fd 3 \

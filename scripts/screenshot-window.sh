@@ -12,6 +12,10 @@ if [[ ! -x "$build/app/tavrin" ]]; then
   BUILD_DIR="$build" bash "$root/scripts/build.sh"
 fi
 mkdir -p "$(dirname "$out")"
+# The window's settings of this run only: the picture never depends on earlier runs.
+config=$(mktemp -d)
+trap 'rm -rf "$config"' EXIT
+export XDG_CONFIG_HOME="$config"
 xvfb-run -a -s "-screen 0 900x600x24 -dpi 96" bash -c '
   "$1" & pid=$!
   sleep "$2"

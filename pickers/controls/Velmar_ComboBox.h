@@ -1,5 +1,6 @@
-// The image combo box both pickers are built on: a drop-down list that
-// cannot be typed into and draws its items itself, each with an image cell
+// The image combo box both pickers are built on: a drop-down list (opening
+// below the control, as on Windows) that cannot be typed into and draws its
+// items itself, each with an image cell
 // at its leading edge and the item's text after it. A subclass supplies the
 // items (count, text, image) through virtual operations and asks the control
 // to rebuild its shown texts; an attached image list replaces the

@@ -76,7 +76,19 @@ const QImage* PickerBitmap(const char* name) {
 }
 
 const QImage* GetSidBitmap(TvmWellKnownSid wellKnown, TvmSidType sidType) {
-  return PickerBitmap(SidBitmapName(wellKnown, sidType));
+  if (const QImage* own = PickerBitmap(SidBitmapName(wellKnown, sidType))) return own;
+  // Kinds without an image of their own show the nearest one, so that every
+  // entry has one.
+  switch (sidType) {
+    case stDomain:
+      return PickerBitmap("SID_SOURCE_DOMAIN");
+    case stGroup:
+    case stAlias:
+    case stWellKnownGroup:
+      return PickerBitmap("SID_GROUP");
+    default:
+      return PickerBitmap("SID_USER");
+  }
 }
 
 void DrawCentredBitmap(QPainter* painter, const QRect& cell, const QImage& bitmap) {

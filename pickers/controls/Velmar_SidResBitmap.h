@@ -7,8 +7,9 @@
 
 #include "pickers/Velmar_SidRes.h"
 
-// The image an account shows (the well-known value's, else the kind's), or
-// none. The picture's bottom-left colour is transparent.
+// The image an account shows: the well-known value's, else the kind's, else
+// the nearest kind's (a domain's, a group's or a user's); never none once the
+// images are there. The picture's bottom-left colour is transparent.
 const QImage* GetSidBitmap(TvmWellKnownSid wellKnown, TvmSidType sidType);
 
 // An image of the pickers by resource name ("SID_SOURCE_DOMAIN"), or none

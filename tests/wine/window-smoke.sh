@@ -28,6 +28,9 @@ timeout 60 wineserver -k >/dev/null 2>&1 || true
 timeout 60 wineserver -w >/dev/null 2>&1 || true
 export QT_QPA_PLATFORM=windows
 unset QT_PLUGIN_PATH QT_QPA_PLATFORM_PLUGIN_PATH
+# What an earlier run remembered (its size, its computers) is forgotten, so
+# that every run, and its screenshot, starts alike.
+wine reg delete 'HKCU\Software\Tavrin' /f >/dev/null 2>&1 || true
 
 wine "$dir/tavrin.exe" >"$work/out" 2>"$work/err" &
 pid=$!
