@@ -125,7 +125,15 @@ void TGridHeader::paintSection(QPainter* painter, const QRect& rect, int logical
   const QString text =
       model() ? model()->headerData(logicalIndex, orientation()).toString() : QString();
   if (!text.isEmpty()) {
-    painter->setPen(pal.color(QPalette::ButtonText));
+    // A head with a colour of its own (a deny right's) is drawn in it, bold.
+    const QVariant colour = model()->headerData(logicalIndex, orientation(), Qt::ForegroundRole);
+    painter->setPen(colour.canConvert<QColor>() ? colour.value<QColor>()
+                                                : pal.color(QPalette::ButtonText));
+    if (colour.isValid()) {
+      QFont bold = painter->font();
+      bold.setBold(true);
+      painter->setFont(bold);
+    }
     painter->setClipRect(rect.adjusted(1, 1, -1, -1));
     painter->drawText(rect.adjusted(2, 0, -1, 0),
                       Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);

@@ -37,6 +37,12 @@ QVariant TRightsGridModel::headerData(int section, Qt::Orientation orientation, 
   if (role == Qt::ToolTipRole && orientation == Qt::Vertical && section >= 0 &&
       section < rowCount() && !RowProblem(section).isEmpty())
     return RowProblem(section);
+  // A column head names its right in full; deny rights stand out.
+  if (orientation == Qt::Horizontal && section >= 0 && section < ColumnCount()) {
+    const TvmPrivilege right = ColumnRight(section);
+    if (role == Qt::ToolTipRole) return QString::fromStdString(RightDescription(right));
+    if (role == Qt::ForegroundRole && RightInfo(right).deny) return DenyColor();
+  }
   if (role != Qt::DisplayRole || section < 0) return {};
   if (orientation == Qt::Horizontal)
     return section < ColumnCount() ? QVariant(headers_[section]) : QVariant();

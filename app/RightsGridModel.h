@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QColor>
 #include <QHash>
 #include <QString>
 #include <array>
@@ -31,6 +32,8 @@ class TRightsGridModel : public QAbstractTableModel {
   Q_OBJECT
  public:
   enum Role { StateImageRole = Qt::UserRole + 1 };
+  // The colour that sets deny rights apart (their column heads and legend).
+  static QColor DenyColor() { return QColor(0xA0, 0x00, 0x00); }
 
   explicit TRightsGridModel(QObject* parent = nullptr);
 

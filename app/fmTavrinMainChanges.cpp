@@ -184,6 +184,7 @@ void TTavrinForm::StartCommit() {
     if (box.clickedButton() != commit) return;
     if (dontAsk->isChecked()) askBeforeCommit_ = false;
   }
+  if (!staged.Empty() && !GuardRailsAllow(staged)) return;
   SetActionEnabled(aCommit, false);
   SetActionEnabled(aDiscard, false);
   if (!names.isEmpty())

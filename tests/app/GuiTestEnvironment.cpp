@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <memory>
 
 namespace {
@@ -15,9 +17,16 @@ class GuiTestEnvironment : public ::testing::Environment {
   void SetUp() override {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
     application_ = std::make_unique<QApplication>(argc, argv);
+    // The window's settings (the rights shown) go to a place of the test's own.
+    settings_ = std::make_unique<QTemporaryDir>();
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settings_->path());
   }
-  void TearDown() override { application_.reset(); }
+  void TearDown() override {
+    settings_.reset();
+    application_.reset();
+  }
   std::unique_ptr<QApplication> application_;
+  std::unique_ptr<QTemporaryDir> settings_;
 };
 
 [[maybe_unused]] ::testing::Environment* const kEnvironment =
