@@ -18,45 +18,47 @@ constexpr TvmPrivileges kDenyLogonRights{spDenyInteractiveLogon, spDenyNetworkLo
 }  // namespace
 
 const std::vector<TGuardRule>& GuardRules() {
+  // Each rule names the pages of Windows' "User Rights Assignment" reference
+  // that state it, under
+  // https://learn.microsoft.com/previous-versions/windows/it-pro/windows-10/security/threat-protection/security-policy-settings/
   static const std::vector<TGuardRule> rules = {
-      // A deny right outranks every grant: "Deny log on locally", "Deny access
-      // to this computer from the network", "Deny log on as a batch job",
-      // "Deny log on as a service" and "Deny log on through Remote Desktop
-      // Services" (learn.microsoft.com, Windows security, Security policy
-      // settings, User Rights Assignment, each right's page) warn that
-      // assigning them to Everyone, to broad groups or to the accounts that
-      // administer the computer keeps those accounts from logging on at all.
+      // deny-log-on-locally, deny-access-to-this-computer-from-the-network,
+      // deny-log-on-as-a-batch-job, deny-log-on-as-a-service and
+      // deny-log-on-through-remote-desktop-services ("Potential impact"): a
+      // deny right outranks every grant, and given to Everyone or to the
+      // groups everyone or every administrator is in, it keeps them all out.
       {"a deny-logon right granted to Everyone, Authenticated Users, Users or Administrators "
        "locks out everyone in it",
        true,
        kDenyLogonRights,
        {kEveryone, kAuthenticatedUsers, kUsers, kAdministrators}},
-      // The same pages: denying the logon of the account that manages the
-      // computers cuts off this program (and its user) from them.
+      // The same pages: denied to the account that manages the computers, it
+      // cuts this program (and its user) off from them.
       {"a deny-logon right granted to the account Tavrin runs or logs on as locks Tavrin out",
        true,
        kDenyLogonRights,
        {kProgramAccount}},
-      // "Access this computer from the network" and "Allow log on locally"
-      // (same reference): Administrators hold them by default on every kind of
-      // computer; removing them keeps administrators from managing it over
-      // the network or at its console.
+      // access-this-computer-from-the-network and allow-log-on-locally
+      // ("Default values", "Potential impact"): Administrators hold both on
+      // every kind of computer; without them administrators can neither manage
+      // a computer over the network nor at its console.
       {"revoking network or local logon from Administrators keeps administrators out",
        false,
        TvmPrivileges{spNetworkLogon, spInteractiveLogon},
        {kAdministrators}},
-      // "Change the system time" and "Change the time zone" (same reference,
-      // Potential impact): LOCAL SERVICE must keep them for the services that
-      // run under it.
+      // change-the-system-time and change-the-time-zone ("Default values",
+      // "Potential impact"): LOCAL SERVICE holds them for the services that
+      // run under it, and must keep them.
       {"LOCAL SERVICE must keep the rights to change the system time and the time zone",
        false,
        TvmPrivileges{spSystemTyme, spTimeZone},
        {kLocalService}},
-      // "Generate security audits", "Bypass traverse checking", "Create global
-      // objects", "Adjust memory quotas for a process", "Replace a process
-      // level token" and "Impersonate a client after authentication" (same
-      // reference, Potential impact / Default values): LOCAL SERVICE and
-      // NETWORK SERVICE must keep them, or the services under them fail.
+      // generate-security-audits, bypass-traverse-checking,
+      // create-global-objects, adjust-memory-quotas-for-a-process,
+      // replace-a-process-level-token and
+      // impersonate-a-client-after-authentication ("Default values",
+      // "Potential impact"): LOCAL SERVICE and NETWORK SERVICE hold them, and
+      // the services under them fail without them.
       {"LOCAL SERVICE and NETWORK SERVICE must keep the rights their services need",
        false,
        TvmPrivileges{spAudit, spChangeNotify, spCreateGlobal, spIncreaseQuota, spAssignPrimaryToken,
