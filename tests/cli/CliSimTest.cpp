@@ -231,8 +231,16 @@ TEST(CliHelp, ComesFromTheOptionsParsed) {
        {"--account ACCOUNT", "--source COMPUTER|DOMAIN", "--computers NAME,...",
         "--computers-file FILE", "--scan", "--format table|csv|json", "--format table|json",
         "--csv-raw", "--grant RIGHT,...", "--revoke RIGHT,...", "--dry-run", "--network sim|real",
-        "--password-fd N"})
+        "--password-fd N", "--rights classic|all", "--force"})
     EXPECT_NE(help.find(std::string("\n  ") + option), std::string::npos) << option;
+  // Every right, on a line of its own: code, constant, Windows' name.
+  for (const TRightInfo& info : RightsCatalogue) {
+    const size_t line = help.find(std::string("\n  ") + info.code + "  " + info.constant + " ");
+    ASSERT_NE(line, std::string::npos) << info.constant;
+    EXPECT_NE(help.substr(line + 1, help.find('\n', line + 1) - line - 1).find(info.policyName),
+              std::string::npos)
+        << info.constant;
+  }
   // Each option the report takes, and only those, in its usage.
   const std::string report = help.substr(0, help.find("tavrin-cli apply"));
   EXPECT_NE(report.find("[--csv-raw]"), std::string::npos);
