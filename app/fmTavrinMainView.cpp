@@ -82,6 +82,8 @@ void TTavrinForm::ShowRights(TRightsView view) {
 }
 
 bool TTavrinForm::GuardRailsAllow(const TStagedChanges& staged) {
+  // Without an account every row fails on its own ("no account chosen").
+  if (!shownAccount_) return true;
   TvmSidCenter account;
   account.SetSid(shownAccount_.get());
   const std::vector<TGuardFlag> flags =
