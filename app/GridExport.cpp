@@ -14,8 +14,7 @@ std::vector<TExportRow> GridRows(const TRightsGrid& grid) {
   for (int row = TRightsGrid::FixedRows; row < grid.RowCount() - 1; ++row) {
     TExportRow exported;
     exported.name = grid.Cells(0, row).toStdString();
-    for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal)
-      exported.codes[ordinal] = grid.Code(TRightsGrid::FixedCols + ordinal, row);
+    exported.codes = grid.Model()->RowCodes(row - TRightsGrid::FixedRows);
     // Why the row could not be read or written, as its tool tip says.
     exported.error = grid.Model()
                          ->RowProblem(row - TRightsGrid::FixedRows)
@@ -29,9 +28,10 @@ std::vector<TExportRow> GridRows(const TRightsGrid& grid) {
 bool WriteGridExport(const TRightsGrid& grid, const QString& account, const QString& path,
                      ExportFormat format, QString& error) {
   const std::vector<TExportRow> rows = GridRows(grid);
-  const std::string text = format == ExportFormat::Html
-                               ? ExportHtml(rows, account.toStdString())
-                               : ExportCsv(rows, format == ExportFormat::CsvExact);
+  const std::string text =
+      format == ExportFormat::Html
+          ? ExportHtml(rows, account.toStdString(), grid.Model()->View())
+          : ExportCsv(rows, format == ExportFormat::CsvExact, grid.Model()->View());
   QFile file(path);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
       file.write(text.data(), static_cast<qint64>(text.size())) !=

@@ -132,7 +132,15 @@ void TGridHeader::paintSection(QPainter* painter, const QRect& rect, int logical
   painter->drawLine(rect.bottomLeft(), rect.bottomRight());
   const QString text = ShownText(logicalIndex);
   if (!text.isEmpty()) {
-    painter->setPen(pal.color(QPalette::ButtonText));
+    // A head with a colour of its own (a deny right's) is drawn in it, bold.
+    const QVariant colour = model()->headerData(logicalIndex, orientation(), Qt::ForegroundRole);
+    painter->setPen(colour.canConvert<QColor>() ? colour.value<QColor>()
+                                                : pal.color(QPalette::ButtonText));
+    if (colour.isValid()) {
+      QFont bold = painter->font();
+      bold.setBold(true);
+      painter->setFont(bold);
+    }
     painter->setClipRect(rect.adjusted(1, 1, -1, -1));
     painter->drawText(rect.adjusted(2, 0, -1, 0),
                       Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
@@ -169,11 +177,9 @@ QString TGridHeader::ShownText(int logicalIndex) const {
 
 QString TGridHeader::ToolTip(int logicalIndex) const {
   if (!model() || logicalIndex < 0 || logicalIndex >= count()) return {};
+  // A right's head: its code, Windows' name and constant, as the model says.
   if (orientation() == Qt::Horizontal)
-    return logicalIndex < PrivilegeCount
-               ? QStringLiteral("%1 (%2)").arg(QLatin1String(PrivilegeDisplayNames[logicalIndex]),
-                                               QLatin1String(PolicyNames[logicalIndex]))
-               : QString();
+    return model()->headerData(logicalIndex, orientation(), Qt::ToolTipRole).toString();
   const QString name = model()->headerData(logicalIndex, orientation()).toString();
   if (ShownText(logicalIndex) == name) return {};
   const QString own = model()->headerData(logicalIndex, orientation(), Qt::ToolTipRole).toString();

@@ -13,12 +13,12 @@ int TRightsGridModel::rowCount(const QModelIndex& parent) const {
 }
 
 int TRightsGridModel::columnCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : PrivilegeCount;
+  return parent.isValid() ? 0 : ColumnCount();
 }
 
 QVariant TRightsGridModel::data(const QModelIndex& index, int role) const {
   if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
-  const TCellCode& code = rows_[index.row()].codes[index.column()];
+  const TCellCode& code = rows_[index.row()].codes[ColumnRight(index.column())];
   switch (role) {
     case Qt::DisplayRole:
       return QString::fromLatin1(code.Text());
@@ -37,15 +37,34 @@ QVariant TRightsGridModel::headerData(int section, Qt::Orientation orientation, 
   if (role == Qt::ToolTipRole && orientation == Qt::Vertical && section >= 0 &&
       section < rowCount() && !RowProblem(section).isEmpty())
     return RowProblem(section);
+  // A column head names its right in full; deny rights stand out.
+  if (orientation == Qt::Horizontal && section >= 0 && section < ColumnCount()) {
+    const TvmPrivilege right = ColumnRight(section);
+    if (role == Qt::ToolTipRole) return QString::fromStdString(RightDescription(right));
+    if (role == Qt::ForegroundRole && RightInfo(right).deny) return DenyColor();
+  }
   if (role != Qt::DisplayRole || section < 0) return {};
   if (orientation == Qt::Horizontal)
-    return section < PrivilegeCount ? QVariant(headers_[section]) : QVariant();
+    return section < ColumnCount() ? QVariant(headers_[section]) : QVariant();
   return section < rowCount() ? QVariant(rows_[section].name) : QVariant();
 }
 
 Qt::ItemFlags TRightsGridModel::flags(const QModelIndex& index) const {
   if (!index.isValid()) return Qt::NoItemFlags;
   return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+void TRightsGridModel::SetView(TRightsView view) {
+  if (view == view_) return;
+  beginResetModel();
+  view_ = view;
+  columns_ = ViewRights(view);
+  headers_.assign(columns_.size(), QString());
+  endResetModel();
+}
+
+TvmPrivilege TRightsGridModel::ColumnRight(int column) const {
+  return column >= 0 && column < ColumnCount() ? columns_[column] : columns_[0];
 }
 
 void TRightsGridModel::Clear() {
@@ -81,14 +100,14 @@ QString TRightsGridModel::RowProblem(int row) const {
 void TRightsGridModel::SetReadProblem(int row, const QString& problem) {
   if (row < 0 || row >= DataRowCount() || rows_[row].readProblem == problem) return;
   rows_[row].readProblem = problem;
-  emit dataChanged(index(row, 0), index(row, PrivilegeCount - 1), {Qt::ToolTipRole});
+  emit dataChanged(index(row, 0), index(row, ColumnCount() - 1), {Qt::ToolTipRole});
   emit headerDataChanged(Qt::Vertical, row, row);
 }
 
 void TRightsGridModel::SetWriteProblem(int row, const QString& problem) {
   if (row < 0 || row >= DataRowCount() || rows_[row].writeProblem == problem) return;
   rows_[row].writeProblem = problem;
-  emit dataChanged(index(row, 0), index(row, PrivilegeCount - 1), {Qt::ToolTipRole});
+  emit dataChanged(index(row, 0), index(row, ColumnCount() - 1), {Qt::ToolTipRole});
   emit headerDataChanged(Qt::Vertical, row, row);
 }
 
@@ -109,24 +128,24 @@ void TRightsGridModel::ForgetStates() {
     rows_[row].readProblem.clear();
     rows_[row].writeProblem.clear();
   }
-  emit dataChanged(index(0, 0), index(DataRowCount() - 1, PrivilegeCount - 1),
+  emit dataChanged(index(0, 0), index(DataRowCount() - 1, ColumnCount() - 1),
                    {Qt::DisplayRole, StateImageRole, Qt::ToolTipRole});
   emit headerDataChanged(Qt::Vertical, 0, DataRowCount() - 1);
 }
 
 void TRightsGridModel::ClearMarks() {
   if (DataRowCount() == 0) return;
-  ChangeBlock({0, 0, PrivilegeCount - 1, DataRowCount() - 1},
+  ChangeBlock({0, 0, ColumnCount() - 1, DataRowCount() - 1},
               [](const TCellCode& code) { return code.length < 2 ? code : WithMark(code, ' '); });
   for (int row = 0; row < DataRowCount(); ++row) SetWriteProblem(row, QString());
 }
 
 QString TRightsGridModel::HeaderText(int column) const {
-  return column >= 0 && column < PrivilegeCount ? headers_[column] : QString();
+  return column >= 0 && column < ColumnCount() ? headers_[column] : QString();
 }
 
 void TRightsGridModel::SetHeaderText(int column, const QString& text) {
-  if (column < 0 || column >= PrivilegeCount || headers_[column] == text) return;
+  if (column < 0 || column >= ColumnCount() || headers_[column] == text) return;
   headers_[column] = text;
   emit headerDataChanged(Qt::Horizontal, column, column);
 }
@@ -147,13 +166,13 @@ void TRightsGridModel::SetName(int row, const QString& name) {
 }
 
 TCellCode TRightsGridModel::Code(int column, int row) const {
-  if (column < 0 || column >= PrivilegeCount || row < 0 || row >= rowCount()) return {};
-  return rows_[row].codes[column];
+  if (column < 0 || column >= ColumnCount() || row < 0 || row >= rowCount()) return {};
+  return rows_[row].codes[columns_[column]];
 }
 
 void TRightsGridModel::SetCode(int column, int row, const TCellCode& code) {
-  if (column < 0 || column >= PrivilegeCount || row < 0 || row >= rowCount()) return;
-  TCellCode& cell = rows_[row].codes[column];
+  if (column < 0 || column >= ColumnCount() || row < 0 || row >= rowCount()) return;
+  TCellCode& cell = rows_[row].codes[columns_[column]];
   if (cell == code) return;
   cell = code;
   const QModelIndex changed = index(row, column);
@@ -167,8 +186,7 @@ TRowCodes TRightsGridModel::RowCodes(int row) const {
 void TRightsGridModel::SetRowCodes(int row, const TRowCodes& codes) {
   if (row < 0 || row >= rowCount() || rows_[row].codes == codes) return;
   rows_[row].codes = codes;
-  emit dataChanged(index(row, 0), index(row, PrivilegeCount - 1),
-                   {Qt::DisplayRole, StateImageRole});
+  emit dataChanged(index(row, 0), index(row, ColumnCount() - 1), {Qt::DisplayRole, StateImageRole});
 }
 
 void TRightsGridModel::RebuildIndex() const {
@@ -198,8 +216,7 @@ int TRightsGridModel::AppendRow(const QString& name) {
     if (!index_.contains(key)) index_.insert(key, row);
   }
   emit headerDataChanged(Qt::Vertical, row, row);
-  emit dataChanged(index(row, 0), index(row, PrivilegeCount - 1),
-                   {Qt::DisplayRole, StateImageRole});
+  emit dataChanged(index(row, 0), index(row, ColumnCount() - 1), {Qt::DisplayRole, StateImageRole});
   return row;
 }
 
@@ -216,21 +233,20 @@ void TRightsGridModel::RemoveRows(int first, int last) {
   spare.codes.fill(TCellCode::Blanks());
   const int row = SpareRow();
   emit headerDataChanged(Qt::Vertical, row, row);
-  emit dataChanged(index(row, 0), index(row, PrivilegeCount - 1),
-                   {Qt::DisplayRole, StateImageRole});
+  emit dataChanged(index(row, 0), index(row, ColumnCount() - 1), {Qt::DisplayRole, StateImageRole});
 }
 
 bool TRightsGridModel::ChangeBlock(const TGridRect& block,
                                    const std::function<TCellCode(const TCellCode&)>& change) {
   const int left = std::max(block.Left, 0);
-  const int right = std::min(block.Right, PrivilegeCount - 1);
+  const int right = std::min(block.Right, ColumnCount() - 1);
   const int top = std::max(block.Top, 0);
   const int bottom = std::min(block.Bottom, DataRowCount() - 1);
   if (left > right || top > bottom) return false;
   bool changed = false;
   for (int column = left; column <= right; ++column) {
     for (int row = top; row <= bottom; ++row) {
-      TCellCode& cell = rows_[row].codes[column];
+      TCellCode& cell = rows_[row].codes[columns_[column]];
       const TCellCode next = change(cell);
       if (next != cell) changed = true;
       cell = next;

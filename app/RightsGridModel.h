@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QColor>
 #include <QHash>
 #include <QString>
 #include <array>
@@ -24,12 +25,15 @@ struct TGridRect {
 
 // The table model behind the grid. Model coordinates: row 0 to
 // DataRowCount() - 1 are the computers, row DataRowCount() is the spare row;
-// column n is the right of ordinal n. The header texts of the columns and the
-// computer names are header data.
+// column n shows the n-th right of the view (in the classic view, the right
+// of ordinal n). Every row holds the codes of all the rights, shown or not.
+// The header texts of the columns and the computer names are header data.
 class TRightsGridModel : public QAbstractTableModel {
   Q_OBJECT
  public:
   enum Role { StateImageRole = Qt::UserRole + 1 };
+  // The colour that sets deny rights apart (their column heads and legend).
+  static QColor DenyColor() { return QColor(0xA0, 0x00, 0x00); }
 
   explicit TRightsGridModel(QObject* parent = nullptr);
 
@@ -46,6 +50,14 @@ class TRightsGridModel : public QAbstractTableModel {
 
   // Leaves only the spare row, empty.
   void Clear();
+
+  // The rights shown as columns, and the right of a column (column 0 as
+  // fallback for a column outside the view). Changing the view resets the
+  // model: the codes stay, the header texts go.
+  TRightsView View() const { return view_; }
+  void SetView(TRightsView view);
+  int ColumnCount() const { return static_cast<int>(columns_.size()); }
+  TvmPrivilege ColumnRight(int column) const;
 
   QString HeaderText(int column) const;
   void SetHeaderText(int column, const QString& text);
@@ -77,7 +89,8 @@ class TRightsGridModel : public QAbstractTableModel {
   // Every mark blank, and the failed changes' reasons with them.
   void ClearMarks();
 
-  // The 27 codes of a row, and their write with one change notice.
+  // The codes of a row (every right, shown or not), and their write with one
+  // change notice.
   TRowCodes RowCodes(int row) const;
   void SetRowCodes(int row, const TRowCodes& codes);
 
@@ -105,7 +118,7 @@ class TRightsGridModel : public QAbstractTableModel {
  private:
   struct Row {
     QString name;
-    std::array<TCellCode, PrivilegeCount> codes{};
+    TRowCodes codes{};
     QString readProblem;
     QString writeProblem;
   };
@@ -114,7 +127,9 @@ class TRightsGridModel : public QAbstractTableModel {
   void RebuildIndex() const;
 
   std::vector<Row> rows_;  // the computer rows, then the spare row
-  std::array<QString, PrivilegeCount> headers_;
+  TRightsView view_ = TRightsView::Classic;
+  std::vector<TvmPrivilege> columns_ = ViewRights(TRightsView::Classic);
+  std::vector<QString> headers_ = std::vector<QString>(columns_.size());
   // Case-folded name -> first computer row with it; rebuilt on demand after
   // a rename or a removal.
   mutable QHash<QString, int> index_;

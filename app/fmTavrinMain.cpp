@@ -37,6 +37,7 @@ TTavrinForm::TTavrinForm(QWidget* parent) : QMainWindow(parent) {
   CreateControls();
   CreateStatusBar();
   CreateDesktopCommands();
+  CreateViewMenu();
   passNews_ = new TUiHandOver([this] { PumpPass(); }, this);
 
   Timer = new QTimer(this);
@@ -93,11 +94,9 @@ void TTavrinForm::FormCreate() {
   QCoreApplication::setApplicationName(QStringLiteral("Tavrin"));
   // 3. The header row and the spare row, 28 columns.
   GrRights->Reset();
-  // 4. The right columns: 21 pixels wide, headed by their codes.
-  for (int col = 1; col < GrRights->ColCount(); ++col) {
-    GrRights->SetColWidths(col, TRightsGrid::RightColWidth);
-    GrRights->SetCells(col, 0, LBxLegend->item(col - 1)->text().left(2));
-  }
+  // 4. The right columns of the view chosen last: 21 pixels wide, headed by
+  //    their codes, named in the legend.
+  ShowRights(aAllRights->isChecked() ? TRightsView::All : TRightsView::Classic);
   // 5. Point the account picker at the source of the last run, else the first.
   CBxSidSource->setCurrentIndex(RememberedSource());
   CBxSidSourceClick();

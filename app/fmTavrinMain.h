@@ -106,6 +106,9 @@ class TTavrinForm : public QMainWindow {
   TRightsGrid* GrRights = nullptr;
   QStatusBar* StatusBar = nullptr;
   QTimer* Timer = nullptr;
+  QMenu* MI_View = nullptr;
+  QAction* aClassicRights = nullptr;
+  QAction* aAllRights = nullptr;
 
   // The progress of a pass over the computers ("Computer 3 of 14"), shown
   // at the right of the status bar while a pass runs.
@@ -236,6 +239,16 @@ class TTavrinForm : public QMainWindow {
 
   void CreateActions();
   void CreateMenus();
+  // The View menu: the classic rights or all of current Windows, the choice
+  // kept between runs (fmTavrinMainView.cpp).
+  void CreateViewMenu();
+  void ChooseRightsView(TRightsView view);
+  // Shows the view's rights: the grid's columns and headers, the legend
+  // with its tool tips.
+  void ShowRights(TRightsView view);
+  // After the commit's question: the guard rails the staged changes would
+  // break, asked about again (No by default). True to go on.
+  bool GuardRailsAllow(const TStagedChanges& staged);
   void CreateExportAction();
   void CreateToolBar();
   void CreateControls();

@@ -185,6 +185,7 @@ void TTavrinForm::StartCommit() {
     if (box.clickedButton() != commit) return;
     if (dontAsk->isChecked()) askBeforeCommit_ = false;
   }
+  if (!staged.Empty() && !GuardRailsAllow(staged)) return;
   // What is written is journalled: a journal that cannot be written is
   // said before anything is.
   if (!staged.Empty()) {

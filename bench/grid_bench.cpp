@@ -83,7 +83,7 @@ void BM_AppendRowsAndSetRowCodes(benchmark::State& state) {
     auto grid = ShownGrid();
     state.ResumeTiming();
     TRightsGridModel& model = *grid->Model();
-    std::array<TCellCode, PrivilegeCount> codes;
+    TRowCodes codes;
     for (int i = 0; i < kRows; ++i) {
       const int row = model.AppendRow(QStringLiteral("COMPUTER%1").arg(i, 5, 10, QLatin1Char('0')));
       for (int col = 0; col < PrivilegeCount; ++col) codes[col] = DemoCode(row + 1, col + 1);

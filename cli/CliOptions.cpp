@@ -27,16 +27,16 @@ void RefuseControls(const std::string& text, const char* what) {
            "\" holds a control character");
 }
 
-// The rights named in a comma-separated list of policy names. Only the 27
-// rights the program shows are accepted, spelled exactly.
+// The rights named in a comma-separated list: each as its constant in any
+// letter case, its two-letter code or Windows' policy name, any of the 45.
 TvmPrivileges RightsOf(const std::string& list, const char* option) {
   TvmPrivileges rights;
   const std::vector<std::string> names = SplitList(list);
   if (names.empty()) Refuse(std::string(option) + " needs at least one right name");
   for (const std::string& name : names) {
-    const auto right = PrivilegeFromPolicyName(name);
+    const auto right = RightFromUserText(name);
     if (!right)
-      Refuse("unknown right \"" + EscapeControls(name) + "\" (see --help for the 27 right names)");
+      Refuse("unknown right \"" + EscapeControls(name) + "\" (see --help for the 45 rights)");
     rights.Include(*right);
   }
   return rights;
@@ -101,6 +101,15 @@ const TOption kOptions[] = {
      [](TOptions& o, const std::string& v) { o.grant = o.grant | RightsOf(v, "--grant"); }},
     {"--revoke", "RIGHT,...", kApply, "rights to revoke",
      [](TOptions& o, const std::string& v) { o.revoke = o.revoke | RightsOf(v, "--revoke"); }},
+    {"--rights", "classic|all", kBoth,
+     "the classic 27 rights (the default) or all 45 of current Windows",
+     [](TOptions& o, const std::string& v) {
+       const auto view = ViewFromName(v);
+       if (!view) Refuse("unknown set of rights \"" + EscapeControls(v) + "\" (classic or all)");
+       o.view = *view;
+     }},
+    {"--force", nullptr, kApply, "write even changes the guard rails refuse",
+     [](TOptions& o, const std::string&) { o.force = true; }},
     {"--dry-run", nullptr, kApply, "read and print what would change; write nothing",
      [](TOptions& o, const std::string&) { o.dryRun = true; }},
     {"--journal", "FILE", kApply | kHistory, "the journal of changes to append to or read",
@@ -211,7 +220,7 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     if (options.grant.Empty() && options.revoke.Empty())
       Refuse("nothing to apply: use --grant or --revoke");
     const TvmPrivileges both = options.grant & options.revoke;
-    for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal)
+    for (int ordinal = 0; ordinal < RightCount; ++ordinal)
       if (both.Contains(static_cast<TvmPrivilege>(ordinal)))
         Refuse(std::string("right \"") + PolicyNames[ordinal] + "\" is both granted and revoked");
   }
@@ -262,13 +271,22 @@ std::string HelpText() {
       "changed, or their changes were written but not verified, 2 bad arguments,\n"
       "a refused computer list or an account that cannot be resolved.\n"
       "\n"
-      "Rights (code, right name, meaning):\n";
-  for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal) {
-    const auto right = static_cast<TvmPrivilege>(ordinal);
-    std::string name = PolicyNames[ordinal];
-    name.resize(34, ' ');
-    text += "  " + PrivilegeCode(right) + "  " + name + (PrivilegeLegend[ordinal] + 5) + "\n";
-  }
+      "RIGHT is a right's constant (any letter case), its code or its Windows\n"
+      "policy name; a name with blanks is quoted: --grant \"Log on as a service\".\n"
+      "Reports show the classic rights unless --rights all is given; apply takes\n"
+      "any of the 45. JSON names rights by constant, the table and CSV by code.\n";
+  const auto list = [&](const char* title, int first, int last) {
+    text += std::string("\n") + title + " (code, constant, Windows' name):\n";
+    for (int ordinal = first; ordinal < last; ++ordinal) {
+      const TRightInfo& info = RightsCatalogue[ordinal];
+      std::string constant = info.constant;
+      constant.resize(std::max<size_t>(constant.size() + 2, 43), ' ');
+      text += std::string("  ") + info.code + "  " + constant + info.policyName +
+              (info.deny ? " (deny)" : "") + "\n";
+    }
+  };
+  list("Classic rights", 0, PrivilegeCount);
+  list("Further rights of current Windows", PrivilegeCount, RightCount);
   return text;
 }
 

@@ -20,12 +20,14 @@ struct TOptions {
   bool scan = false;
   TFormat format = TFormat::Table;
   bool csvRaw = false;  // CSV cells exactly as the names are, with no guard for spreadsheets
+  TRightsView view = TRightsView::Classic;  // the rights a report shows, in their order
   TvmPrivileges grant;
   TvmPrivileges revoke;
   bool dryRun = false;
   std::string journal;   // the journal file; empty: the one in the user's data folder
   std::string since;     // history: records from this date (or time, UTC) on
   std::string computer;  // history: one computer's records
+  bool force = false;  // write even what the guard rails flag
 };
 
 // Reads the arguments after the program name. Throws std::invalid_argument

@@ -11,6 +11,7 @@
 #include "base/Velmar_Net.h"
 #include "computers/ComputerList.h"
 #include "passes/Export.h"
+#include "passes/GuardRails.h"
 #include "passes/Journal.h"
 #include "passes/PassEngine.h"
 #include "platform/ComputerNames.h"
@@ -126,7 +127,8 @@ struct TReportRow {
   DWORD code = 0;
 };
 
-void PrintTable(const std::vector<TReportRow>& rows, std::FILE* out) {
+void PrintTable(const std::vector<TReportRow>& rows, TRightsView view, std::FILE* out) {
+  const std::vector<TvmPrivilege>& shown = ViewRights(view);
   size_t width = Width("Computer");
   for (const TReportRow& row : rows) width = std::max(width, Width(Shown(row.row.name)));
   const auto name = [&](const std::string& text) {
@@ -134,9 +136,8 @@ void PrintTable(const std::vector<TReportRow>& rows, std::FILE* out) {
     for (size_t pad = Width(text); pad < width + 2; ++pad) std::fputc(' ', out);
   };
   name("Computer");
-  for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal)
-    std::fprintf(out, "%s%s", ordinal ? " " : "",
-                 PrivilegeCode(static_cast<TvmPrivilege>(ordinal)).c_str());
+  for (size_t i = 0; i < shown.size(); ++i)
+    std::fprintf(out, "%s%s", i ? " " : "", PrivilegeCode(shown[i]).c_str());
   std::fputc('\n', out);
   for (const TReportRow& row : rows) {
     name(Shown(row.row.name));
@@ -144,8 +145,8 @@ void PrintTable(const std::vector<TReportRow>& rows, std::FILE* out) {
       std::fprintf(out, "error: %s\n", Shown(row.row.error).c_str());
       continue;
     }
-    for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal)
-      std::fprintf(out, "%s%-2s", ordinal ? " " : "", CellText(row.row.codes[ordinal]).c_str());
+    for (size_t i = 0; i < shown.size(); ++i)
+      std::fprintf(out, "%s%-2s", i ? " " : "", CellText(row.row.codes[shown[i]]).c_str());
     std::fputc('\n', out);
   }
 }
@@ -161,7 +162,8 @@ std::string JsonAccount(const TResolvedAccount& account) {
 }
 
 void PrintJson(const TResolvedAccount& account, const std::vector<TReportRow>& rows,
-               std::FILE* out) {
+               TRightsView view, std::FILE* out) {
+  const std::vector<TvmPrivilege>& shown = ViewRights(view);
   std::fprintf(out, "{%s, \"computers\": [", JsonAccount(account).c_str());
   for (size_t i = 0; i < rows.size(); ++i) {
     const TExportRow& row = rows[i].row;
@@ -172,9 +174,9 @@ void PrintJson(const TResolvedAccount& account, const std::vector<TReportRow>& r
               ", \"code\": " + JsonCode(rows[i].code);
     } else {
       line += "\"rights\": {";
-      for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal)
-        line += std::string(ordinal ? ", " : "") + "\"" + PolicyNames[ordinal] +
-                "\": " + (row.codes[ordinal].State() == 'Y' ? "true" : "false");
+      for (size_t i = 0; i < shown.size(); ++i)
+        line += std::string(i ? ", " : "") + "\"" + PolicyNames[shown[i]] +
+                "\": " + (row.codes[shown[i]].State() == 'Y' ? "true" : "false");
       line += "}, \"error\": null, \"code\": null";
     }
     if (replaced) line += ", \"invalidUtf8\": true";
@@ -203,17 +205,20 @@ int Report(const TOptions& options, const TResolvedAccount& account,
   }
   switch (options.format) {
     case TFormat::Table:
-      PrintTable(rows, out);
+      PrintTable(rows, options.view, out);
       break;
     case TFormat::Csv: {
       std::vector<TExportRow> plain;
       for (const TReportRow& row : rows)
         plain.push_back({Shown(row.row.name), row.row.codes, Shown(row.row.error)});
-      std::fputs(ExportCsv(plain, options.csvRaw).c_str(), out);
+      const std::string named = account.given == account.sidString
+                                    ? account.sidString
+                                    : Shown(account.given) + " (" + account.sidString + ")";
+      std::fputs(ExportCsv(plain, options.csvRaw, options.view, named).c_str(), out);
       break;
     }
     case TFormat::Json:
-      PrintJson(account, rows, out);
+      PrintJson(account, rows, options.view, out);
       break;
   }
   return failed ? ExitSomeFailed : ExitDone;
@@ -295,7 +300,7 @@ std::string ApplyText(const TApplyLine& line, bool dry) {
 
 std::string JsonRights(TvmPrivileges rights) {
   std::string text = "[";
-  for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal)
+  for (int ordinal = 0; ordinal < RightCount; ++ordinal)
     if (rights.Contains(static_cast<TvmPrivilege>(ordinal)))
       text += std::string(text.size() > 1 ? ", " : "") + "\"" + PolicyNames[ordinal] + "\"";
   return text + "]";
@@ -321,12 +326,32 @@ std::string ApplyJson(const std::string& name, const TApplyLine& line) {
 int Apply(const TOptions& options, const TResolvedAccount& account,
           const std::vector<std::string>& computers, std::FILE* out, std::FILE* err) {
   TRowCodes codes;
-  for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal) {
+  for (int ordinal = 0; ordinal < RightCount; ++ordinal) {
     const auto right = static_cast<TvmPrivilege>(ordinal);
     const char mark = options.grant.Contains(right)    ? 'Y'
                       : options.revoke.Contains(right) ? 'N'
                                                        : ' ';
     codes[ordinal] = TCellCode::Of('N', mark);
+  }
+  // The guard rails, before anything is written.
+  std::vector<TStagedRow> planned;
+  for (const std::string& name : computers)
+    planned.push_back({name, options.grant, options.revoke, false});
+  if (const std::vector<TGuardFlag> flags =
+          CheckGuardRails(account.sidString, ProgramAccountSid(), planned);
+      !flags.empty()) {
+    std::string text = GuardFlagsText(flags);
+    for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos && at + 1 < text.size();)
+      text.insert(at += 1, "  ");
+    if (!options.force && !options.dryRun) {
+      std::fprintf(err,
+                   "tavrin-cli: refused, nothing written (give --force to write anyway):\n  %s",
+                   text.c_str());
+      return ExitUsage;
+    }
+    std::fprintf(err, "tavrin-cli: warning, %s:\n  %s",
+                 options.dryRun ? "the guard rails would refuse this" : "written with --force",
+                 text.c_str());
   }
   const TRowJobKind kind = options.dryRun ? TRowJobKind::Read : TRowJobKind::Commit;
   const bool json = options.format == TFormat::Json;

@@ -47,7 +47,7 @@ TCellCode WithState(const TCellCode& code, char state) {
 
 TRowCodes ApplyRead(const TRowCodes& codes, bool failed, TvmPrivileges rights) {
   TRowCodes result;
-  for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal) {
+  for (int ordinal = 0; ordinal < RightCount; ++ordinal) {
     const char state =
         failed ? 'E' : (rights.Contains(static_cast<TvmPrivilege>(ordinal)) ? 'Y' : 'N');
     result[ordinal] = WithState(codes[ordinal], state);
@@ -57,7 +57,7 @@ TRowCodes ApplyRead(const TRowCodes& codes, bool failed, TvmPrivileges rights) {
 
 bool ApplyMarks(const TRowCodes& codes, TvmPrivileges& rights) {
   TvmPrivileges result = rights;
-  for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal) {
+  for (int ordinal = 0; ordinal < RightCount; ++ordinal) {
     const TCellCode& code = codes[ordinal];
     if (code.State() == 'E') return false;
     const auto right = static_cast<TvmPrivilege>(ordinal);
@@ -70,7 +70,7 @@ bool ApplyMarks(const TRowCodes& codes, TvmPrivileges& rights) {
 
 TRowCodes CommittedRow(TvmPrivileges rights) {
   TRowCodes result;
-  for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal)
+  for (int ordinal = 0; ordinal < RightCount; ++ordinal)
     result[ordinal] =
         TCellCode::Of(rights.Contains(static_cast<TvmPrivilege>(ordinal)) ? 'Y' : 'N', ' ');
   return result;

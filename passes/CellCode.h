@@ -28,8 +28,9 @@ struct TCellCode {
   friend bool operator==(const TCellCode&, const TCellCode&) = default;
 };
 
-// The 27 codes of one computer's row, in catalogue order.
-using TRowCodes = std::array<TCellCode, PrivilegeCount>;
+// The codes of one computer's row, one per right of the catalogue in
+// catalogue order, whichever rights are shown.
+using TRowCodes = std::array<TCellCode, RightCount>;
 
 // The index into the state images for a code: 0 grant staged ("NY"),
 // 1 revocation staged ("YN"), 2 unreadable or failed ('E' in either place),

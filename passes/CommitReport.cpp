@@ -11,7 +11,7 @@ void AddPart(std::string& text, const std::string& part, const char* separator) 
 
 int CountOf(TvmPrivileges rights) {
   int count = 0;
-  for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal)
+  for (int ordinal = 0; ordinal < RightCount; ++ordinal)
     if (rights.Contains(static_cast<TvmPrivilege>(ordinal))) ++count;
   return count;
 }
@@ -32,7 +32,7 @@ std::string Counted(size_t count, const char* noun) {
 
 void TStagedChanges::Add(const std::string& name, const TRowCodes& codes) {
   TStagedRow row{name, {}, {}, false};
-  for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal) {
+  for (int ordinal = 0; ordinal < RightCount; ++ordinal) {
     const TCellCode& code = codes[ordinal];
     if (code.State() == 'E') row.unreadable = true;
     if (!IsStagedChange(code)) continue;

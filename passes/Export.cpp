@@ -27,14 +27,17 @@ std::string CsvField(std::string_view text, bool raw) {
   return field + '"';
 }
 
-std::string ExportCsv(const std::vector<TExportRow>& rows, bool raw) {
-  std::string out = "Computer";
-  for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal)
-    out += ',' + PrivilegeCode(static_cast<TvmPrivilege>(ordinal));
+std::string ExportCsv(const std::vector<TExportRow>& rows, bool raw, TRightsView view,
+                      const std::string& account) {
+  const std::vector<TvmPrivilege>& shown = ViewRights(view);
+  std::string out;
+  if (!account.empty()) out = "# Account: " + CsvField(account, raw) + "\r\n";
+  out += "Computer";
+  for (TvmPrivilege right : shown) out += ',' + PrivilegeCode(right);
   out += ",Error\r\n";
   for (const TExportRow& row : rows) {
     out += CsvField(row.name, raw);
-    for (const TCellCode& code : row.codes) out += ',' + CsvField(CellText(code), raw);
+    for (TvmPrivilege right : shown) out += ',' + CsvField(CellText(row.codes[right]), raw);
     out += ',' + CsvField(row.error, raw) + "\r\n";
   }
   return out;
@@ -115,25 +118,28 @@ constexpr const char* kStyle =
     "td.grant{background:#dfd;color:#060;font-weight:bold}"
     "td.revoke{background:#fdd;color:#a00;font-weight:bold}"
     "td.error{background:#f6c6c6;color:#a00}"
-    "ul.legend{columns:3;font-size:90%}";
+    "ul.legend{columns:3;font-size:90%}"
+    "th.deny{background:#fde2c8;color:#a00}"
+    "li.deny{color:#a00}";
 
 }  // namespace
 
-std::string ExportHtml(const std::vector<TExportRow>& rows, const std::string& account) {
+std::string ExportHtml(const std::vector<TExportRow>& rows, const std::string& account,
+                       TRightsView view) {
+  const std::vector<TvmPrivilege>& shown = ViewRights(view);
   std::string out =
       "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\">\n<title>Tavrin: user rights of " +
       HtmlEscape(account) + "</title>\n<style>" + kStyle + "</style></head>\n<body>\n";
   out += "<h1>User rights of " + HtmlEscape(account) + "</h1>\n";
   out += "<table>\n<tr><th class=\"name\">Computer</th>";
-  for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal) {
-    const auto right = static_cast<TvmPrivilege>(ordinal);
-    out += "<th title=\"" + HtmlEscape(PrivilegeLegendLine(right)) + "\">" + PrivilegeCode(right) +
-           "</th>";
-  }
+  for (TvmPrivilege right : shown)
+    out += std::string("<th") + (RightInfo(right).deny ? " class=\"deny\"" : "") + " title=\"" +
+           HtmlEscape(RightDescription(right)) + "\">" + PrivilegeCode(right) + "</th>";
   out += "<th class=\"name\">Error</th></tr>\n";
   for (const TExportRow& row : rows) {
     out += "<tr><td class=\"name\">" + HtmlEscape(row.name) + "</td>";
-    for (const TCellCode& code : row.codes) {
+    for (TvmPrivilege right : shown) {
+      const TCellCode& code = row.codes[right];
       const TCellLook look = LookOf(code);
       out += std::string("<td class=\"") + look.cls + "\" title=\"" + CellText(code) + "\">" +
              look.symbol + "</td>";
@@ -144,7 +150,10 @@ std::string ExportHtml(const std::vector<TExportRow>& rows, const std::string& a
       "</table>\n<h2>Legend</h2>\n<p><span class=\"held\">&#10003;</span> right held, "
       "+ grant staged, &minus; revocation staged, &times; unreadable or failed; "
       "an empty cell: right not held.</p>\n<ul class=\"legend\">\n";
-  for (const char* line : PrivilegeLegend) out += "<li>" + HtmlEscape(line) + "</li>\n";
+  for (TvmPrivilege right : shown)
+    out += std::string("<li") + (RightInfo(right).deny ? " class=\"deny\"" : "") + ">" +
+           HtmlEscape(PrivilegeLegendLine(right)) + ": " + HtmlEscape(RightInfo(right).policyName) +
+           " (" + RightInfo(right).constant + ")</li>\n";
   out += "</ul>\n</body></html>\n";
   return out;
 }

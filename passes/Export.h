@@ -10,8 +10,9 @@
 
 #include "passes/CellCode.h"
 
-// One computer's row as exported: its name, its 27 cell codes and, when it
-// could not be read, why.
+// One computer's row as exported: its name, its cell codes (one per right
+// of the catalogue; the view chooses which are written) and, when it could
+// not be read, why.
 struct TExportRow {
   std::string name;
   TRowCodes codes;
@@ -30,15 +31,19 @@ std::string CellText(const TCellCode& code);
 // trailing blanks. `raw` keeps names exactly as they are, for scripts.
 std::string CsvField(std::string_view text, bool raw = false);
 
-// CSV, lines ended by CR LF: a header "Computer", the 27 two-letter codes
-// in catalogue order and "Error"; then one line per row with its cell texts
-// and its error text. Every field is written by CsvField with `raw`.
-std::string ExportCsv(const std::vector<TExportRow>& rows, bool raw = false);
+// CSV, lines ended by CR LF: when `account` is given, a first comment line
+// "# Account: NAME" naming it; a header "Computer", the two-letter codes of
+// the view's rights in its order and "Error"; then one line per row with
+// its cell texts and its error text. Every field is written by CsvField
+// with `raw`.
+std::string ExportCsv(const std::vector<TExportRow>& rows, bool raw = false,
+                      TRightsView view = TRightsView::Classic, const std::string& account = {});
 
 // A self-contained HTML page (inline style, text symbols for the states):
-// a title, the account, a table of the rows and the legend of the codes
-// and of the states.
-std::string ExportHtml(const std::vector<TExportRow>& rows, const std::string& account);
+// a title, the account, a table of the rows (the view's rights, deny rights
+// marked) and the legend of the codes and of the states.
+std::string ExportHtml(const std::vector<TExportRow>& rows, const std::string& account,
+                       TRightsView view = TRightsView::Classic);
 
 // Escaping for HTML text and for a JSON string (without the quotes).
 std::string HtmlEscape(std::string_view text);

@@ -157,10 +157,10 @@ TJournalRecord JournalRecord(const TJournalPass& pass, const TRowResult& result,
       record.read = true;
   }
   if (record.read)
-    for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal)
+    for (int ordinal = 0; ordinal < RightCount; ++ordinal)
       if (commit.before.Contains(static_cast<TvmPrivilege>(ordinal)))
         record.before.push_back(PolicyNames[ordinal]);
-  for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal) {
+  for (int ordinal = 0; ordinal < RightCount; ++ordinal) {
     const TCellCode& code = codes[ordinal];
     if (code.Mark() != 'Y' && code.Mark() != 'N') continue;
     const auto right = static_cast<TvmPrivilege>(ordinal);

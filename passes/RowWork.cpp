@@ -14,7 +14,7 @@ std::string ErrorDescription(DWORD code) {
 
 std::string RightNames(TvmPrivileges rights) {
   std::string text;
-  for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal) {
+  for (int ordinal = 0; ordinal < RightCount; ++ordinal) {
     if (!rights.Contains(static_cast<TvmPrivilege>(ordinal))) continue;
     if (!text.empty()) text += ", ";
     text += PolicyNames[ordinal];

@@ -1,10 +1,11 @@
-// The catalogue of the 27 user rights (23 privileges, 4 logon rights) and the
-// component that reads, stages and commits the rights of one account on one
-// computer.
+// The catalogue of the 45 user rights of current Windows (the classic 27,
+// 23 privileges and 4 logon rights, first) and the component that reads, stages and commits the
+// rights of one account on one computer.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <optional>
 #include <string>
@@ -18,8 +19,11 @@
 class TvmSidCenter;
 class TvmLsaUnicodeStringCenter;
 
-// The rights in catalogue order: the ordinal is also the bit of the set, the
-// legend line and the grid column (column c shows the right of ordinal c - 1).
+// The rights in catalogue order: the ordinal is also the bit of the set.
+// The first 27 are the classic catalogue (23 privileges, 4 logon rights),
+// whose legend line and grid column in the classic view follow the ordinal
+// (column c shows the right of ordinal c - 1); the 18 after them complete
+// the user rights current Windows assigns.
 enum TvmPrivilege : uint8_t {
   spCreateToken,
   spAssignPrimaryToken,
@@ -48,26 +52,56 @@ enum TvmPrivilege : uint8_t {
   spNetworkLogon,
   spBatchLogon,
   spServiceLogon,
+  // The rights of current Windows beyond the classic catalogue.
+  spImpersonate,
+  spCreateGlobal,
+  spManageVolume,
+  spCreateSymbolicLink,
+  spTimeZone,
+  spIncreaseWorkingSet,
+  spTrustedCredManAccess,
+  spRelabel,
+  spEnableDelegation,
+  spSyncAgent,
+  spUndock,
+  spDelegateSessionUserImpersonate,
+  spRemoteInteractiveLogon,
+  spDenyInteractiveLogon,
+  spDenyNetworkLogon,
+  spDenyBatchLogon,
+  spDenyServiceLogon,
+  spDenyRemoteInteractiveLogon,
 };
 
+// The classic catalogue: the rights of ordinal 0 to 26.
 constexpr int PrivilegeCount = 27;
+// Every right of the catalogue.
+constexpr int RightCount = 45;
 
-// A set of rights: bit n for the right of ordinal n; bits 27 to 31 stay clear.
+// A set of rights: bit n for the right of ordinal n; bits 45 to 63 stay clear.
 class TvmPrivileges {
  public:
   constexpr TvmPrivileges() = default;
-  constexpr explicit TvmPrivileges(uint32_t mask) : mask_(mask & AllMask) {}
+  constexpr explicit TvmPrivileges(uint64_t mask) : mask_(mask & AllMask) {}
   constexpr TvmPrivileges(std::initializer_list<TvmPrivilege> rights) {
     for (TvmPrivilege right : rights) Include(right);
   }
-  static constexpr uint32_t AllMask = 0x07FFFFFFu;
+  static constexpr uint64_t AllMask = (uint64_t{1} << RightCount) - 1;
+  static constexpr uint64_t ClassicMask = (uint64_t{1} << PrivilegeCount) - 1;
   static constexpr TvmPrivileges All() { return TvmPrivileges(AllMask); }
+  static constexpr TvmPrivileges Classic() { return TvmPrivileges(ClassicMask); }
 
-  constexpr uint32_t Mask() const { return mask_; }
-  constexpr bool Contains(TvmPrivilege right) const { return (mask_ >> right) & 1u; }
+  constexpr uint64_t Mask() const { return mask_; }
+  constexpr bool Contains(TvmPrivilege right) const {
+    return right < RightCount && ((mask_ >> right) & 1u);
+  }
   constexpr bool Empty() const { return mask_ == 0; }
-  constexpr void Include(TvmPrivilege right) { mask_ |= 1u << right; }
-  constexpr void Exclude(TvmPrivilege right) { mask_ &= ~(1u << right); }
+  constexpr void Include(TvmPrivilege right) {
+    if (right < RightCount) mask_ |= uint64_t{1} << right;
+  }
+  constexpr void Exclude(TvmPrivilege right) {
+    if (right < RightCount) mask_ &= ~(uint64_t{1} << right);
+  }
   constexpr friend bool operator==(TvmPrivileges, TvmPrivileges) = default;
   constexpr TvmPrivileges operator|(TvmPrivileges other) const {
     return TvmPrivileges(mask_ | other.mask_);
@@ -80,28 +114,60 @@ class TvmPrivileges {
   }
 
  private:
-  uint32_t mask_ = 0;
+  uint64_t mask_ = 0;
 };
+
+// What the catalogue knows of one right.
+struct TRightInfo {
+  const char* constant;    // the name the LSA knows it by: "SeBackupPrivilege"
+  const char* code;        // two letters, unique in the catalogue: "BK"
+  const char* shortName;   // the short name of the legend: "Backup"
+  const char* policyName;  // Windows' name in User Rights Assignment
+  bool logonRight;         // a logon right (…LogonRight), else a privilege
+  bool deny;               // a right that denies a logon
+};
+
+// The catalogue, indexed by ordinal.
+extern const std::array<TRightInfo, RightCount> RightsCatalogue;
+inline const TRightInfo& RightInfo(TvmPrivilege right) { return RightsCatalogue[right]; }
 
 // The policy names by which the Local Security Authority knows the rights,
 // indexed by ordinal.
-extern const std::array<const char*, PrivilegeCount> PolicyNames;
+extern const std::array<const char*, RightCount> PolicyNames;
 
-// The legend lines ("CT - Create token"), indexed by ordinal.
+// The legend lines of the classic catalogue ("CT - Create token"), indexed
+// by ordinal.
 extern const std::array<const char*, PrivilegeCount> PrivilegeLegend;
-
-// The names Windows shows for the rights ("Back up files and directories"),
-// indexed by ordinal.
-extern const std::array<const char*, PrivilegeCount> PrivilegeDisplayNames;
 
 // The right a policy name stands for: exact, case-sensitive comparison from
 // ordinal 0 on; no right for any other text.
 std::optional<TvmPrivilege> PrivilegeFromPolicyName(const std::string& name);
 
-// The legend line of a right, and its two-letter code (the line's first two
-// characters).
+// The right a person means by a text: its constant in any letter case, its
+// two-letter code in any letter case, or Windows' policy name (letter case
+// ignored); blanks around the text do not count. No right for any other
+// text.
+std::optional<TvmPrivilege> RightFromUserText(const std::string& text);
+
+// The legend line of a right ("BK - Backup"), and its two-letter code (the
+// line's first two characters).
 std::string PrivilegeLegendLine(TvmPrivilege right);
 std::string PrivilegeCode(TvmPrivilege right);
+
+// A right described in full: "BK - Back up files and directories
+// (SeBackupPrivilege)", with "denies: " before the policy name of a deny
+// right.
+std::string RightDescription(TvmPrivilege right);
+
+// Which rights are shown, and in which order: the classic 27 in catalogue
+// order, or all 45 with the privileges first, then the logon rights, each
+// deny right after the right it denies.
+enum class TRightsView : uint8_t { Classic, All };
+const std::vector<TvmPrivilege>& ViewRights(TRightsView view);
+TvmPrivileges ViewSet(TRightsView view);
+// "classic" / "all", and back (none for any other text).
+const char* ViewName(TRightsView view);
+std::optional<TRightsView> ViewFromName(const std::string& name);
 
 // The user rights of one account on one computer: reads what the account
 // holds in the computer's LSA policy, splits it into catalogue rights and

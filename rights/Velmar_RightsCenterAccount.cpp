@@ -272,7 +272,7 @@ void TvmAccountRigthsCenter::Commit() {
   if (sid == nullptr) return;
   OpenPolicy();
   TvmLsaUnicodeStringCenter holder;
-  for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal) {
+  for (int ordinal = 0; ordinal < RightCount; ++ordinal) {
     const auto right = static_cast<TvmPrivilege>(ordinal);
     const bool inCurrent = current_.Contains(right);
     const bool inNew = new_.Contains(right);

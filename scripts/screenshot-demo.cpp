@@ -4,7 +4,8 @@
 // one), for the documentation. Run it under an X server
 // (scripts/screenshot.sh starts one with xvfb-run):
 //   tavrin_screenshot WINDOW.png [ABOUT.png [REPORT.html [TOOLTIP.png
-//                     [QUESTION.png SUMMARY.png]]]]
+//                     [QUESTION.png SUMMARY.png [ALLRIGHTS.png]]]]]
+// ALLRIGHTS.png shows the window with all 45 rights of current Windows;
 // TOOLTIP.png shows the tool tip of an unreadable row, which says why;
 // QUESTION.png the question a commit asks, with its details, and
 // SUMMARY.png the summary after it.
@@ -163,6 +164,25 @@ int main(int argc, char** argv) {
     QTest::qWait(300);
     if (!summary->grab().save(QString::fromLocal8Bit(argv[6]))) return 1;
     summary->close();
+  }
+  if (argc > 7) {
+    // All rights of current Windows, wider: a deny right and a new privilege
+    // staged, the deny column selected.
+    tavrin::test::Child<QAction>(form, "aDiscard")->trigger();
+    tavrin::test::Child<QAction>(form, "aAllRights")->trigger();
+    form.resize(1010, 480);
+    QTest::qWait(200);
+    Stage(form, "OKT-WS01", "DN", Qt::Key_Insert);
+    Stage(form, "OKT-FS01", "IM", Qt::Key_Insert);
+    auto* grid = tavrin::test::Child<TRightsGrid>(form, "GrRights");
+    const int row = grid->FindRow(QStringLiteral("OKT-WS01"));
+    const int col = Column(*grid, "DN");
+    grid->SetSelection({col, row, col, row});
+    emit grid->Click();
+    QTest::qWait(300);
+    if (!form.grab().save(QString::fromLocal8Bit(argv[7]))) return 1;
+    tavrin::test::Child<QAction>(form, "aDiscard")->trigger();
+    tavrin::test::Child<QAction>(form, "aClassicRights")->trigger();
   }
   if (argc > 2) {
     auto* about = new TAboutForm();

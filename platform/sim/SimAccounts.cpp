@@ -64,6 +64,65 @@ BOOL WINAPI LookupAccountNameA(LPCSTR lpSystemName, LPCSTR lpAccountName, PSID S
                                    peUse);
 }
 
+BOOL WINAPI LookupPrivilegeValueA(LPCSTR lpSystemName, LPCSTR lpName, PLUID lpLuid) {
+  // The privileges' locally unique identifiers are fixed (SE_*_PRIVILEGE in
+  // the Windows headers); logon rights are no privileges and have none.
+  static const std::pair<const char*, DWORD> kPrivileges[] = {
+      {"SeCreateTokenPrivilege", 2},
+      {"SeAssignPrimaryTokenPrivilege", 3},
+      {"SeLockMemoryPrivilege", 4},
+      {"SeIncreaseQuotaPrivilege", 5},
+      {"SeMachineAccountPrivilege", 6},
+      {"SeTcbPrivilege", 7},
+      {"SeSecurityPrivilege", 8},
+      {"SeTakeOwnershipPrivilege", 9},
+      {"SeLoadDriverPrivilege", 10},
+      {"SeSystemProfilePrivilege", 11},
+      {"SeSystemtimePrivilege", 12},
+      {"SeProfileSingleProcessPrivilege", 13},
+      {"SeIncreaseBasePriorityPrivilege", 14},
+      {"SeCreatePagefilePrivilege", 15},
+      {"SeCreatePermanentPrivilege", 16},
+      {"SeBackupPrivilege", 17},
+      {"SeRestorePrivilege", 18},
+      {"SeShutdownPrivilege", 19},
+      {"SeDebugPrivilege", 20},
+      {"SeAuditPrivilege", 21},
+      {"SeSystemEnvironmentPrivilege", 22},
+      {"SeChangeNotifyPrivilege", 23},
+      {"SeRemoteShutdownPrivilege", 24},
+      {"SeUndockPrivilege", 25},
+      {"SeSyncAgentPrivilege", 26},
+      {"SeEnableDelegationPrivilege", 27},
+      {"SeManageVolumePrivilege", 28},
+      {"SeImpersonatePrivilege", 29},
+      {"SeCreateGlobalPrivilege", 30},
+      {"SeTrustedCredManAccessPrivilege", 31},
+      {"SeRelabelPrivilege", 32},
+      {"SeIncreaseWorkingSetPrivilege", 33},
+      {"SeTimeZonePrivilege", 34},
+      {"SeCreateSymbolicLinkPrivilege", 35},
+      {"SeDelegateSessionUserImpersonatePrivilege", 36},
+  };
+  NetworkDelay(lpSystemName);
+  auto lock = LockModel();
+  State& s = TheState();
+  LogCall(s, "LookupPrivilegeValueA", lpSystemName ? lpSystemName : "", lpName ? lpName : "");
+  if (lpName == nullptr || lpLuid == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  // Names are compared without regard to letter case, as Windows does.
+  for (const auto& [name, value] : kPrivileges)
+    if (UpperKey(name) == UpperKey(lpName)) {
+      lpLuid->LowPart = value;
+      lpLuid->HighPart = 0;
+      return TRUE;
+    }
+  SetLastError(ERROR_NO_SUCH_PRIVILEGE);
+  return FALSE;
+}
+
 BOOL WINAPI LookupAccountSidA(LPCSTR lpSystemName, PSID Sid, LPSTR Name, LPDWORD cchName,
                               LPSTR ReferencedDomainName, LPDWORD cchReferencedDomainName,
                               PSID_NAME_USE peUse) {

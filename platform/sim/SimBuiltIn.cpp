@@ -196,6 +196,8 @@ NetworkSpec BuiltInNetwork() {
   ComputerSpec& wh1 = computer("WH-PC01");
   Grant(wh1, "SeBatchLogonRight", {Rid(wh1.machineSid, 1001)});
   Grant(wh1, "SeShutdownPrivilege", {kGuests});
+  // A right of Windows NT's time that no current Windows assigns any more.
+  Grant(wh1, "SeUnsolicitedInputPrivilege", {kAdmins});
   return description;
 }
 

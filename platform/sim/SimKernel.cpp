@@ -265,6 +265,7 @@ const ExportTable& Advapi32() {
     t.Add("GetExplicitEntriesFromAclA");
     t.Add("LookupAccountNameA", Proc(&LookupAccountNameA));
     t.Add("LookupAccountSidA", Proc(&LookupAccountSidA));
+    t.Add("LookupPrivilegeValueA", Proc(&LookupPrivilegeValueA));
     t.Add("OpenProcessToken", Proc(&OpenProcessToken));
     t.Add("GetTokenInformation", Proc(&GetTokenInformation));
     t.Add("IsValidSid", Proc(&IsValidSid));

@@ -270,7 +270,7 @@ TEST_F(Desktop, EveryColumnAndNameFitsHeadsNameTheirRights) {
   const QPoint at(Grid().horizontalHeader()->sectionViewportPosition(15) + 5, 5);
   QHelpEvent hover(QEvent::ToolTip, at, heads->mapToGlobal(at));
   QApplication::sendEvent(heads, &hover);
-  EXPECT_EQ(QToolTip::text(), "Back up files and directories (SeBackupPrivilege)");
+  EXPECT_EQ(QToolTip::text(), "BK - Back up files and directories (SeBackupPrivilege)");
 }
 
 TEST_F(Desktop, GeometrySourceAndComputersAreRememberedBetweenRuns) {

@@ -3,9 +3,12 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFile>
 #include <QInputDialog>
 #include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
 #include <QTimer>
@@ -19,6 +22,7 @@
 #include "app/RightsGridModel.h"
 #include "app/fmTavrinMain.h"
 #include "computers/ComputerList.h"
+#include "passes/GuardRails.h"
 #include "passes/Journal.h"
 #include "platform/sim/SimNetwork.h"
 #include "tests/support/FormAccess.h"
@@ -75,8 +79,11 @@ class Passes : public tavrin::test::SimTest, public ::testing::WithParamInterfac
   std::string Expected(const std::string& computer, const std::string& sid) {
     const Names held = sim::RightsOf(computer, sid);
     std::string text;
-    for (const char* name : PolicyNames)
-      text += std::count(held.begin(), held.end(), name) ? "Y " : "N ";
+    for (int col = 1; col < Grid().ColCount(); ++col)  // the rights shown, in their order
+      text +=
+          std::count(held.begin(), held.end(), PolicyNames[Grid().Model()->ColumnRight(col - 1)])
+              ? "Y "
+              : "N ";
     return text;
   }
   void SelectAccount(const std::string& sid) {
@@ -87,14 +94,19 @@ class Passes : public tavrin::test::SimTest, public ::testing::WithParamInterfac
     }
     FAIL() << "no account " << sid;
   }
+  // The grid column of a right in the view shown.
+  int Column(TvmPrivilege right) {
+    const auto& shown = ViewRights(Grid().Model()->View());
+    return static_cast<int>(std::find(shown.begin(), shown.end(), right) - shown.begin()) + 1;
+  }
   void Mark(const char* computer, TvmPrivilege right, char mark) {
     const int row = Row(computer);
-    Grid().SetCode(right + 1, row, WithMark(Grid().Code(right + 1, row), mark));
+    Grid().SetCode(Column(right), row, WithMark(Grid().Code(Column(right), row), mark));
   }
   // Stages a mark the way the administrator does, so that Commit is enabled.
   void Stage(const char* computer, TvmPrivilege right, Qt::Key key) {
     Grid().setFocus();
-    Grid().SetSelection({right + 1, Row(computer), right + 1, Row(computer)});
+    Grid().SetSelection({Column(right), Row(computer), Column(right), Row(computer)});
     QTest::keyClick(&Grid(), key);
   }
   std::unique_ptr<TTavrinForm> form;
@@ -478,6 +490,147 @@ TEST_P(Passes, APassBlocksCommandsAndEndsOnStopOrClose) {
   ASSERT_TRUE(WaitFor([&] { return counter.closes == 2; }));
   EXPECT_EQ(answers.Asked("MarksQuestion"), 1);  // GHOST's at least: it cannot be read
   EXPECT_FALSE(form->PassRunning());
+}
+
+// All 45 rights: the View menu, remembered between runs; a deny right and a
+// new privilege read, staged and committed; the guard rails asked about with
+// No as the default; the classic view's commit keeping the others.
+TEST_P(Passes, AllRightsViewAndGuardRails) {
+  Start();
+  QAction* all = tavrin::test::Child<QAction>(*form, "aAllRights");
+  QAction* classic = tavrin::test::Child<QAction>(*form, "aClassicRights");
+  EXPECT_TRUE(classic->isChecked());
+  EXPECT_EQ(Grid().ColCount(), 28);
+  all->trigger();
+  EXPECT_TRUE(all->isChecked());
+  ASSERT_EQ(Grid().ColCount(), 46);
+  // The legend and the column heads name each right in full; deny heads stand out.
+  const auto* legend = tavrin::test::Child<QListWidget>(*form, "LBxLegend");
+  EXPECT_EQ(legend->item(Column(spDenyNetworkLogon) - 1)->text(), "DN - Deny network logon");
+  EXPECT_EQ(legend->item(Column(spDenyNetworkLogon) - 1)->toolTip(),
+            "DN - Deny access to this computer from the network (SeDenyNetworkLogonRight)");
+  const TRightsGridModel& model = *Grid().Model();
+  EXPECT_EQ(model.headerData(Column(spImpersonate) - 1, Qt::Horizontal, Qt::ToolTipRole),
+            "IM - Impersonate a client after authentication (SeImpersonatePrivilege)");
+  EXPECT_EQ(Grid().Cells(Column(spDenyNetworkLogon), 0), "DN");
+  for (int col = 1; col < Grid().ColCount(); ++col)
+    EXPECT_EQ(model.headerData(col - 1, Qt::Horizontal, Qt::ForegroundRole).isValid(),
+              RightInfo(model.ColumnRight(col - 1)).deny)
+        << col;
+
+  SelectAccount(kAdmins);
+  Run(tavrin::test::Child<QAction>(*form, "aRefresh"));
+  EXPECT_EQ(Codes(Row("WS01")), Expected("WS01", kAdmins));
+  EXPECT_EQ(Grid().Code(Column(spRemoteInteractiveLogon), Row("WS01")).Text(), "Y ");
+  Stage("WS01", spDenyNetworkLogon, Qt::Key_Insert);
+  Mark("SRV01", spImpersonate, 'Y');
+
+  // The guard rail's question: Enter takes its default, No, and nothing is written.
+  int asked = 0;
+  QString text;
+  QTimer enter;
+  enter.setInterval(5);
+  QObject::connect(&enter, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr || box->objectName() != "GuardRailsQuestion" ||
+        box->property("answered").toBool())
+      return;
+    box->setProperty("answered", true);
+    ++asked;
+    text = box->text();
+    QTest::keyClick(box, Qt::Key_Return);
+  });
+  enter.start();
+  sim::ClearCalls();
+  Run(tavrin::test::Child<QAction>(*form, "aCommit"));
+  enter.stop();
+  EXPECT_EQ(asked, 1);
+  EXPECT_TRUE(
+      text.contains("Administrators locks out everyone in it: SeDenyNetworkLogonRight on WS01"))
+      << text.toStdString();
+  EXPECT_EQ(LsaWrites(), Names{});
+  EXPECT_EQ(Grid().Code(Column(spDenyNetworkLogon), Row("WS01")).Text(), "NY");
+
+  answers.Set("GuardRailsQuestion", "Yes");
+  Run(tavrin::test::Child<QAction>(*form, "aCommit"));
+  EXPECT_EQ(answers.Asked("GuardRailsQuestion"), 1);
+  EXPECT_EQ(LsaWrites(),
+            (Names{"Add SRV01 SeImpersonatePrivilege", "Add WS01 SeDenyNetworkLogonRight"}));
+  EXPECT_EQ(Codes(Row("WS01")), Expected("WS01", kAdmins));
+  EXPECT_EQ(Grid().Code(Column(spImpersonate), Row("SRV01")).Text(), "Y ");
+
+  // Exports follow the view.
+  QTemporaryDir dir;
+  QString error;
+  ASSERT_TRUE(tavrin::WriteGridExport(Grid(), "Administrators", dir.filePath("a.csv"),
+                                      tavrin::ExportFormat::Csv, error));
+  QFile csv(dir.filePath("a.csv"));
+  ASSERT_TRUE(csv.open(QIODevice::ReadOnly));
+  const QString header = QString::fromUtf8(csv.readLine());
+  EXPECT_EQ(header.count(','), 46);
+  EXPECT_TRUE(header.contains(",IL,DI,NL,DN,")) << header.toStdString();
+
+  // The classic view comes back at the next start; its commit keeps the rest.
+  classic->trigger();
+  EXPECT_EQ(Grid().ColCount(), 28);
+  form.reset();
+  Start();
+  EXPECT_TRUE(tavrin::test::Child<QAction>(*form, "aClassicRights")->isChecked());
+  SelectAccount(kAdmins);
+  Run(tavrin::test::Child<QAction>(*form, "aRefresh"));
+  Stage("WS01", spShutdown, Qt::Key_Insert);
+  sim::ClearCalls();
+  Run(tavrin::test::Child<QAction>(*form, "aCommit"));
+  EXPECT_EQ(LsaWrites(), Names{"Add WS01 SeShutdownPrivilege"});
+  const Names held = sim::RightsOf("WS01", kAdmins);
+  for (const char* kept : {"SeDenyNetworkLogonRight", "SeRemoteInteractiveLogonRight"})
+    EXPECT_NE(std::find(held.begin(), held.end(), kept), held.end()) << kept;
+  tavrin::test::Child<QAction>(*form, "aAllRights")->trigger();
+  form.reset();
+  Start();
+  EXPECT_TRUE(tavrin::test::Child<QAction>(*form, "aAllRights")->isChecked());
+  EXPECT_EQ(Grid().ColCount(), 46);
+  tavrin::test::Child<QAction>(*form, "aClassicRights")->trigger();
+}
+
+// Each guard rail stops the window's commit until it is answered Yes.
+// (LOCAL SERVICE and NETWORK SERVICE are not among the accounts the picker
+// offers; the command line's test covers their rules.)
+TEST_P(Passes, EachGuardRailAsksAgain) {
+  sim::NetworkSpec network = tavrin::test::SmallNetwork();
+  network.currentUser = "WS01\\localadmin";  // an account the picker offers
+  Reinstall(network);
+  Start();
+  tavrin::test::Child<QAction>(*form, "aAllRights")->trigger();
+  const struct {
+    std::string sid;
+    TvmPrivilege right;
+    Qt::Key key;
+  } cases[] = {
+      {"S-1-1-0", spDenyNetworkLogon, Qt::Key_Insert},
+      {"S-1-5-11", spDenyInteractiveLogon, Qt::Key_Insert},
+      {"S-1-5-32-545", spDenyRemoteInteractiveLogon, Qt::Key_Insert},
+      {ProgramAccountSid(), spDenyBatchLogon, Qt::Key_Insert},
+      {kAdmins, spInteractiveLogon, Qt::Key_Delete},
+  };
+  int asked = 0;
+  for (const auto& [sid, right, key] : cases) {
+    SCOPED_TRACE(sid + " " + PolicyNames[right]);
+    SelectAccount(sid);
+    Run(tavrin::test::Child<QAction>(*form, "aRefresh"));
+    Stage("WS01", right, key);
+    ASSERT_TRUE(tavrin::test::Child<QAction>(*form, "aCommit")->isEnabled());
+    sim::ClearCalls();
+    answers.Set("GuardRailsQuestion", "No");
+    Run(tavrin::test::Child<QAction>(*form, "aCommit"));
+    EXPECT_EQ(answers.Asked("GuardRailsQuestion"), ++asked);
+    EXPECT_EQ(LsaWrites(), Names{});
+    answers.Set("GuardRailsQuestion", "Yes");
+    Run(tavrin::test::Child<QAction>(*form, "aCommit"));
+    EXPECT_EQ(answers.Asked("GuardRailsQuestion"), ++asked);
+    EXPECT_EQ(LsaWrites().size(), 1u);
+  }
+  tavrin::test::Child<QAction>(*form, "aClassicRights")->trigger();
 }
 
 }  // namespace

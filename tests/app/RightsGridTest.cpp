@@ -91,7 +91,7 @@ TEST_F(Grid, BlockAndRowChangesSendOneNoticeAndSkipTheSpareRow) {
   EXPECT_EQ(changes.count(), 0);
   EXPECT_FALSE(grid.ChangeBlock({1, 4, 27, 4}, [](const TCellCode&) { return Code("NY"); }));
   // A whole row in one notice; the spare row never asks for an image.
-  std::array<TCellCode, PrivilegeCount> codes;
+  TRowCodes codes;
   codes.fill(Code("Y "));
   model.SetRowCodes(0, codes);
   ASSERT_EQ(changes.count(), 1);

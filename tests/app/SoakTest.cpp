@@ -98,8 +98,8 @@ class Soak : public tavrin::test::SimTest {
   static std::string Held(const std::string& computer, const std::string& sid) {
     const std::vector<std::string> held = sim::RightsOf(computer, sid);
     std::string text;
-    for (const char* name : PolicyNames)
-      text += std::find(held.begin(), held.end(), name) != held.end() ? 'Y' : 'N';
+    for (int ordinal = 0; ordinal < PrivilegeCount; ++ordinal)  // the classic view's columns
+      text += std::find(held.begin(), held.end(), PolicyNames[ordinal]) != held.end() ? 'Y' : 'N';
     return text;
   }
   // Notes what every computer holds for the shown account now: the states

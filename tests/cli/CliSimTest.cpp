@@ -12,6 +12,7 @@
 
 #include "cli/CliHistory.h"
 #include "cli/CliRun.h"
+#include "passes/GuardRails.h"
 #include "tests/support/SimFixture.h"
 
 namespace {
@@ -73,20 +74,27 @@ std::vector<std::string> Split(const std::string& text, char by) {
   return parts;
 }
 
-// The rows of a report in any format, each row's rights as the names held.
-Rows Parse(const std::string& out, const std::string& format) {
+// The rows of a report in any format, each row's rights as the names held
+// in the order of the view's columns.
+Rows Parse(const std::string& out, const std::string& format,
+           TRightsView view = TRightsView::Classic) {
   Rows rows;
-  const auto add = [&rows](const std::string& name, const std::function<bool(int)>& held) {
+  const std::vector<TvmPrivilege>& shown = ViewRights(view);
+  const int count = static_cast<int>(shown.size());
+  const auto add = [&](const std::string& name, const std::function<bool(int)>& held) {
     std::string names;
-    for (int i = 0; i < PrivilegeCount; ++i)
-      if (held(i)) names += (names.empty() ? "" : ",") + std::string(PolicyNames[i]);
+    for (int i = 0; i < count; ++i)
+      if (held(i)) names += (names.empty() ? "" : ",") + std::string(PolicyNames[shown[i]]);
     rows.emplace_back(name, names);
   };
   if (format == "json") {
     const nlohmann::json report = nlohmann::json::parse(out);
     for (const auto& c : report.at("computers"))
       if (c.at("error").is_null())
-        add(c.at("name"), [&](int i) { return c.at("rights").at(PolicyNames[i]).get<bool>(); });
+        add(c.at("name"), [&](int i) {
+          EXPECT_EQ(c.at("rights").size(), shown.size());
+          return c.at("rights").at(PolicyNames[shown[i]]).get<bool>();
+        });
       else
         rows.emplace_back(c.at("name"), "E:" + c.at("error").get<std::string>() + " (" +
                                             std::to_string(c.at("code").get<int>()) + ")");
@@ -94,9 +102,13 @@ Rows Parse(const std::string& out, const std::string& format) {
   }
   const bool csv = format == "csv";
   std::vector<std::string> lines = Split(out, '\n');
+  if (csv) {  // the account first, so that the file stands on its own
+    EXPECT_EQ(lines.at(0).rfind("# Account: ", 0), 0u) << lines.at(0);
+    lines.erase(lines.begin());
+  }
   std::string header = "Computer";
-  for (int i = 0; i < PrivilegeCount; ++i)
-    header += (csv ? "," : (i ? " " : "  ")) + PrivilegeCode(static_cast<TvmPrivilege>(i));
+  for (int i = 0; i < count; ++i)
+    header += (csv ? "," : (i ? " " : "  ")) + PrivilegeCode(shown[i]);
   EXPECT_EQ(lines.at(0), csv ? header + ",Error\r" : header);
   for (size_t l = 1; l < lines.size(); ++l) {
     const std::string line = lines[l].substr(0, lines[l].size() - csv);  // CSV lines end in CR
@@ -110,7 +122,7 @@ Rows Parse(const std::string& out, const std::string& format) {
     }
     EXPECT_EQ(
         std::count(cells.begin(), cells.end(), "Y") + std::count(cells.begin(), cells.end(), "N"),
-        PrivilegeCount)
+        count)
         << line;
     add(cells.at(0), [&](int i) { return cells.at(i + 1) == "Y"; });
   }
@@ -128,13 +140,23 @@ TEST_F(CliProcess, ReportsEveryComputerInEachFormat) {
       {1, "--account Administrators --computers ws01,GHOST --format csv",
        {{"ws01", "SeBackupPrivilege,SeDebugPrivilege"}, {"GHOST", kUnreachable}}},
       {0, "--account 'CORP\\alice' --source CORP --computers WS01,SRV01 --format json",
-       {{"WS01", "SeInteractiveLogonRight"}, {"SRV01", "SeServiceLogonRight"}}}};
+       {{"WS01", "SeInteractiveLogonRight"}, {"SRV01", "SeServiceLogonRight"}}},
+      // All 45: the deny right shows beside the classic rights.
+      {0, "--account S-1-5-32-544 --computers WS01 --rights all --format table",
+       {{"WS01", "SeBackupPrivilege,SeDebugPrivilege,SeDenyNetworkLogonRight"}}},
+      {0, "--account S-1-5-32-544 --computers WS01 --rights all --format csv",
+       {{"WS01", "SeBackupPrivilege,SeDebugPrivilege,SeDenyNetworkLogonRight"}}},
+      {0, "--account S-1-5-32-544 --computers WS01 --rights all --format json",
+       {{"WS01", "SeBackupPrivilege,SeDebugPrivilege,SeDenyNetworkLogonRight"}}}};
   // clang-format on
   for (const auto& [status, args, rows] : cases) {
     const TCliRun run = Cli("report " + args);
     SCOPED_TRACE(args + "\n" + run.out + run.err);
     EXPECT_EQ(run.status, status);
-    EXPECT_EQ(Parse(run.out, Split(args, ' ').back()), rows);
+    const bool all = args.find("--rights all") != std::string::npos;
+    EXPECT_EQ(
+        Parse(run.out, Split(args, ' ').back(), all ? TRightsView::All : TRightsView::Classic),
+        rows);
   }
 }
 
@@ -155,7 +177,8 @@ TEST_F(CliProcess, RefusesBadArgumentsAndUnknownAccountsWithStatus2) {
     std::string args, named, network = "";  // the message names `named`
   } cases[] = {
       {apply + "grant SeFooPrivilege", "SeFooPrivilege"},
-      {apply + "revoke sebackupprivilege", "sebackupprivilege"},
+      {apply + "revoke 'Back up files'", "\"Back up files\""},
+      {apply + "grant BKP", "BKP"},
       {apply + "grant SeDebugPrivilege --revoke SeDebugPrivilege", "SeDebugPrivilege"},
       {report + "nobody --computers WS01", "\"nobody\""},
       {report + "'CORP\\ghost' --computers WS01", "CORP\\ghost"},
@@ -210,8 +233,16 @@ TEST(CliHelp, ComesFromTheOptionsParsed) {
        {"--account ACCOUNT", "--source COMPUTER|DOMAIN", "--computers NAME,...",
         "--computers-file FILE", "--scan", "--format table|csv|json", "--format table|json",
         "--csv-raw", "--grant RIGHT,...", "--revoke RIGHT,...", "--dry-run", "--network sim|real",
-        "--password-fd N"})
+        "--password-fd N", "--rights classic|all", "--force"})
     EXPECT_NE(help.find(std::string("\n  ") + option), std::string::npos) << option;
+  // Every right, on a line of its own: code, constant, Windows' name.
+  for (const TRightInfo& info : RightsCatalogue) {
+    const size_t line = help.find(std::string("\n  ") + info.code + "  " + info.constant + " ");
+    ASSERT_NE(line, std::string::npos) << info.constant;
+    EXPECT_NE(help.substr(line + 1, help.find('\n', line + 1) - line - 1).find(info.policyName),
+              std::string::npos)
+        << info.constant;
+  }
   // Each option the report takes, and only those, in its usage.
   const std::string report = help.substr(0, help.find("tavrin-cli apply"));
   EXPECT_NE(report.find("[--csv-raw]"), std::string::npos);
@@ -223,15 +254,24 @@ TEST(CliHelp, ComesFromTheOptionsParsed) {
 class CliApply : public tavrin::test::SimTest {
  protected:
   int Apply(const std::string& args, std::string& out) {
-    FILE* stdoutFile = std::tmpfile();
-    const int status = tavrin::cli::RunCommand(
-        tavrin::cli::ParseOptions(Split("apply " + args, ' ')), stdoutFile, stderr);
-    std::rewind(stdoutFile);
-    out = "";
-    for (int c; (c = std::fgetc(stdoutFile)) != EOF;) out += static_cast<char>(c);
-    std::fclose(stdoutFile);
+    return Run(Split("apply " + args, ' '), out);
+  }
+  int Run(const std::vector<std::string>& args, std::string& out) {
+    FILE* outFile = std::tmpfile();
+    FILE* errFile = std::tmpfile();
+    const int status = tavrin::cli::RunCommand(tavrin::cli::ParseOptions(args), outFile, errFile);
+    const auto text = [](FILE* file) {
+      std::string read;
+      std::rewind(file);
+      for (int c; (c = std::fgetc(file)) != EOF;) read += static_cast<char>(c);
+      std::fclose(file);
+      return read;
+    };
+    out = text(outFile);
+    err = text(errFile);
     return status;
   }
+  std::string err;
 };
 
 TEST_F(CliApply, WritesExactlyTheDifferenceAndDryRunWritesNothing) {
@@ -331,8 +371,9 @@ TEST_F(CliApply, JournalsEachComputerAndHistoryReadsItBack) {
   EXPECT_EQ(ws01.at("pass"), ghost.at("pass"));
   EXPECT_EQ(ws01.at("sid"), "S-1-5-32-544");
   EXPECT_EQ(ws01.at("network"), "simulated network");
-  EXPECT_EQ(ws01.at("before"), nlohmann::json({"SeBackupPrivilege", "SeRestorePrivilege",
-                                               "SeDebugPrivilege", "SeInteractiveLogonRight"}));
+  EXPECT_EQ(ws01.at("before"),
+            nlohmann::json({"SeBackupPrivilege", "SeRestorePrivilege", "SeDebugPrivilege",
+                            "SeInteractiveLogonRight", "SeRemoteInteractiveLogonRight"}));
   EXPECT_EQ(ws01.at("writes"), nlohmann::json::parse(R"([
       {"right": "SeTcbPrivilege", "action": "grant", "result": "written"},
       {"right": "SeBackupPrivilege", "action": "revoke", "result": "written"},
@@ -380,6 +421,89 @@ TEST_F(CliApply, JournalsEachComputerAndHistoryReadsItBack) {
   ASSERT_EQ(ghostLines.size(), 3u);
   EXPECT_EQ(ghostLines.at(0).at("writes").at(0).at("result"), "not written");
   std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+// Rights by constant in any case, by code or by Windows' name; a deny right
+// and a new privilege written and read back.
+TEST_F(CliApply, TakesRightsByAnyNameAndWritesTheNewOnes) {
+  const auto grants = [](const std::string& list) {
+    return tavrin::cli::ParseOptions(
+               {"apply", "--account", "S-1-5-32-544", "--computers", "WS01", "--grant", list})
+        .grant;
+  };
+  EXPECT_EQ(grants("sedebugprivilege, bk ,Log On As A Service,DN,deny log on locally"),
+            (TvmPrivileges{spDebug, spBackup, spServiceLogon, spDenyNetworkLogon,
+                           spDenyInteractiveLogon}));
+  EXPECT_EQ(grants("SEDELEGATESESSIONUSERIMPERSONATEPRIVILEGE"),
+            TvmPrivileges{spDelegateSessionUserImpersonate});
+
+  std::string out;
+  tavrin::sim::ClearCalls();
+  EXPECT_EQ(Apply("--account CORP\\bob --computers WS01 --grant IM,DI", out), 0) << err;
+  EXPECT_EQ(out, "WS01: granted SeImpersonatePrivilege, SeDenyInteractiveLogonRight\n");
+  EXPECT_EQ(LsaWrites(),
+            (Names{"Add WS01 SeDenyInteractiveLogonRight", "Add WS01 SeImpersonatePrivilege"}));
+  const auto report = [&](const char* rights) {
+    EXPECT_EQ(Run({"report", "--account", "CORP\\bob", "--computers", "WS01", "--rights", rights,
+                   "--format", "json"},
+                  out),
+              0);
+    return nlohmann::json::parse(out).at("computers").at(0).at("rights");
+  };
+  const nlohmann::json all = report("all");
+  EXPECT_EQ(all.size(), 45u);
+  EXPECT_TRUE(all.at("SeImpersonatePrivilege").get<bool>());
+  EXPECT_TRUE(all.at("SeDenyInteractiveLogonRight").get<bool>());
+  EXPECT_FALSE(all.at("SeDenyNetworkLogonRight").get<bool>());
+  EXPECT_EQ(report("classic").size(), 27u);
+  // A commit in the classic view keeps them.
+  EXPECT_EQ(Apply("--account CORP\\bob --computers WS01 --grant SeShutdownPrivilege", out), 0);
+  EXPECT_TRUE(report("all").at("SeDenyInteractiveLogonRight").get<bool>());
+  EXPECT_EQ(Apply("--account CORP\\bob --computers WS01 --revoke di", out), 0);
+  EXPECT_EQ(out, "WS01: revoked SeDenyInteractiveLogonRight\n");
+}
+
+// Each guard rail refuses with status 2 and writes nothing; --force writes.
+TEST_F(CliApply, GuardRailsRefuseLockOutsUnlessForced) {
+  tavrin::sim::NetworkSpec network = tavrin::test::SmallNetwork();
+  for (tavrin::sim::ComputerSpec& c : network.computers)
+    if (c.name == "WS01") {
+      c.rights["S-1-5-19"] = {"SeTimeZonePrivilege"};
+      c.rights["S-1-5-20"] = {"SeImpersonatePrivilege"};
+      c.rights["S-1-5-32-544"].push_back("SeNetworkLogonRight");
+    }
+  Reinstall(network);
+  const std::string self = ProgramAccountSid();
+  ASSERT_FALSE(self.empty());
+  const struct {
+    std::string args, rule;
+  } cases[] = {
+      {"--account Everyone --grant DN", "Everyone"},
+      {"--account S-1-5-32-545 --grant DR", "Everyone"},
+      {"--account " + self + " --grant DI", "runs or logs on as"},
+      {"--account S-1-5-32-544 --revoke NL", "Administrators"},
+      {"--account S-1-5-19 --revoke TZ", "LOCAL SERVICE must keep"},
+      {"--account S-1-5-20 --revoke IM", "NETWORK SERVICE"},
+  };
+  for (const auto& [args, rule] : cases) {
+    SCOPED_TRACE(args);
+    std::string out;
+    tavrin::sim::ClearCalls();
+    EXPECT_EQ(Apply(args + " --computers WS01,SRV01", out), 2);
+    EXPECT_EQ(out, "");
+    EXPECT_EQ(LsaWrites(), Names{});
+    EXPECT_NE(err.find(rule), std::string::npos) << err;
+    EXPECT_NE(err.find("on WS01, SRV01"), std::string::npos) << err;
+    EXPECT_EQ(Apply(args + " --computers WS01 --dry-run", out), 0);
+    EXPECT_EQ(LsaWrites(), Names{});
+    EXPECT_EQ(Apply(args + " --computers WS01 --force", out), 0) << err;
+    EXPECT_EQ(LsaWrites().size(), 1u) << out;
+  }
+  // Not every deny or revocation is flagged.
+  std::string out;
+  EXPECT_EQ(Apply("--account S-1-5-32-544 --revoke BK --computers WS01", out), 0) << err;
+  EXPECT_EQ(Apply("--account S-1-5-19 --revoke BK --computers WS01", out), 0) << err;
+  EXPECT_EQ(err, "");
 }
 
 }  // namespace

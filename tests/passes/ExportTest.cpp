@@ -45,6 +45,12 @@ TRecords ReadCsv(const std::string& text) {
   return records;
 }
 
+int Count(const std::string& text, const std::string& part) {
+  int count = 0;
+  for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++count;
+  return count;
+}
+
 TExportRow Row(std::string name, std::string error = {}) {
   TExportRow row{std::move(name), {}, std::move(error)};
   row.codes.fill(TCellCode::FromText("N "));
@@ -99,6 +105,36 @@ TEST(Export, HtmlShowsNamesAccountAndErrorsAsText) {
   EXPECT_EQ(std::count(html.begin(), html.end(), '<'), std::count(plain.begin(), plain.end(), '<'));
   EXPECT_EQ(std::count(html.begin(), html.end(), '>'), std::count(plain.begin(), plain.end(), '>'));
   EXPECT_EQ(html.find("<script"), std::string::npos);
+}
+
+// Both formats follow the view: the rights it shows in its order, deny rights
+// marked in the HTML; a CSV given the account names it first.
+TEST(Export, FollowsTheViewAndNamesTheAccount) {
+  TExportRow row = Row("WS01");
+  row.codes[spDenyRemoteInteractiveLogon] = TCellCode::FromText("NY");
+  const std::string csv = ExportCsv({row}, false, TRightsView::All, "=CORP\\x (S-1-5-21-1)");
+  ASSERT_EQ(csv.rfind("# Account: '=CORP\\x (S-1-5-21-1)\r\n", 0), 0u) << csv;
+  const TRecords records = ReadCsv(csv.substr(csv.find('\n') + 1));
+  ASSERT_EQ(records.size(), 2u);
+  ASSERT_EQ(records[0].size(), RightCount + 2u);
+  for (int i = 0; i < RightCount; ++i) {
+    const TvmPrivilege right = ViewRights(TRightsView::All)[i];
+    EXPECT_EQ(records[0][i + 1], PrivilegeCode(right));
+    EXPECT_EQ(records[1][i + 1], CellText(row.codes[right])) << PrivilegeCode(right);
+  }
+  EXPECT_EQ(records[1][RightCount], "NY");  // the highest right comes last
+
+  const std::string all = ExportHtml({row}, "A", TRightsView::All);
+  const std::string classic = ExportHtml({row}, "A");
+  EXPECT_EQ(Count(all, "<th class=\"deny\""), 5);
+  EXPECT_EQ(Count(all, "<li class=\"deny\">"), 5);
+  EXPECT_NE(all.find(">DR</th>"), std::string::npos);
+  EXPECT_NE(all.find("title=\"RI - Allow log on through Remote Desktop Services "
+                     "(SeRemoteInteractiveLogonRight)\""),
+            std::string::npos);
+  EXPECT_EQ(Count(classic, "<th"), 29);
+  EXPECT_EQ(Count(all, "<th"), 47);
+  EXPECT_EQ(classic.find("Deny"), std::string::npos);
 }
 
 }  // namespace

@@ -78,8 +78,9 @@ TEST_F(RowWork, CommitWritesExactlyTheDifferenceOrNothingOrFails) {
   EXPECT_EQ(Held("WS01"),
             (Names{"SeBackupPrivilege", "SeCreateTokenPrivilege", "SeInteractiveLogonRight",
                    "SeRemoteInteractiveLogonRight", "SeRestorePrivilege", "SeServiceLogonRight"}));
-  const TvmPrivileges inForce{spCreateToken, spBackup, spRestore, spInteractiveLogon,
-                              spServiceLogon};
+  // Remote interactive logon, outside the classic rights and unmarked, is kept.
+  const TvmPrivileges inForce{spCreateToken,      spBackup,       spRestore,
+                              spInteractiveLogon, spServiceLogon, spRemoteInteractiveLogon};
   EXPECT_EQ(commit.rights, inForce);
   EXPECT_EQ(commit.codes, CommittedRow(inForce));
 

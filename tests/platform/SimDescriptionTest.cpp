@@ -188,6 +188,14 @@ TEST(SimDescription, BuiltInNetworkIsABelievableOrganisation) {
     }
   }
   for (int i = 0; i < 7; ++i) EXPECT_GT(counts[i], 0) << i;
+  // The rights of current Windows: a deny right and logon through Remote Desktop among them.
+  for (const char* right : {"SeDenyInteractiveLogonRight", "SeRemoteInteractiveLogonRight"}) {
+    bool held = false;
+    for (const auto& c : net.computers)
+      for (const auto& [sid, rights] : c.rights)
+        held |= std::find(rights.begin(), rights.end(), right) != rights.end();
+    EXPECT_TRUE(held) << right;
+  }
   // This computer is a domain member; its domain has a controller.
   LPBYTE buffer = nullptr;
   ASSERT_EQ(NetGetAnyDCName(nullptr, u"OKTAVA", &buffer), NERR_Success);

@@ -28,12 +28,12 @@ Names LsaCalls() {
 
 class AccountRights : public tavrin::test::SimTest {
  protected:
-  void SetUp() override {  // SRV01's Administrators: two catalogue and two other rights
+  void SetUp() override {  // SRV01's Administrators: three catalogue rights and another
     sim::NetworkSpec network = tavrin::test::SmallNetwork();
     for (sim::ComputerSpec& c : network.computers)
       if (c.name == "SRV01")
         c.rights[kAdmins] = {"SeTrustedCredManAccessPrivilege", "SeBackupPrivilege",
-                             "SeRemoteInteractiveLogonRight", "SeServiceLogonRight"};
+                             "SeUnsolicitedInputPrivilege", "SeServiceLogonRight"};
     Reinstall(network);
     arc_->SetSidCenter(sc_);
   }
@@ -57,23 +57,24 @@ class AccountRights : public tavrin::test::SimTest {
 TEST_F(AccountRights, ReadsSplitTheNamesAndHoldPerSidAndServer) {
   Point(kAdmins, "SRV01");
   LsaCalls();
-  EXPECT_EQ(arc_->CurrentPrivileges(), (TvmPrivileges{spBackup, spServiceLogon}));
-  EXPECT_EQ(arc_->CurrentAdditional(),
-            (Names{"SeTrustedCredManAccessPrivilege", "SeRemoteInteractiveLogonRight"}));
+  EXPECT_EQ(arc_->CurrentPrivileges(),
+            (TvmPrivileges{spBackup, spServiceLogon, spTrustedCredManAccess}));
+  EXPECT_EQ(arc_->CurrentAdditional(), (Names{"SeUnsolicitedInputPrivilege"}));
   EXPECT_EQ(LsaCalls(), (Names{"LsaOpenPolicy SRV01 0x810",
                                "LsaEnumerateAccountRights SRV01 S-1-5-32-544", "LsaFreeMemory  "}));
 
   // Repeated reads, even of the same SID given again, call nothing; the snapshot is a copy.
   arc_->CurrentAdditional().push_back("SeJunk");
   Point(kAdmins);
-  EXPECT_EQ(arc_->CurrentAdditional().size(), 2u);
+  EXPECT_EQ(arc_->CurrentAdditional().size(), 1u);
   EXPECT_EQ(LsaCalls(), Names{});
 
   // What was read on SRV01 is not shown for WS01, though the SID is the same.
   arc_->SetServer("WS01");
-  EXPECT_EQ(arc_->CurrentPrivileges(),
-            (TvmPrivileges{spBackup, spRestore, spDebug, spInteractiveLogon}));
-  EXPECT_EQ(arc_->CurrentAdditional(), Names{"SeRemoteInteractiveLogonRight"});
+  EXPECT_EQ(
+      arc_->CurrentPrivileges(),
+      (TvmPrivileges{spBackup, spRestore, spDebug, spInteractiveLogon, spRemoteInteractiveLogon}));
+  EXPECT_TRUE(arc_->CurrentAdditional().empty());
 
   // Another SID is read again; holding nothing is a good read with no array to free.
   sim::FailEnumeration("LsaEnumerateAccountRights", "", 0xC000009A);
@@ -122,7 +123,8 @@ TEST_F(AccountRights, FailedReadsAreNotRememberedNorWrittenFrom) {
   Point(kAdmins, "SRV01");
   EXPECT_EQ(CommitError(), ERROR_NO_SYSTEM_RESOURCES);
   sim::ClearFaults();
-  EXPECT_EQ(arc_->CurrentPrivileges(), (TvmPrivileges{spBackup, spServiceLogon}));
+  EXPECT_EQ(arc_->CurrentPrivileges(),
+            (TvmPrivileges{spBackup, spServiceLogon, spTrustedCredManAccess}));
   EXPECT_EQ(arc_->LastStatus(), 0);
   arc_->Commit();
   EXPECT_TRUE(sim::RightsOf("SRV01", kAdmins).empty());
@@ -182,7 +184,8 @@ TEST_F(AccountRights, CommitWritesOneRightPerCallInCatalogueOrder) {
   const std::string revoke = "LsaRemoveAccountRights SRV01 S-1-5-32-544 ";
   EXPECT_EQ(LsaCalls(), (Names{grant + "SeCreateTokenPrivilege", revoke + "SeBackupPrivilege",
                                grant + "SeRestorePrivilege", grant + "SeDebugPrivilege",
-                               revoke + "SeServiceLogonRight", "LsaClose SRV01 "}));
+                               revoke + "SeServiceLogonRight",
+                               revoke + "SeTrustedCredManAccessPrivilege", "LsaClose SRV01 "}));
   // Committed reads afresh; committing a state in force calls nothing.
   EXPECT_TRUE(arc_->Committed());
   LsaCalls();
@@ -191,21 +194,22 @@ TEST_F(AccountRights, CommitWritesOneRightPerCallInCatalogueOrder) {
 
   // Other names left out are revoked last. Writing false commits nothing.
   arc_->SetNewPrivileges({spServiceLogon});
-  arc_->SetNewAdditional({"SeTrustedCredManAccessPrivilege", "SeCreateSymbolicLinkPrivilege"});
+  arc_->SetNewAdditional({"SeTrustedCredManAccessPrivilege"});  // a catalogue name: into the set
   arc_->SetCommitted(false);
   EXPECT_EQ(LsaCalls(), Names{});
   arc_->SetCommitted(true);
   EXPECT_EQ(LsaCalls(), (Names{revoke + "SeCreateTokenPrivilege", revoke + "SeRestorePrivilege",
                                revoke + "SeDebugPrivilege", grant + "SeServiceLogonRight",
-                               grant + "SeCreateSymbolicLinkPrivilege",
-                               revoke + "SeRemoteInteractiveLogonRight", "LsaClose SRV01 "}));
+                               grant + "SeTrustedCredManAccessPrivilege",
+                               revoke + "SeUnsolicitedInputPrivilege", "LsaClose SRV01 "}));
 
   // Other names are compared ignoring case and repetition, both ways.
-  arc_->SetNewAdditional({"SECREATESYMBOLICLINKPRIVILEGE", "secreatesymboliclinkprivilege"});
+  arc_->SetNewAdditional({"SEUNSOLICITEDINPUTPRIVILEGE", "seunsolicitedinputprivilege"});
   EXPECT_FALSE(arc_->Committed());
   arc_->Commit();
   EXPECT_EQ(sim::RightsOf("SRV01", kAdmins),
-            (Names{"SeServiceLogonRight", "SeCreateSymbolicLinkPrivilege"}));
+            (Names{"SeServiceLogonRight", "SeTrustedCredManAccessPrivilege",
+                   "SeUnsolicitedInputPrivilege"}));
   EXPECT_TRUE(arc_->Committed());
 
   // A commit failing at its third call raises, stops and closes the policy.
@@ -217,7 +221,8 @@ TEST_F(AccountRights, CommitWritesOneRightPerCallInCatalogueOrder) {
   EXPECT_EQ(LsaCalls(), (Names{grant + "SeLockMemoryPrivilege", grant + "SeSecurityPrivilege",
                                grant + "SeShutdownPrivilege", "LsaNtStatusToWinError  0xC0000022",
                                "LsaClose SRV01 "}));
-  EXPECT_EQ(arc_->CurrentPrivileges(), (TvmPrivileges{spLockMemory, spSecurity, spServiceLogon}));
+  EXPECT_EQ(arc_->CurrentPrivileges(),
+            (TvmPrivileges{spLockMemory, spSecurity, spServiceLogon, spTrustedCredManAccess}));
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The account rights center agrees with the bare LSA calls on this computer (Wine too).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <string>
 #include <vector>
 
@@ -77,6 +79,61 @@ TEST(AccountRightsSystem, ReadAndCommitTheLocalAdministrators) {
   arc->SetNewAdditional(before.others);
   EXPECT_NO_THROW(arc->Commit());
   EXPECT_EQ(BareRights().rights, before.rights);
+
+  // A deny right and logon through Remote Desktop Services, each turned
+  // over, go through the same LSA calls (Wine again only answers success).
+  const TvmPrivileges turned{spDenyBatchLogon, spRemoteInteractiveLogon};
+  const TvmPrivileges wanted = (before.rights - turned) | (turned - before.rights);
+  arc->SetNewPrivileges(wanted);
+  EXPECT_NO_THROW(arc->Commit());
+  EXPECT_EQ(arc->LastWrites().size(), 2u);
+  EXPECT_EQ(arc->Committed(), BareRights().rights == wanted);
+  arc->SetNewPrivileges(before.rights);
+  EXPECT_NO_THROW(arc->Commit());
+  EXPECT_EQ(BareRights().rights, before.rights);
+}
+
+// The privileges of the catalogue are known by name to the system, in any
+// letter case; its logon rights are not privileges. Wine 8 knows none of the
+// six privileges Windows added last (LUIDs 31 to 36).
+TEST(AccountRightsSystem, PrivilegeNamesAreTheSystems) {
+  HMODULE ntdll = LoadLibraryA("ntdll.dll");
+  const bool wine = ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+  const std::vector<std::string> wineLacks = {"SeCreateSymbolicLinkPrivilege",
+                                              "SeTimeZonePrivilege",
+                                              "SeIncreaseWorkingSetPrivilege",
+                                              "SeTrustedCredManAccessPrivilege",
+                                              "SeRelabelPrivilege",
+                                              "SeDelegateSessionUserImpersonatePrivilege"};
+  std::vector<std::string> unknown;
+  std::vector<DWORD> seen;
+  for (int ordinal = 0; ordinal < RightCount; ++ordinal) {
+    const TRightInfo& info = RightsCatalogue[ordinal];
+    std::string lower = info.constant;
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    for (const std::string& name : {std::string(info.constant), lower}) {
+      LUID luid = {};
+      SetLastError(0);
+      const BOOL known = LookupPrivilegeValueA(nullptr, name.c_str(), &luid);
+      if (info.logonRight) {
+        EXPECT_FALSE(known) << name;
+        EXPECT_EQ(GetLastError(), ERROR_NO_SUCH_PRIVILEGE) << name;
+        continue;
+      }
+      if (!known) {
+        EXPECT_EQ(GetLastError(), ERROR_NO_SUCH_PRIVILEGE) << name;
+        if (name == info.constant) unknown.push_back(name);
+        continue;
+      }
+      EXPECT_EQ(luid.HighPart, 0);
+      if (name == info.constant) seen.push_back(luid.LowPart);
+    }
+  }
+  std::sort(seen.begin(), seen.end());
+  EXPECT_EQ(std::adjacent_find(seen.begin(), seen.end()), seen.end()) << "two with one LUID";
+  EXPECT_EQ(unknown, wine ? wineLacks : std::vector<std::string>());
+  EXPECT_EQ(seen.size() + unknown.size(), 35u);
+  if (ntdll != nullptr) FreeLibrary(ntdll);
 }
 
 }  // namespace

@@ -162,6 +162,47 @@ TEST_F(RealNetwork, CommitsGrantsAndRevocationsKeepingOtherRights) {
                                        "SePrintOperatorPrivilege", "SeMachineAccountPrivilege"}));
 }
 
+// Of the rights beyond the classic 27, a standalone Samba server takes five;
+// it refuses the others (every logon right among them) by name.
+TEST_F(RealNetwork, NewRightsSambaTakesReadAndCommitTheOthersFailTheirRow) {
+  const TvmPrivileges accepted{spImpersonate, spCreateGlobal, spManageVolume, spEnableDelegation,
+                               spUndock};
+  SetSambaRights(alice, {"SeImpersonatePrivilege", "SeUndockPrivilege"});
+  TRowRead read = ReadRights(sc, arc, Endpoint(), Account(alice));
+  ASSERT_FALSE(read.failed) << read.errorText;
+  EXPECT_EQ(read.rights, (TvmPrivileges{spImpersonate, spUndock}));
+  const TRowCommit written = CommitRights(sc, arc, Endpoint(), Account(alice),
+                                          Marked({{spImpersonate, 'N'},
+                                                  {spCreateGlobal, 'Y'},
+                                                  {spManageVolume, 'Y'},
+                                                  {spEnableDelegation, 'Y'}}));
+  EXPECT_EQ(written.outcome, TCommitOutcome::Written) << written.errorText;
+  EXPECT_EQ(written.rights, accepted - TvmPrivileges{spImpersonate});
+  EXPECT_EQ(SambaRights(alice), (Names{"SeUndockPrivilege", "SeManageVolumePrivilege",
+                                       "SeCreateGlobalPrivilege", "SeEnableDelegationPrivilege"}));
+
+  // A deny right fails its own row with the reason; another row goes through.
+  const std::string bob = SidOf(gServer["BOB"]);
+  SetSambaRights(bob, {});
+  const TRowCommit refused =
+      CommitRights(sc, arc, Endpoint(), Account(alice), Marked({{spDenyNetworkLogon, 'Y'}}));
+  EXPECT_EQ(refused.outcome, TCommitOutcome::Failed);
+  EXPECT_EQ(refused.failedRight, "SeDenyNetworkLogonRight");
+  EXPECT_EQ(CommitProblem(refused),
+            "failed SeDenyNetworkLogonRight: A specified privilege does not exist (1313)");
+  EXPECT_EQ(refused.codes[spDenyNetworkLogon].Text(), "NE");
+  const TRowCommit other =
+      CommitRights(sc, arc, Endpoint(), Account(bob), Marked({{spImpersonate, 'Y'}}));
+  EXPECT_EQ(other.outcome, TCommitOutcome::Written) << other.errorText;
+  EXPECT_EQ(SambaRights(bob), Names{"SeImpersonatePrivilege"});
+  SetSambaRights(bob, {});
+  // Remote interactive logon is refused as well.
+  EXPECT_EQ(
+      CommitRights(sc, arc, Endpoint(), Account(alice), Marked({{spRemoteInteractiveLogon, 'Y'}}))
+          .error,
+      1313u);
+}
+
 TEST_F(RealNetwork, FailuresGiveUnreadableRowsWithinSeconds) {
   SetSambaRights(alice, {});
   const TSid account = Account(alice);
