@@ -27,7 +27,7 @@ struct TOptions {
   std::string journal;   // the journal file; empty: the one in the user's data folder
   std::string since;     // history: records from this date (or time, UTC) on
   std::string computer;  // history: one computer's records
-  bool force = false;  // write even what the guard rails flag
+  bool force = false;    // write even what the guard rails flag
 };
 
 // Reads the arguments after the program name. Throws std::invalid_argument
