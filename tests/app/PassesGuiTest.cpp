@@ -233,8 +233,12 @@ TEST_P(Passes, CommitWritesTheStagedDifferences) {
   EXPECT_EQ(records.size(), size_t(Grid().RowCount() - 2));
   for (const TJournalRecord& record : records) {
     EXPECT_EQ(record.sid, kAdmins);
-    if (record.computer == "SRV01") EXPECT_EQ(record.outcome, "failed");
-    if (record.computer == "GHOST") EXPECT_EQ(record.outcome, "skipped");
+    if (record.computer == "SRV01") {
+      EXPECT_EQ(record.outcome, "failed");
+    }
+    if (record.computer == "GHOST") {
+      EXPECT_EQ(record.outcome, "skipped");
+    }
   }
   // Each row says why, on its name and its cells.
   const TRightsGridModel& model = *Grid().Model();

@@ -152,18 +152,24 @@ class Soak : public tavrin::test::SimTest {
         states += code.length == 2 ? code.State() : ' ';
         marked |= code.Mark() == 'E';
         // Every staged change is seen.
-        if (IsStagedChange(code))
+        if (IsStagedChange(code)) {
           EXPECT_NE(looks.Of(code), looks.Of(WithMark(code, ' ')))
               << computer << " " << code.Text();
+        }
       }
       // States read for the shown account, or none yet.
       const bool unread = states == std::string(PrivilegeCount, ' ');
       const bool unreadable = states == std::string(PrivilegeCount, 'E');
-      if (!unread && !unreadable)
+      if (!unread && !unreadable) {
         EXPECT_TRUE(seen[computer].count(states)) << computer << " shows " << states;
+      }
       // Every failure with its reason.
-      if (unreadable) EXPECT_FALSE(model.ReadProblem(row - 1).isEmpty()) << computer;
-      if (marked) EXPECT_FALSE(model.WriteProblem(row - 1).isEmpty()) << computer;
+      if (unreadable) {
+        EXPECT_FALSE(model.ReadProblem(row - 1).isEmpty()) << computer;
+      }
+      if (marked) {
+        EXPECT_FALSE(model.WriteProblem(row - 1).isEmpty()) << computer;
+      }
     }
   }
 

@@ -27,14 +27,18 @@ TEST(RightsCatalogue, PolicyNamesSetsAndCodes) {
     EXPECT_EQ(TvmPrivileges::Classic().Contains(right), ordinal < PrivilegeCount);
     all.Include(right);
     EXPECT_EQ(PrivilegeLegendLine(right).substr(0, 5), PrivilegeCode(right) + " - ");
-    if (ordinal < PrivilegeCount) EXPECT_EQ(PrivilegeLegendLine(right), PrivilegeLegend[ordinal]);
+    if (ordinal < PrivilegeCount) {
+      EXPECT_EQ(PrivilegeLegendLine(right), PrivilegeLegend[ordinal]);
+    }
     codes.insert(PrivilegeCode(right));
     policyNames.insert(RightInfo(right).policyName);
     // Deny rights are logon rights, and say so in their code and names.
     const std::string constant = PolicyNames[ordinal];
     EXPECT_EQ(RightInfo(right).logonRight, constant.ends_with("LogonRight")) << constant;
     EXPECT_EQ(RightInfo(right).deny, constant.starts_with("SeDeny")) << constant;
-    if (RightInfo(right).deny) EXPECT_EQ(PrivilegeCode(right)[0], 'D') << constant;
+    if (RightInfo(right).deny) {
+      EXPECT_EQ(PrivilegeCode(right)[0], 'D') << constant;
+    }
     // Any of its names, in any letter case, finds the right.
     for (std::string text :
          {constant, PrivilegeCode(right), std::string(RightInfo(right).policyName)}) {
@@ -68,9 +72,11 @@ TEST(RightsCatalogue, PolicyNamesSetsAndCodes) {
   for (int i = 0; i < PrivilegeCount; ++i) EXPECT_EQ(classic[i], i);
   const std::vector<TvmPrivilege>& shown = ViewRights(TRightsView::All);
   EXPECT_EQ(std::set<TvmPrivilege>(shown.begin(), shown.end()).size(), 45u);
-  for (size_t i = 1; i < shown.size(); ++i)
-    if (RightInfo(shown[i]).deny)
+  for (size_t i = 1; i < shown.size(); ++i) {
+    if (RightInfo(shown[i]).deny) {
       EXPECT_EQ(std::string("SeDeny") + (PolicyNames[shown[i - 1]] + 2), PolicyNames[shown[i]]);
+    }
+  }
   EXPECT_EQ(ViewFromName("all"), TRightsView::All);
   EXPECT_FALSE(ViewFromName("All").has_value());
 
