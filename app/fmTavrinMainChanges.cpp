@@ -347,8 +347,11 @@ void TTavrinForm::aOpenListExecute() {
 
 void TTavrinForm::closeEvent(QCloseEvent* event) {
   if (PassRunning()) {
+    // The window goes now: rows waiting for a computer that stopped
+    // answering are cut short rather than waited for.
     closeAsked_ = true;
-    aStopExecute();
+    pass_->Abandon();
+    PumpPass();
   }
   if (PassRunning()) {
     event->ignore();

@@ -77,6 +77,11 @@ std::vector<TRowResult> TPassEngine::Pump(const Prepare& prepare) {
 
 void TPassEngine::Stop() { stopped_ = true; }
 
+void TPassEngine::Abandon() {
+  Stop();
+  tavrin::platform::AbandonCalls();
+}
+
 void TPassEngine::WaitForResults(std::chrono::milliseconds limit) {
   std::unique_lock<std::mutex> guard(lock_);
   arrived_.wait_for(guard, limit, [this] { return !results_.empty() || pending_ == 0; });

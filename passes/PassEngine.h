@@ -67,6 +67,9 @@ class TPassEngine {
   std::vector<TRowResult> Pump(const Prepare& prepare = {});
   // No further row starts; those running finish.
   void Stop();
+  // Stop, and the rows running are cut short where the platform can (their
+  // computers fail as not answering): for a program that closes.
+  void Abandon();
   // Every row done, or stopped with the running ones done, and every
   // result taken.
   bool Ended() const { return ended_; }

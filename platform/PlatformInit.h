@@ -31,5 +31,10 @@ std::string NetworkDescription();
 // Called when a pass over the computers has ended: connections opened for
 // it are closed.
 void PassEnded();
+// Ends the calls to other computers under way at once, where the platform
+// can (the real network off Windows): they fail as not answering. For a
+// program that closes during a pass and must not wait for a computer that
+// has stopped answering. Elsewhere nothing happens.
+void AbandonCalls();
 
 }  // namespace tavrin::platform

@@ -173,6 +173,8 @@ std::string Describe() {
   return n.options.server + " as " + n.options.user;
 }
 
+void AbandonCalls() { detail::EndWorkers(); }
+
 void ReleaseConnections() {
   Network& n = TheNetwork();
   std::vector<std::shared_ptr<detail::Slot>> closing;

@@ -51,6 +51,10 @@ std::string Describe();
 // Closes the connections no call is using and forgets which computers did
 // not answer, so that the next pass tries them afresh.
 void ReleaseConnections();
+// Ends every call to another computer under way at once: the worker
+// processes are ended, the calls fail as not answering, and later calls
+// start new workers. For a program that closes during a pass.
+void AbandonCalls();
 // The connections open now.
 size_t OpenConnections();
 

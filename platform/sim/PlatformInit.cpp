@@ -52,6 +52,10 @@ void PassEnded() {
   if (rpc::Installed()) rpc::ReleaseConnections();
 }
 
+void AbandonCalls() {
+  if (rpc::Installed()) rpc::AbandonCalls();
+}
+
 #else
 
 bool RealNetworkAvailable() { return false; }
@@ -67,6 +71,8 @@ bool InitializeReal(const RealNetworkOptions&, std::string& password, std::strin
 std::string NetworkDescription() { return "simulated network"; }
 
 void PassEnded() {}
+
+void AbandonCalls() {}
 
 #endif
 

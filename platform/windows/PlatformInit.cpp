@@ -20,4 +20,7 @@ std::string NetworkDescription() { return {}; }
 
 void PassEnded() {}
 
+// The system's own calls cannot be cut short: they end at their own limits.
+void AbandonCalls() {}
+
 }  // namespace tavrin::platform

@@ -198,6 +198,27 @@ TEST_F(RealNetworkLimits, AHungComputerCostsOnlyItsOwnCallLimit) {
   EXPECT_EQ(stuck.result.read.error, 53u) << stuck.result.read.errorText;  // does not answer
   EXPECT_GE(stuck.seconds, 9.5) << "the call limit is 10 s";
   EXPECT_LE(stuck.seconds, 13.0) << "the call limit is 10 s";
+
+  // A program that closes during the pass abandons it: the hung row is cut
+  // short instead of waited for until its call limit.
+  TvmSidCenter center;
+  center.SetSidString(gAlice);
+  TPassEngine pass(TRowJobKind::Read, CloneSid(center.GetSid()), {hung, good[0]}, 16);
+  const auto started = Clock::now();
+  int done = 0;
+  while (done < 1 && Clock::now() - started < 5s) {  // the good row first
+    done += static_cast<int>(pass.Pump().size());
+    pass.WaitForResults(5ms);
+  }
+  ASSERT_EQ(done, 1);
+  const auto abandoned = Clock::now();
+  pass.Abandon();
+  while (!pass.Ended() && Clock::now() - abandoned < 12s) {
+    for (const TRowResult& r : pass.Pump()) EXPECT_TRUE(r.read.failed) << r.name;
+    pass.WaitForResults(5ms);
+  }
+  EXPECT_TRUE(pass.Ended());
+  EXPECT_LT(Clock::now() - abandoned, 3s) << "an abandoned pass waited for the call limit";
 }
 
 // The connect limit, for real: an address on a link into a network
