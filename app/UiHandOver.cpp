@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QEvent>
+#include <mutex>
 
 namespace {
 
@@ -35,6 +36,10 @@ TUiHandOver::TUiHandOver(std::function<void()> arrived, QObject* parent)
 
 void TUiHandOver::Notify() {
   auto* notice = new QEvent(kNotice);
+  // Workers post one at a time: Qt's own lock around its queue is unseen by
+  // ThreadSanitizer, which took two workers posting at once for a race.
+  static std::mutex posting;
+  std::lock_guard<std::mutex> lock(posting);
   HandedOver(this);
   QCoreApplication::postEvent(this, notice);
 }

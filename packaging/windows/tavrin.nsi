@@ -71,4 +71,7 @@ Section "Uninstall"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
   DeleteRegKey HKLM "${KEY}"
+  ; What the window remembered for the user who uninstalls (its size, the
+  ; account source, the computers, the view).
+  DeleteRegKey HKCU "Software\Tavrin"
 SectionEnd

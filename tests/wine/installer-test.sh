@@ -38,6 +38,7 @@ gone() { [[ ! -e "$dir" && ! -e "$menu" ]]; }
 # What an earlier failed run may have left.
 rm -rf "$dir" "$menu"
 wine reg delete "$key" /f >/dev/null 2>&1 || true
+wine reg delete 'HKCU\Software\Tavrin' /f >/dev/null 2>&1 || true  # and earlier windows' settings
 
 timeout 180 wine "$setup" /S || fail "the silent install ended with exit status $?"
 for file in tavrin.exe tavrin-cli.exe uninstall.exe Qt6Core.dll Qt6Gui.dll Qt6Widgets.dll \
@@ -75,7 +76,9 @@ for hive in 'HKLM\Software' 'HKCU\Software'; do
   rm -f "$work/hive.reg"
   timeout 60 wine reg export "$hive" 'Z:'"${work//\//\\}"'\hive.reg' /y >/dev/null 2>&1 ||
     fail "cannot export $hive"
-  left=$(iconv -f UTF-16LE -t UTF-8 "$work/hive.reg" 2>/dev/null | tr -d '\r' | grep -i tavrin) || true
+  # Keys only: a value elsewhere may name a file under a folder called tavrin.
+  left=$(iconv -f UTF-16LE -t UTF-8 "$work/hive.reg" 2>/dev/null | tr -d '\r' |
+    grep -i '^\[.*tavrin') || true
   [[ -z $left ]] || fail "after uninstalling, $hive still holds: $left"
 done
 
