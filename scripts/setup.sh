@@ -36,6 +36,8 @@ test_packages=(
   imagemagick
   # a Samba server, its client tools and the user tools for the tests on loopback
   samba smbclient passwd
+  # the silent-computer test's network namespace and veth pair (ip netns)
+  iproute2
 )
 packages=("${run_packages[@]}" "${test_packages[@]}")
 if [[ "${1:-}" == "--run" ]]; then
