@@ -28,25 +28,10 @@
 
 namespace {
 
+using tavrin::test::Run;
+using tavrin::test::Words;
 using Clock = std::chrono::steady_clock;
 constexpr int kWorkers = 16;  // tavrin-cli's, and xargs -P's
-
-std::string Run(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    while (fgets(buffer, sizeof buffer, p)) out += buffer;
-    pclose(p);
-  }
-  return out;
-}
-
-std::vector<std::string> Words(const std::string& text) {
-  std::istringstream in(text);
-  std::vector<std::string> words;
-  for (std::string w; in >> w;) words.push_back(w);
-  return words;
-}
 
 // The best of three runs of `command`, in seconds.
 double Best(const std::string& command, const std::string& before = "") {

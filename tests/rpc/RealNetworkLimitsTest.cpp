@@ -23,26 +23,11 @@
 
 namespace {
 
+using tavrin::test::Run;
+using tavrin::test::Words;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
 using Server = std::map<std::string, std::string>;
-
-std::string Run(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen(command.c_str(), "r")) {
-    char buffer[512];
-    while (fgets(buffer, sizeof buffer, p)) out += buffer;
-    pclose(p);
-  }
-  return out;
-}
-
-std::vector<std::string> Words(const std::string& text) {
-  std::istringstream in(text);
-  std::vector<std::string> words;
-  for (std::string w; in >> w;) words.push_back(w);
-  return words;
-}
 
 // rpcclient as the administrator of server `i` of `s` (bounded).
 std::string Samba(const Server& s, size_t i, const std::string& commands) {

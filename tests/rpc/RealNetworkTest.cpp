@@ -28,19 +28,10 @@
 
 namespace {
 
+using tavrin::test::Run;
 using Names = std::set<std::string>;
 
 std::map<std::string, std::string> gServer;  // server.env
-
-std::string Run(const std::string& command) {
-  std::string out;
-  if (FILE* p = popen(command.c_str(), "r")) {
-    char buffer[512];
-    while (fgets(buffer, sizeof buffer, p)) out += buffer;
-    pclose(p);
-  }
-  return out;
-}
 
 // rpcclient as the server's administrator.
 std::string Samba(const std::string& commands) {

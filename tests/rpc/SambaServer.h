@@ -1,10 +1,13 @@
 // The settings of the test run's Samba server ($TAVRIN_TEST_SAMBA/server.env).
 #pragma once
 
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
+#include <vector>
 
 namespace tavrin::test {
 
@@ -23,6 +26,25 @@ inline std::map<std::string, std::string> SambaServer(
     settings[line.substr(0, eq)] = value;
   }
   return settings;
+}
+
+// What a shell command prints on its standard output.
+inline std::string Run(const std::string& command) {
+  std::string out;
+  if (FILE* p = popen(command.c_str(), "r")) {
+    char buffer[4096];
+    while (fgets(buffer, sizeof buffer, p)) out += buffer;
+    pclose(p);
+  }
+  return out;
+}
+
+// The words of a text, split at blanks.
+inline std::vector<std::string> Words(const std::string& text) {
+  std::istringstream in(text);
+  std::vector<std::string> words;
+  for (std::string w; in >> w;) words.push_back(w);
+  return words;
 }
 
 }  // namespace tavrin::test
