@@ -129,7 +129,6 @@ void TTavrinForm::StartPass(TRowJobKind kind, const QStringList& names) {
   aStop->setEnabled(true);
   failures_.clear();
   aFailures->setEnabled(false);
-  stagedRows_.clear();
   committedCodes_.clear();
   journalRecords_.clear();
   summary_ = kind == TRowJobKind::Commit ? std::make_unique<TCommitSummary>() : nullptr;
@@ -157,7 +156,6 @@ bool TTavrinForm::PrepareRow(TRowJob& job) {
     // Marks staged until now count; later ones wait for the next commit.
     job.codes = GrRights->Model()->RowCodes(row - 1);
     committedCodes_.insert(row, job.codes);
-    if (HasChanges(job.codes)) stagedRows_.insert(row);
   }
   job.row = row;
   return true;

@@ -5,7 +5,6 @@
 #include <QHash>
 #include <QList>
 #include <QMainWindow>
-#include <QSet>
 #include <array>
 #include <functional>
 #include <memory>
@@ -177,9 +176,8 @@ class TTavrinForm : public QMainWindow {
   int shownSource_ = -1;         // the source the account list was filled from
   bool askBeforeCommit_ = true;  // false: "Don't ask again until Tavrin closes"
   // The last pass's failures (computer, reason), and for a commit pass the
-  // rows that staged changes and what became of them.
+  // summary of what became of its rows.
   QList<std::pair<QString, QString>> failures_;
-  QSet<int> stagedRows_;
   std::unique_ptr<TCommitSummary> summary_;
   // The commit pass's journal records, appended once the pass has ended;
   // the marks each row was committed with.

@@ -259,7 +259,7 @@ void TTavrinForm::TakeResult(const TRowResult& result) {
       break;
   }
   if (RowFailed(result)) failures_.append({name, problem});
-  if (summary_) summary_->Add(result.name, commit, stagedRows_.contains(result.row));
+  if (summary_) summary_->Add(result.name, commit, HasChanges(committedCodes_.value(result.row)));
   journalRecords_.push_back(JournalRecord(journalPass_, result, committedCodes_.value(result.row)));
 }
 
