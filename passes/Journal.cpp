@@ -282,6 +282,12 @@ std::string TJournal::CheckWritable() const {
 std::string TJournal::Append(const std::vector<TJournalRecord>& records) const {
   if (records.empty()) return {};
   std::string text;
+  // A last line a crash left without its end: the first record starts a
+  // line of its own rather than being read as part of the damaged one.
+  if (std::ifstream last(path_, std::ios::binary | std::ios::ate); last && last.tellg() > 0) {
+    last.seekg(-1, std::ios::end);
+    if (last.get() != '\n') text = "\n";
+  }
   for (const TJournalRecord& record : records) text += JournalLine(record) + "\n";
   std::string why;
   const int fd = OpenForAppend(path_, why);
