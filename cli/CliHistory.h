@@ -8,8 +8,8 @@
 namespace tavrin::cli {
 
 // Prints the journal's records that pass the filters (--since, --computer,
-// --account), newest pass first, one line per right written (or per
-// computer where nothing was). Damaged lines are skipped with a warning on
+// --account, --right), newest pass first, one line per right written (or
+// per computer where nothing was). Damaged lines are skipped with a warning on
 // `err`. Answers the exit status.
 int History(const TOptions& options, std::FILE* out, std::FILE* err);
 

@@ -118,6 +118,12 @@ const TOption kOptions[] = {
      [](TOptions& o, const std::string& v) { o.since = Trimmed(v); }},
     {"--computer", "NAME", kHistory, "one computer's records",
      [](TOptions& o, const std::string& v) { o.computer = Trimmed(v); }},
+    {"--right", "RIGHT", kHistory, "one right's records",
+     [](TOptions& o, const std::string& v) {
+       o.right = RightFromUserText(Trimmed(v));
+       if (!o.right)
+         Refuse("unknown right \"" + EscapeControls(v) + "\" (see --help for the 45 rights)");
+     }},
 };
 
 unsigned CommandBit(TCommand command) {

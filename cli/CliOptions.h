@@ -1,6 +1,7 @@
 // The command line of tavrin-cli: what was asked for, and how to read it.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,10 +25,11 @@ struct TOptions {
   TvmPrivileges grant;
   TvmPrivileges revoke;
   bool dryRun = false;
-  std::string journal;   // the journal file; empty: the one in the user's data folder
-  std::string since;     // history: records from this date (or time, UTC) on
-  std::string computer;  // history: one computer's records
-  bool force = false;    // write even what the guard rails flag
+  std::string journal;                // the journal file; empty: the one in the user's data folder
+  std::string since;                  // history: records from this date (or time, UTC) on
+  std::string computer;               // history: one computer's records
+  std::optional<TvmPrivilege> right;  // history: one right's lines
+  bool force = false;                 // write even what the guard rails flag
 };
 
 // Reads the arguments after the program name. Throws std::invalid_argument

@@ -73,13 +73,6 @@ std::vector<TRowResult> RunPass(const std::vector<std::string>& computers, const
   return results;
 }
 
-// Display width of a UTF-8 text: its code points.
-size_t Width(const std::string& text) {
-  size_t width = 0;
-  for (unsigned char c : text) width += (c & 0xC0) != 0x80;
-  return width;
-}
-
 // A text from outside (a name, a system message) as a terminal may show it.
 std::string Shown(const std::string& text) { return EscapeControls(OneLine(text)); }
 
@@ -395,6 +388,12 @@ int Apply(const TOptions& options, const TResolvedAccount& account,
 }
 
 }  // namespace
+
+size_t Width(const std::string& text) {
+  size_t width = 0;
+  for (unsigned char c : text) width += (c & 0xC0) != 0x80;
+  return width;
+}
 
 TResolvedAccount ResolveAccount(const std::string& account, const std::string& source) {
   // A SID text needs no source.

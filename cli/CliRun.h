@@ -37,6 +37,9 @@ TResolvedAccount ResolveAccount(const std::string& account, const std::string& s
 // written to `err` and sets `scanFailed`, keeping what it found.
 std::vector<std::string> GatherComputers(const TOptions& options, std::FILE* err, bool& scanFailed);
 
+// Display width of a UTF-8 text in a table: its code points.
+size_t Width(const std::string& text);
+
 // Runs a report or an apply after start-up; returns the exit status.
 int RunCommand(const TOptions& options, std::FILE* out, std::FILE* err);
 

@@ -13,6 +13,7 @@
 #include "cli/CliHistory.h"
 #include "cli/CliRun.h"
 #include "passes/GuardRails.h"
+#include "passes/Journal.h"
 #include "tests/support/SimFixture.h"
 
 namespace {
@@ -420,6 +421,27 @@ TEST_F(CliApply, JournalsEachComputerAndHistoryReadsItBack) {
   const nlohmann::json ghostLines = nlohmann::json::parse(history.out);
   ASSERT_EQ(ghostLines.size(), 3u);
   EXPECT_EQ(ghostLines.at(0).at("writes").at(0).at("result"), "not written");
+  // One right's lines, by its code; names wider in bytes than on screen
+  // keep the table's columns in line.
+  TJournalRecord wide;
+  wide.time = "2026-12-08T00:00:00Z";
+  wide.pass = "wide";
+  wide.computer = "WS01";
+  wide.account = "CORP\\J\u00fcrgen \u00c5s";
+  wide.writes = {{"SeTcbPrivilege", true, "written", 0, ""}};
+  ASSERT_EQ(TJournal(journal).Append({wide}), "");
+  history = History("--right ps --computer ws01 --journal " + journal);
+  lines = Split(history.out, '\n');
+  ASSERT_EQ(lines.size(), 4u) << history.out;
+  for (const std::string& line : lines) {
+    const size_t right = std::min(line.find("right"), line.find("SeTcbPrivilege"));
+    ASSERT_NE(right, std::string::npos) << line;
+    EXPECT_EQ(tavrin::cli::Width(line.substr(0, right)),
+              tavrin::cli::Width(lines[0].substr(0, lines[0].find("right"))))
+        << line;
+  }
+  EXPECT_THROW(tavrin::cli::ParseOptions({"history", "--right", "SeNoSuchPrivilege"}),
+               std::invalid_argument);
   std::system(("rm -rf '" + dir + "'").c_str());
 }
 
