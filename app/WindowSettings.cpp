@@ -1,8 +1,12 @@
 #include "app/WindowSettings.h"
 
+#include <QFile>
+
 namespace tavrin {
 
 namespace {
+const QString kJournalFile = QStringLiteral("journal/file");
+
 QString& SettingsFolder() {
   static QString folder;
   return folder;
@@ -18,5 +22,17 @@ std::unique_ptr<QSettings> OpenWindowSettings() {
 }
 
 void KeepWindowSettingsIn(const QString& folder) { SettingsFolder() = folder; }
+
+QString ChosenJournalFile() { return OpenWindowSettings()->value(kJournalFile).toString(); }
+
+void ChooseJournalFile(const QString& path) {
+  const auto settings = OpenWindowSettings();
+  if (path.isEmpty())
+    settings->remove(kJournalFile);
+  else
+    settings->setValue(kJournalFile, path);
+}
+
+std::string JournalPath() { return QFile::encodeName(ChosenJournalFile()).toStdString(); }
 
 }  // namespace tavrin

@@ -6,6 +6,7 @@
 #include <QSettings>
 #include <QString>
 #include <memory>
+#include <string>
 
 namespace tavrin {
 
@@ -15,5 +16,14 @@ std::unique_ptr<QSettings> OpenWindowSettings();
 // and the screenshot tool), so that the user's own are never read or
 // written; an empty folder goes back to the usual store.
 void KeepWindowSettingsIn(const QString& folder);
+
+// The journal of changes the window appends to and reads: the file chosen
+// with Policy > Journal file (a shared one, say), kept with the settings;
+// empty for the one in the user's data folder.
+QString ChosenJournalFile();
+void ChooseJournalFile(const QString& path);
+// The journal's path as TJournal takes it: the chosen file in the system's
+// file name encoding, or empty for the default.
+std::string JournalPath();
 
 }  // namespace tavrin

@@ -38,6 +38,7 @@ TTavrinForm::TTavrinForm(QWidget* parent) : QMainWindow(parent) {
   CreateStatusBar();
   CreateDesktopCommands();
   CreateViewMenu();
+  CreateJournalCommands();
   passNews_ = new TUiHandOver([this] { PumpPass(); }, this);
 
   Timer = new QTimer(this);

@@ -300,4 +300,15 @@ class TTavrinForm : public QMainWindow {
   QStringList TakeRemembered(const QStringList& found);
   QStringList remembered_;
   bool geometryRestored_ = false;
+
+  // ------------------------------------------- the journal (fmTavrinMainHistory.cpp)
+  // Policy > Journal file...: another journal to append to and read (a
+  // shared one, say), kept with the settings; Policy > Default journal
+  // file goes back to the one in the user's data folder.
+  QAction* aJournalFile = nullptr;
+  QAction* aDefaultJournal = nullptr;
+  void CreateJournalCommands();
+  void aJournalFileExecute();
+  void aDefaultJournalExecute();
+  void ShowJournalFile();
 };

@@ -12,6 +12,7 @@
 #include "app/ClickLabel.h"
 #include "app/ReportDialogs.h"
 #include "app/RightsGrid.h"
+#include "app/WindowSettings.h"
 #include "app/fmTavrinMain.h"
 #include "computers/ComputerList.h"
 #include "platform/ComputerNames.h"
@@ -189,7 +190,7 @@ void TTavrinForm::StartCommit() {
   // What is written is journalled: a journal that cannot be written is
   // said before anything is.
   if (!staged.Empty()) {
-    if (const std::string why = TJournal().CheckWritable(); !why.empty()) {
+    if (const std::string why = TJournal(tavrin::JournalPath()).CheckWritable(); !why.empty()) {
       QMessageBox box(QMessageBox::Warning, QStringLiteral("Commit all changes"),
                       QStringLiteral("The journal of changes cannot be written: %1.\n\nCommit "
                                      "without a record in the journal?")
@@ -267,7 +268,9 @@ void TTavrinForm::AfterPass() {
   const bool committed = summary_ != nullptr;
   if (committed) {
     UpdateMarkActions();
-    if (const std::string why = TJournal().Append(std::exchange(journalRecords_, {})); !why.empty())
+    if (const std::string why =
+            TJournal(tavrin::JournalPath()).Append(std::exchange(journalRecords_, {}));
+        !why.empty())
       QMessageBox::warning(this, QStringLiteral("Commit all changes"),
                            QStringLiteral("The changes were made but not recorded in the "
                                           "journal of changes: %1.")
