@@ -5,6 +5,7 @@
 #include <QHash>
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <array>
 #include <functional>
 #include <memory>
@@ -28,6 +29,7 @@ class QToolButton;
 class TClickLabel;
 class TComponent;
 class TComputerList;
+class THistoryDialog;
 class TRightsGrid;
 class TUiHandOver;
 class TvmAccountRigthsCenter;
@@ -302,12 +304,17 @@ class TTavrinForm : public QMainWindow {
   bool geometryRestored_ = false;
 
   // ------------------------------------------- the journal (fmTavrinMainHistory.cpp)
-  // Policy > Journal file...: another journal to append to and read (a
-  // shared one, say), kept with the settings; Policy > Default journal
-  // file goes back to the one in the user's data folder.
+  // Policy > History... (Ctrl+H): the History window, one at a time,
+  // modeless, read again after each commit. Policy > Journal file...:
+  // another journal to append to and read (a shared one, say), kept with
+  // the settings; Policy > Default journal file goes back to the one in the
+  // user's data folder.
+  QAction* aHistory = nullptr;
   QAction* aJournalFile = nullptr;
   QAction* aDefaultJournal = nullptr;
+  QPointer<THistoryDialog> history_;
   void CreateJournalCommands();
+  void aHistoryExecute();
   void aJournalFileExecute();
   void aDefaultJournalExecute();
   void ShowJournalFile();

@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "app/ClickLabel.h"
+#include "app/HistoryDialog.h"
 #include "app/ReportDialogs.h"
 #include "app/RightsGrid.h"
 #include "app/WindowSettings.h"
@@ -275,6 +276,7 @@ void TTavrinForm::AfterPass() {
                            QStringLiteral("The changes were made but not recorded in the "
                                           "journal of changes: %1.")
                                .arg(Local(why)));
+    if (history_) history_->Refresh();
     if (!summary_->Empty() && !(closeAsked_ && !summary_->AnyProblem()))
       tavrin::ShowSummary(this, Local(summary_->Headline()), Local(summary_->Details()),
                           closeAsked_);

@@ -1,16 +1,25 @@
-// The main window's journal of changes: which file it appends to and reads
-// (Policy > Journal file...), kept with the window's settings.
+// The main window's journal of changes: the History window, and which file
+// the window appends to and reads (Policy > Journal file...), kept with the
+// window's settings.
 #include <QAction>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMenu>
 
+#include "app/HistoryDialog.h"
 #include "app/WindowSettings.h"
 #include "app/fmTavrinMain.h"
 #include "passes/Journal.h"
 
 void TTavrinForm::CreateJournalCommands() {
+  aHistory = new QAction(QStringLiteral("&History..."), this);
+  aHistory->setObjectName(QStringLiteral("aHistory"));
+  aHistory->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_H));
+  aHistory->setShortcutContext(Qt::WindowShortcut);
+  aHistory->setStatusTip(QStringLiteral("What was changed, where, when, and whether it took"));
+  addAction(aHistory);
+  connect(aHistory, &QAction::triggered, this, &TTavrinForm::aHistoryExecute);
   aJournalFile = new QAction(QStringLiteral("&Journal file..."), this);
   aJournalFile->setObjectName(QStringLiteral("aJournalFile"));
   connect(aJournalFile, &QAction::triggered, this, &TTavrinForm::aJournalFileExecute);
@@ -18,11 +27,21 @@ void TTavrinForm::CreateJournalCommands() {
   aDefaultJournal->setObjectName(QStringLiteral("aDefaultJournal"));
   connect(aDefaultJournal, &QAction::triggered, this, &TTavrinForm::aDefaultJournalExecute);
   MI_Policy->addSeparator();
-  MI_Policy->addActions({aJournalFile, aDefaultJournal});
+  MI_Policy->addActions({aHistory, aJournalFile, aDefaultJournal});
   // A commit appends to the journal it checked before it began.
   wanted_.insert(aJournalFile, true);
   wanted_.insert(aDefaultJournal, true);
   ShowJournalFile();
+}
+
+void TTavrinForm::aHistoryExecute() {
+  if (!history_) {
+    history_ = new THistoryDialog(tavrin::JournalPath(), this);
+    history_->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  history_->show();
+  history_->raise();
+  history_->activateWindow();
 }
 
 void TTavrinForm::ShowJournalFile() {
@@ -33,6 +52,7 @@ void TTavrinForm::ShowJournalFile() {
                              QDir::toNativeSeparators(path));
   aJournalFile->setToolTip(aJournalFile->statusTip());
   SetActionEnabled(aDefaultJournal, !chosen.isEmpty());
+  if (history_) history_->SetJournalPath(tavrin::JournalPath());
 }
 
 void TTavrinForm::aJournalFileExecute() {
