@@ -74,12 +74,15 @@ THistoryDialog::THistoryDialog(const std::string& journalPath, QWidget* parent)
   computer_->setClearButtonEnabled(true);
   account_ = new QLineEdit(this);
   account_->setObjectName(QStringLiteral("FilterAccount"));
-  account_->setPlaceholderText(QStringLiteral("any account: a SID, DOMAIN\\name or a name"));
+  account_->setPlaceholderText(QStringLiteral("any account"));
+  account_->setToolTip(QStringLiteral("A SID, DOMAIN\\name or a name without its domain"));
   account_->setClearButtonEnabled(true);
   right_ = new QComboBox(this);
   right_->setObjectName(QStringLiteral("FilterRight"));
   right_->setEditable(true);
   right_->setInsertPolicy(QComboBox::NoInsert);
+  right_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  right_->setMinimumContentsLength(16);
   right_->addItem(QString());
   for (int ordinal = 0; ordinal < RightCount; ++ordinal) {
     const TRightInfo& info = RightsCatalogue[ordinal];
@@ -87,7 +90,7 @@ THistoryDialog::THistoryDialog(const std::string& journalPath, QWidget* parent)
                         QString::fromLatin1(info.policyName),
                     ordinal);
   }
-  right_->lineEdit()->setPlaceholderText(QStringLiteral("any right: a code, constant or name"));
+  right_->lineEdit()->setPlaceholderText(QStringLiteral("any right"));
   right_->setToolTip(
       QStringLiteral("A right's two-letter code, its constant (SeDebugPrivilege) or "
                      "Windows' name for it"));
@@ -125,7 +128,7 @@ THistoryDialog::THistoryDialog(const std::string& journalPath, QWidget* parent)
   passList_ =
       NewList(this, "PassList",
               {QStringLiteral("Time (UTC)"), QStringLiteral("Operator"), QStringLiteral("Account"),
-               QStringLiteral("Computers"), QStringLiteral("Outcome")});
+               QStringLiteral("Outcome"), QStringLiteral("Computers")});
   rowList_ = NewList(this, "RowList",
                      {QStringLiteral("Computer"), QStringLiteral("Account"),
                       QStringLiteral("Right"), QStringLiteral("Action"), QStringLiteral("Result")});
@@ -238,11 +241,11 @@ void THistoryDialog::Filter() {
     QStringList computers;
     for (const std::string& name : pass.computers) computers << Local(name);
     auto* item = new QTreeWidgetItem({TimeText(pass.time), Local(pass.user), Local(pass.account),
-                                      computers.join(QStringLiteral(", ")), Local(pass.outcomes)});
+                                      Local(pass.outcomes), computers.join(QStringLiteral(", "))});
     item->setData(0, Qt::UserRole, Local(pass.pass));
     item->setToolTip(0, QStringLiteral("Pass ") + Local(pass.pass));
     item->setToolTip(2, Local(pass.sid));
-    item->setToolTip(3, item->text(3));
+    item->setToolTip(4, item->text(4));
     passList_->addTopLevelItem(item);
     if (item->data(0, Qt::UserRole).toString() == selected) keep = item;
     rows += pass.lines.size();

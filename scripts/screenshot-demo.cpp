@@ -4,7 +4,9 @@
 // one), for the documentation. Run it under an X server
 // (scripts/screenshot.sh starts one with xvfb-run):
 //   tavrin_screenshot WINDOW.png [ABOUT.png [REPORT.html [TOOLTIP.png
-//                     [QUESTION.png SUMMARY.png [ALLRIGHTS.png]]]]]
+//                     [QUESTION.png SUMMARY.png [ALLRIGHTS.png [HISTORY.png]]]]]]
+// HISTORY.png shows the History window after a few commits; the commits go
+// to a journal of their own, never the user's.
 // ALLRIGHTS.png shows the window with all 45 rights of current Windows;
 // TOOLTIP.png shows the tool tip of an unreadable row, which says why;
 // QUESTION.png the question a commit asks, with its details, and
@@ -19,9 +21,11 @@
 #include <QTest>
 #include <QTimer>
 #include <QToolTip>
+#include <QTreeWidget>
 #include <cstdio>
 
 #include "app/GridExport.h"
+#include "app/HistoryDialog.h"
 #include "app/RightsGrid.h"
 #include "app/RightsGridModel.h"
 #include "app/WindowSettings.h"
@@ -70,6 +74,7 @@ int main(int argc, char** argv) {
   // The same picture on every run: no settings of an earlier one.
   QTemporaryDir settings;
   tavrin::KeepWindowSettingsIn(settings.path());
+  tavrin::ChooseJournalFile(settings.filePath(QStringLiteral("journal.jsonl")));
   if (argc < 2) {
     std::fprintf(stderr, "usage: tavrin_screenshot WINDOW.png [ABOUT.png]\n");
     return 2;
@@ -183,6 +188,36 @@ int main(int argc, char** argv) {
     if (!form.grab().save(QString::fromLocal8Bit(argv[7]))) return 1;
     tavrin::test::Child<QAction>(form, "aDiscard")->trigger();
     tavrin::test::Child<QAction>(form, "aClassicRights")->trigger();
+  }
+  if (argc > 8) {
+    // Two more commits, then the History window with the first of them
+    // selected.
+    const auto commit = [&](const char* computer, const char* code, Qt::Key key) {
+      tavrin::test::Child<QAction>(form, "aDiscard")->trigger();
+      Stage(form, computer, code, key);
+      QTimer::singleShot(300, [] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (box == nullptr) return;
+        for (QAbstractButton* button : box->buttons())
+          if (button->text() == QStringLiteral("&Commit")) button->click();
+      });
+      tavrin::test::Child<QAction>(form, "aCommit")->trigger();
+      if (!WaitIdle(form)) return false;
+      if (auto* summary = form.findChild<QMessageBox*>(QStringLiteral("CommitSummary")))
+        summary->close();
+      return true;
+    };
+    if (!commit("OKT-WS02", "TO", Qt::Key_Insert) || !commit("OKT-FS01", "DG", Qt::Key_Delete))
+      return 1;
+    tavrin::test::Child<QAction>(form, "aHistory")->trigger();
+    auto* history = form.findChild<THistoryDialog*>(QStringLiteral("HistoryDialog"));
+    if (history == nullptr || !QTest::qWaitForWindowExposed(history)) return 1;
+    history->resize(820, 520);
+    auto* passes = history->findChild<QTreeWidget*>(QStringLiteral("PassList"));
+    if (passes->topLevelItemCount() > 2) passes->setCurrentItem(passes->topLevelItem(2));
+    QTest::qWait(300);
+    if (!history->grab().save(QString::fromLocal8Bit(argv[8]))) return 1;
+    history->close();
   }
   if (argc > 2) {
     auto* about = new TAboutForm();

@@ -166,7 +166,7 @@ TEST_F(History, ListsFiltersAndExportsThePassesCommitted) {
   ASSERT_EQ(records.size(), 8u);  // the four computers of the grid, twice
   ASSERT_EQ(passes->topLevelItemCount(), 2);
   EXPECT_EQ(history.SelectedPass().toStdString(), records.back().pass);
-  EXPECT_TRUE(passes->topLevelItem(0)->text(3).contains("SRV01"));
+  EXPECT_TRUE(passes->topLevelItem(0)->text(4).contains("SRV01"));
   EXPECT_EQ(rows->topLevelItemCount(), 4);
   const auto rowTexts = [&] {
     QStringList texts;
