@@ -8,7 +8,7 @@
 
 namespace tavrin::cli {
 
-enum class TCommand { Help, Version, Report, Apply, History };
+enum class TCommand { Help, Version, Report, Apply, History, Undo };
 enum class TFormat { Table, Csv, Json };
 
 struct TOptions {
@@ -28,6 +28,7 @@ struct TOptions {
   std::string since;     // history: records from this date (or time, UTC) on
   std::string computer;  // history: one computer's records
   bool force = false;    // write even what the guard rails flag
+  std::string pass;      // undo: the id of the pass to put back (or its start)
 };
 
 // Reads the arguments after the program name. Throws std::invalid_argument
