@@ -10,17 +10,6 @@ namespace tavrin::cli {
 
 namespace {
 
-// "left alone: SeDebugPrivilege (changed since: now held)", for the rights
-// of a computer that changed since the pass.
-std::string LeftAlone(const TUndoComputer& computer) {
-  std::string text;
-  for (const TUndoRight& right : computer.rights)
-    if (!right.note.empty())
-      text += (text.empty() ? "left alone: " : ", ") + std::string(PolicyNames[right.right]) +
-              " (" + right.note + ")";
-  return text;
-}
-
 std::string Joined(std::string first, const std::string& second) {
   if (first.empty()) return second;
   return second.empty() ? first : first + "; " + second;
@@ -69,7 +58,7 @@ int Undo(const TOptions& options, std::FILE* out, std::FILE* err) {
       continue;
     }
     CheckUndo(plan, computer, read.rights, records);
-    const std::string alone = LeftAlone(computer);
+    const std::string alone = UndoLeftAlone(computer);
     incomplete |= !alone.empty();
     if (computer.grant.Empty() && computer.revoke.Empty()) {
       lines[i] = Joined("nothing to undo", alone);
@@ -101,7 +90,7 @@ int Undo(const TOptions& options, std::FILE* out, std::FILE* err) {
       const TApplyLine line = ApplyLineOf(false, results[k], codes[k]);
       const std::string_view outcome = line.outcome;
       incomplete |= outcome != "written" && outcome != "in force";
-      lines[written[k]] = Joined(ApplyText(line, false), LeftAlone(plan.computers[written[k]]));
+      lines[written[k]] = Joined(ApplyText(line, false), UndoLeftAlone(plan.computers[written[k]]));
     }
     if (const std::string why = journal.Append(done); !why.empty()) {
       std::fprintf(err, "tavrin-cli: the changes were made but not journalled: %s\n",

@@ -1,8 +1,10 @@
 #include "passes/Undo.h"
 
 #include <algorithm>
+#include <bit>
 #include <stdexcept>
 
+#include "passes/RowWork.h"
 #include "platform/ComputerNames.h"
 
 namespace {
@@ -99,4 +101,57 @@ TRowCodes UndoMarks(const TUndoComputer& computer, const TRowCodes& codes) {
     if (computer.revoke.Contains(right)) marked[ordinal] = WithMark(codes[ordinal], 'N');
   }
   return marked;
+}
+
+std::string UndoLeftAlone(const TUndoComputer& computer) {
+  std::string text;
+  for (const TUndoRight& right : computer.rights)
+    if (!right.note.empty())
+      text += (text.empty() ? "left alone: " : ", ") + std::string(PolicyNames[right.right]) +
+              " (" + right.note + ")";
+  return text;
+}
+
+TUndoReport UndoReport(const TUndoPlan& plan) {
+  TUndoReport report;
+  int computers = 0, alone = 0, unread = 0;
+  for (const TUndoComputer& computer : plan.computers) {
+    std::string line = computer.computer + ": ";
+    if (!computer.read) {
+      ++unread;
+      report.details += line + "not read: " + computer.problem + "\n";
+      continue;
+    }
+    const int changes =
+        std::popcount(computer.grant.Mask()) + std::popcount(computer.revoke.Mask());
+    report.changes += changes;
+    computers += changes > 0;
+    std::string parts;
+    const auto part = [&](const std::string& piece) {
+      parts += (parts.empty() ? "" : "; ") + piece;
+    };
+    if (!computer.grant.Empty()) part("grant " + RightNames(computer.grant));
+    if (!computer.revoke.Empty()) part("revoke " + RightNames(computer.revoke));
+    if (const std::string left = UndoLeftAlone(computer); !left.empty()) {
+      part(left);
+      for (const TUndoRight& right : computer.rights) alone += !right.note.empty();
+    }
+    report.details += line + (parts.empty() ? "nothing to undo" : parts) + "\n";
+  }
+  const auto count = [](int n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+  };
+  std::string& text = report.headline;
+  text = "Undo of pass " + plan.pass + ": ";
+  if (report.changes > 0)
+    text += count(report.changes, "change", "changes") + " staged on " +
+            count(computers, "computer", "computers");
+  else
+    text += "nothing left to undo";
+  if (alone > 0)
+    text +=
+        "; " + count(alone, "right changed since is", "rights changed since are") + " left alone";
+  if (unread > 0) text += "; " + count(unread, "computer", "computers") + " could not be read";
+  text += report.changes > 0 ? ". Commit writes them." : ".";
+  return report;
 }

@@ -23,8 +23,10 @@ struct TUndoRight {
 struct TUndoComputer {
   std::string computer;
   std::vector<TUndoRight> rights;
-  // What a fresh read of the computer found, once CheckUndo has seen it.
+  // What a fresh read of the computer found, once CheckUndo has seen it;
+  // why it could not be read, once it could not.
   bool read = false;
+  std::string problem;
   // The marks undo stages on the row: the rights as the pass left them.
   TvmPrivileges grant, revoke;
 };
@@ -53,3 +55,16 @@ void CheckUndo(const TUndoPlan& plan, TUndoComputer& computer, TvmPrivileges hel
 
 // The row's codes with the undo's marks staged on top of `codes`.
 TRowCodes UndoMarks(const TUndoComputer& computer, const TRowCodes& codes);
+
+// "left alone: SeDebugPrivilege (changed since: now held)": the rights of
+// the computer that changed since the pass; empty when none did.
+std::string UndoLeftAlone(const TUndoComputer& computer);
+
+// What undo has staged, for the window: a headline ("Undo of pass ID: 3
+// changes staged on 2 computers; 1 right changed since is left alone.
+// Commit writes them.") and a line per computer.
+struct TUndoReport {
+  std::string headline, details;
+  int changes = 0;
+};
+TUndoReport UndoReport(const TUndoPlan& plan);
