@@ -39,12 +39,12 @@ void ShowFailures(QWidget* parent, const QList<TFailure>& failures) {
   dialog.exec();
 }
 
-void ShowSummary(QWidget* parent, const QString& headline, const QString& details, bool modal) {
+void ShowSummary(QWidget* parent, const QString& headline, const QString& details, bool modal,
+                 const QString& title, const QString& objectName) {
   static QPointer<QMessageBox> shown;
   if (shown) shown->close();
-  auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("Commit all changes"),
-                              headline, QMessageBox::Ok, parent);
-  box->setObjectName(QStringLiteral("CommitSummary"));
+  auto* box = new QMessageBox(QMessageBox::Information, title, headline, QMessageBox::Ok, parent);
+  box->setObjectName(objectName);
   box->setDetailedText(details);
   box->setAttribute(Qt::WA_DeleteOnClose);
   shown = box;

@@ -19,6 +19,8 @@ void ShowFailures(QWidget* parent, const QList<TFailure>& failures);
 // Shows the summary of a commit: the headline, and the computers with their
 // outcomes behind a details button. Modeless unless `modal`; one summary
 // window at a time, replaced by the next.
-void ShowSummary(QWidget* parent, const QString& headline, const QString& details, bool modal);
+void ShowSummary(QWidget* parent, const QString& headline, const QString& details, bool modal,
+                 const QString& title = QStringLiteral("Commit all changes"),
+                 const QString& objectName = QStringLiteral("CommitSummary"));
 
 }  // namespace tavrin

@@ -6,6 +6,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QTimer>
+#include <algorithm>
 
 #include "app/Anchors.h"
 #include "app/AppHelp.h"
@@ -133,9 +134,19 @@ void TTavrinForm::StartPass(TRowJobKind kind, const QStringList& names) {
   committedCodes_.clear();
   journalRecords_.clear();
   summary_ = kind == TRowJobKind::Commit ? std::make_unique<TCommitSummary>() : nullptr;
-  if (kind == TRowJobKind::Commit)
+  if (kind == TRowJobKind::Commit) {
     journalPass_ = NewJournalPass(shownAccountSid_, shownAccountName_.toStdString());
+    journalPass_.undoes = stagedUndo_;
+  }
   passGeneration_ = accountGeneration_;
+  // The read an undo waits for goes over each of its computers.
+  if (undo_ && kind == TRowJobKind::Read && passGeneration_ == undoGeneration_) {
+    undoReading_ = true;
+    for (const TUndoComputer& computer : undo_->computers)
+      undoReading_ &= std::any_of(names.begin(), names.end(), [&](const QString& name) {
+        return tavrin::SameComputerName(name.toLocal8Bit().toStdString(), computer.computer);
+      });
+  }
   // The results come back on the workers' threads; the window takes them
   // from its own event loop.
   pass_ = std::make_unique<TPassEngine>(kind, shownAccount_, std::move(texts), PassWorkers,

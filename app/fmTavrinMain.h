@@ -13,6 +13,7 @@
 #include "passes/CommitReport.h"
 #include "passes/Journal.h"
 #include "passes/PassEngine.h"
+#include "passes/Undo.h"
 #include "pickers/controls/Velmar_SidSourceComboBox.h"
 #include "pickers/controls/Velmar_UsersComboBox.h"
 
@@ -70,6 +71,13 @@ class TTavrinForm : public QMainWindow {
   // Reads the chosen account's rights on one computer into its row (a new
   // row for a name no row holds), as a pass of one row.
   void GetRights(const QString& Name);
+
+  // Stages the undo of a pass of the journal: selects the pass's account,
+  // reads its computers (adding rows for those the grid lacks) and marks
+  // the inverse of each right the pass wrote where it is still as the pass
+  // left it; a summary names the rights that changed since. The marks are
+  // committed as any are.
+  void UndoPass(const QString& pass);
 
   // The commands of the menus and the tool bar, in their design order.
   const QList<QAction*>& Commands() const { return Actions; }
@@ -186,6 +194,20 @@ class TTavrinForm : public QMainWindow {
   TJournalPass journalPass_;
   std::vector<TJournalRecord> journalRecords_;
   QHash<int, TRowCodes> committedCodes_;
+  // An undo waiting for its computers to be read for the account generation
+  // it chose, with the journal it was planned from; the pass whose undo the
+  // marks stage (journalled with the commit); an undo asked for while marks
+  // were committed.
+  std::unique_ptr<TUndoPlan> undo_;
+  std::vector<TJournalRecord> undoJournal_;
+  int undoGeneration_ = -1;
+  bool undoReading_ = false;
+  std::string stagedUndo_;
+  QString undoAfterCommit_;
+  // Stages the undo on a row just read, and sums it up once every computer
+  // of the undo has been read.
+  void StageUndo(int row, const TRowResult& result);
+  void FinishUndo();
 
   // ------------------------------------------------------------- handlers
   void aAddExecute();

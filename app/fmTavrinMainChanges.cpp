@@ -103,6 +103,8 @@ void TTavrinForm::SwitchAccount() {
                           : Local(info->Domain()) + QLatin1Char('\\') + Local(info->Name());
   shownAccountSid_ = info == nullptr ? std::string() : info->SidString();
   ++accountGeneration_;
+  undo_.reset();  // an undo chooses its account before it waits for the reads
+  stagedUndo_.clear();
   // What is read or shown for the previous account goes; nothing of it is
   // ever shown under the new one.
   if (PassRunning()) pass_->Stop();
@@ -214,6 +216,7 @@ void TTavrinForm::aDiscardExecute() {
   SetActionEnabled(aCommit, false);
   SetActionEnabled(aDiscard, false);
   GrRights->Model()->ClearMarks();
+  stagedUndo_.clear();
 }
 
 // ------------------------------------------------------- what passes report
@@ -232,6 +235,7 @@ void TTavrinForm::TakeResult(const TRowResult& result) {
                                : QString();
     model->SetReadProblem(row, reason);
     if (result.read.failed) failures_.append({name, reason});
+    StageUndo(row, result);
     return;
   }
   const TRowCommit& commit = result.commit;
@@ -281,6 +285,7 @@ void TTavrinForm::AfterPass() {
       tavrin::ShowSummary(this, Local(summary_->Headline()), Local(summary_->Details()),
                           closeAsked_);
     summary_.reset();
+    stagedUndo_.clear();
   }
   if (!scanReport_.isEmpty()) {
     SetStatusText(2, scanReport_);
@@ -291,9 +296,13 @@ void TTavrinForm::AfterPass() {
     QTimer::singleShot(0, this, &QWidget::close);
     return;
   }
+  if (undo_ && undoReading_) FinishUndo();
   // The choice the commit was made for is taken now. Marks the commit could
   // not write go with the account; the summary names their computers.
-  if (const int source = std::exchange(sourceAfterCommit_, -1); source >= 0) {
+  if (const QString undo = std::exchange(undoAfterCommit_, {}); !undo.isEmpty()) {
+    GrRights->Model()->ClearMarks();
+    UndoPass(undo);
+  } else if (const int source = std::exchange(sourceAfterCommit_, -1); source >= 0) {
     GrRights->Model()->ClearMarks();
     CBxSidSource->setCurrentIndex(source);
     CBxSidSourceClick();

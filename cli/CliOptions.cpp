@@ -44,7 +44,7 @@ TvmPrivileges RightsOf(const std::string& list, const char* option) {
 
 // The options of the commands: each declared once, with what it takes and
 // does; parsing and --help both come from here.
-enum : unsigned { kReport = 1, kApply = 2, kBoth = kReport | kApply, kHistory = 4 };
+enum : unsigned { kReport = 1, kApply = 2, kBoth = kReport | kApply, kHistory = 4, kUndo = 8 };
 
 struct TOption {
   const char* name;
@@ -108,11 +108,11 @@ const TOption kOptions[] = {
        if (!view) Refuse("unknown set of rights \"" + EscapeControls(v) + "\" (classic or all)");
        o.view = *view;
      }},
-    {"--force", nullptr, kApply, "write even changes the guard rails refuse",
+    {"--force", nullptr, kApply | kUndo, "write even changes the guard rails refuse",
      [](TOptions& o, const std::string&) { o.force = true; }},
-    {"--dry-run", nullptr, kApply, "read and print what would change; write nothing",
+    {"--dry-run", nullptr, kApply | kUndo, "read and print what would change; write nothing",
      [](TOptions& o, const std::string&) { o.dryRun = true; }},
-    {"--journal", "FILE", kApply | kHistory, "the journal of changes to append to or read",
+    {"--journal", "FILE", kApply | kHistory | kUndo, "the journal of changes to append to or read",
      [](TOptions& o, const std::string& v) { o.journal = v; }},
     {"--since", "DATE", kHistory, "records from this UTC date (2026-12-07) or time on",
      [](TOptions& o, const std::string& v) { o.since = Trimmed(v); }},
@@ -127,7 +127,16 @@ const TOption kOptions[] = {
 };
 
 unsigned CommandBit(TCommand command) {
-  return command == TCommand::Apply ? kApply : command == TCommand::History ? kHistory : kReport;
+  switch (command) {
+    case TCommand::Apply:
+      return kApply;
+    case TCommand::History:
+      return kHistory;
+    case TCommand::Undo:
+      return kUndo;
+    default:
+      return kReport;
+  }
 }
 
 // Each option with what it takes and its help, for the commands it is of.
@@ -138,7 +147,7 @@ std::string OptionsList() {
     if (option.value) head += std::string(" ") + option.value;
     std::string which;
     for (const auto& [bit, name] :
-         {std::pair{kReport, "report"}, {kApply, "apply"}, {kHistory, "history"}})
+         {std::pair{kReport, "report"}, {kApply, "apply"}, {kHistory, "history"}, {kUndo, "undo"}})
       if (option.commands & bit) which += (which.empty() ? "" : ", ") + std::string(name);
     which = option.commands == kBoth ? "" : " (" + which + ")";
     head.resize(std::max<size_t>(head.size() + 1, 30), ' ');
@@ -150,7 +159,7 @@ std::string OptionsList() {
 // "tavrin-cli report --account ACCOUNT [--source COMPUTER|DOMAIN] ...", wrapped.
 std::string UsageLine(const char* command, unsigned bit) {
   const std::string start = std::string("  tavrin-cli ") + command;
-  std::string text, line = start;
+  std::string text, line = start + (bit == kUndo ? " PASS-ID" : "");
   for (const TOption& option : kOptions) {
     if (!(option.commands & bit)) continue;
     const bool required = std::string(option.name) == "--account" && bit != kHistory;
@@ -183,7 +192,7 @@ std::vector<std::string> SplitList(const std::string& text) {
 
 TOptions ParseOptions(const std::vector<std::string>& args) {
   TOptions options;
-  if (args.empty()) Refuse("no command given (report, apply or history; see --help)");
+  if (args.empty()) Refuse("no command given (report, apply, history or undo; see --help)");
   const std::string& command = args[0];
   if (command == "--help" || command == "-h" || command == "help") return options;
   if (command == "--version") {
@@ -196,9 +205,11 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     options.command = TCommand::Apply;
   else if (command == "history")
     options.command = TCommand::History;
+  else if (command == "undo")
+    options.command = TCommand::Undo;
   else
     Refuse("unknown command \"" + EscapeControls(command) +
-           "\" (report, apply or history; see --help)");
+           "\" (report, apply, history or undo; see --help)");
 
   const bool apply = options.command == TCommand::Apply;
   for (size_t i = 1; i < args.size(); ++i) {
@@ -206,6 +217,11 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     if (arg == "--help" || arg == "-h") {
       options.command = TCommand::Help;
       return options;
+    }
+    if (options.command == TCommand::Undo && !arg.starts_with("-") && options.pass.empty()) {
+      options.pass = Trimmed(arg);
+      RefuseControls(options.pass, "pass id");
+      continue;
     }
     const TOption* option = nullptr;
     for (const TOption& candidate : kOptions)
@@ -219,6 +235,10 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     option->take(options, option->value != nullptr ? args[++i] : std::string());
   }
   if (options.command == TCommand::History) return options;
+  if (options.command == TCommand::Undo) {
+    if (options.pass.empty()) Refuse("undo needs the id of a pass (see tavrin-cli history)");
+    return options;
+  }
   if (options.account.empty()) Refuse("--account is required");
   if (options.computers.empty() && options.files.empty() && !options.scan)
     Refuse("no computers given: use --computers, --computers-file or --scan");
@@ -236,7 +256,7 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
 std::string HelpText() {
   std::string text =
       "Usage:\n" + UsageLine("report", kReport) + UsageLine("apply", kApply) +
-      UsageLine("history", kHistory) +
+      UsageLine("history", kHistory) + UsageLine("undo", kUndo) +
       "  tavrin-cli --help | --version\n"
       "\n"
       "ACCOUNT   a SID (S-1-5-32-544), DOMAIN\\name or a name; names are looked up\n"
@@ -258,6 +278,12 @@ std::string HelpText() {
       "a journal that cannot be written stops the apply before anything is written.\n"
       "history prints the journal's records, newest pass first: time, pass,\n"
       "computer, account, right, action and result.\n"
+      "undo puts back what a pass of the journal wrote (PASS-ID, or the start of\n"
+      "it): each of its computers is read afresh, and each right it granted or\n"
+      "revoked is revoked or granted again only where it is still as the pass left\n"
+      "it; a right changed since is left alone and named, with the later pass that\n"
+      "changed it where the journal knows it. One line per computer; the undo is\n"
+      "journalled as any apply is.\n"
       "\n"
       "CSV cells that begin with = + - @, a tab or a carriage return get a leading\n"
       "' so that spreadsheets do not run them; --csv-raw writes them as they are.\n"
@@ -274,7 +300,8 @@ std::string HelpText() {
       "\n"
       "\n"
       "Exit status: 0 every computer done, 1 some computers could not be read or\n"
-      "changed, or their changes were written but not verified, 2 bad arguments,\n"
+      "changed, or their changes were written but not verified, or undo left a\n"
+      "right alone because it changed since, 2 bad arguments, an unknown pass,\n"
       "a refused computer list or an account that cannot be resolved.\n"
       "\n"
       "RIGHT is a right's constant (any letter case), its code or its Windows\n"

@@ -9,7 +9,7 @@
 
 namespace tavrin::cli {
 
-enum class TCommand { Help, Version, Report, Apply, History };
+enum class TCommand { Help, Version, Report, Apply, History, Undo };
 enum class TFormat { Table, Csv, Json };
 
 struct TOptions {
@@ -30,6 +30,7 @@ struct TOptions {
   std::string computer;               // history: one computer's records
   std::optional<TvmPrivilege> right;  // history: one right's lines
   bool force = false;                 // write even what the guard rails flag
+  std::string pass;                   // undo: the id of the pass to put back (or its start)
 };
 
 // Reads the arguments after the program name. Throws std::invalid_argument

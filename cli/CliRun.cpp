@@ -51,13 +51,15 @@ void Progress(std::FILE* err, const char* verb, size_t done, size_t total) {
   std::fflush(err);
 }
 
-// Runs the pass and gives the results in the order of the list.
+}  // namespace
+
 std::vector<TRowResult> RunPass(const std::vector<std::string>& computers, const TSid& account,
-                                TRowJobKind kind, const TRowCodes& codes, std::FILE* err) {
+                                TRowJobKind kind, const std::vector<TRowCodes>& codes,
+                                std::FILE* err) {
   TPassEngine pass(kind, account, computers, kWorkers);
   std::vector<TRowResult> results(computers.size());
   const auto prepare = [&](TRowJob& job) {  // the row stays the name's index
-    job.codes = codes;
+    if (!codes.empty()) job.codes = codes[codes.size() == 1 ? 0 : static_cast<size_t>(job.row)];
     return true;
   };
   const char* verb = kind == TRowJobKind::Read ? "Reading" : "Committing";
@@ -73,8 +75,9 @@ std::vector<TRowResult> RunPass(const std::vector<std::string>& computers, const
   return results;
 }
 
-// A text from outside (a name, a system message) as a terminal may show it.
 std::string Shown(const std::string& text) { return EscapeControls(OneLine(text)); }
+
+namespace {
 
 // Why the SID center refused a SID text, in plain words.
 std::string SidRefusal(const TvmSidCenter& center, const std::exception& e) {
@@ -181,7 +184,7 @@ void PrintJson(const TResolvedAccount& account, const std::vector<TReportRow>& r
 int Report(const TOptions& options, const TResolvedAccount& account,
            const std::vector<std::string>& computers, std::FILE* out, std::FILE* err) {
   const std::vector<TRowResult> results =
-      RunPass(computers, account.sid, TRowJobKind::Read, TRowCodes{}, err);
+      RunPass(computers, account.sid, TRowJobKind::Read, {}, err);
   std::vector<TReportRow> rows;
   bool failed = false;
   for (const TRowResult& result : results) {
@@ -217,25 +220,23 @@ int Report(const TOptions& options, const TResolvedAccount& account,
   return failed ? ExitSomeFailed : ExitDone;
 }
 
-// The result of an apply on one computer, as printed.
-struct TApplyLine {
-  const char* outcome = "";  // written, in force, planned, not read, failed, unverified
-  TvmPrivileges granted, revoked, inForce;
-  std::string failedRight;
-  std::string error;  // the reason, without its code
-  DWORD code = 0;
-  std::string problem;  // what went wrong, as the row says it (CommitProblem)
-};
+}  // namespace
 
-TApplyLine ApplyLineOf(const TOptions& options, const TRowResult& result, const TRowCodes& codes) {
+TApplyLine ApplyLineOf(bool dryRun, const TRowResult& result, const TRowCodes& codes) {
   TApplyLine line;
+  TvmPrivileges grant, revoke;
+  for (int ordinal = 0; ordinal < RightCount; ++ordinal) {
+    const char mark = codes[ordinal].Mark();
+    if (mark == 'Y') grant.Include(static_cast<TvmPrivilege>(ordinal));
+    if (mark == 'N') revoke.Include(static_cast<TvmPrivilege>(ordinal));
+  }
   // What was asked for and is already so.
   const auto changed = [&](TvmPrivileges before, TvmPrivileges after) {
     line.granted = after - before;
     line.revoked = before - after;
-    line.inForce = (options.grant - line.granted) | (options.revoke - line.revoked);
+    line.inForce = (grant - line.granted) | (revoke - line.revoked);
   };
-  if (options.dryRun) {
+  if (dryRun) {
     TvmPrivileges after = result.read.rights;
     if (result.read.failed || !ApplyMarks(codes, after)) {
       line.outcome = "not read";
@@ -274,8 +275,6 @@ TApplyLine ApplyLineOf(const TOptions& options, const TRowResult& result, const 
   return line;
 }
 
-// "granted A, B; revoked C; already in force: D", then what went wrong; a
-// row that failed or was not read says only that, as the window's row does.
 std::string ApplyText(const TApplyLine& line, bool dry) {
   const std::string_view outcome = line.outcome;
   if (outcome == "not read" || outcome == "failed") return Shown(line.problem);
@@ -290,6 +289,36 @@ std::string ApplyText(const TApplyLine& line, bool dry) {
   if (!line.problem.empty()) part(Shown(line.problem));  // written, not verified
   return text;
 }
+
+bool GuardRailsRefuse(const TOptions& options, const std::string& sid,
+                      const std::vector<TStagedRow>& planned, std::FILE* err) {
+  const std::vector<TGuardFlag> flags = CheckGuardRails(sid, ProgramAccountSid(), planned);
+  if (flags.empty()) return false;
+  std::string text = GuardFlagsText(flags);
+  for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos && at + 1 < text.size();)
+    text.insert(at += 1, "  ");
+  if (!options.force && !options.dryRun) {
+    std::fprintf(err, "tavrin-cli: refused, nothing written (give --force to write anyway):\n  %s",
+                 text.c_str());
+    return true;
+  }
+  std::fprintf(err, "tavrin-cli: warning, %s:\n  %s",
+               options.dryRun ? "the guard rails would refuse this" : "written with --force",
+               text.c_str());
+  return false;
+}
+
+bool JournalRefuses(const TJournal& journal, std::FILE* err) {
+  const std::string why = journal.CheckWritable();
+  if (why.empty()) return false;
+  std::fprintf(err,
+               "tavrin-cli: the journal of changes cannot be written (%s); nothing was "
+               "changed. Give --journal FILE to keep it elsewhere.\n",
+               EscapeControls(why).c_str());
+  return true;
+}
+
+namespace {
 
 std::string JsonRights(TvmPrivileges rights) {
   std::string text = "[";
@@ -330,45 +359,22 @@ int Apply(const TOptions& options, const TResolvedAccount& account,
   std::vector<TStagedRow> planned;
   for (const std::string& name : computers)
     planned.push_back({name, options.grant, options.revoke, false});
-  if (const std::vector<TGuardFlag> flags =
-          CheckGuardRails(account.sidString, ProgramAccountSid(), planned);
-      !flags.empty()) {
-    std::string text = GuardFlagsText(flags);
-    for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos && at + 1 < text.size();)
-      text.insert(at += 1, "  ");
-    if (!options.force && !options.dryRun) {
-      std::fprintf(err,
-                   "tavrin-cli: refused, nothing written (give --force to write anyway):\n  %s",
-                   text.c_str());
-      return ExitUsage;
-    }
-    std::fprintf(err, "tavrin-cli: warning, %s:\n  %s",
-                 options.dryRun ? "the guard rails would refuse this" : "written with --force",
-                 text.c_str());
-  }
+  if (GuardRailsRefuse(options, account.sidString, planned, err)) return ExitUsage;
   const TRowJobKind kind = options.dryRun ? TRowJobKind::Read : TRowJobKind::Commit;
   const bool json = options.format == TFormat::Json;
   bool failed = false, first = true;
   // What is written is journalled: a journal that cannot be written stops
   // the apply before anything is.
   const TJournal journal(options.journal);
-  if (!options.dryRun) {
-    if (const std::string why = journal.CheckWritable(); !why.empty()) {
-      std::fprintf(err,
-                   "tavrin-cli: the journal of changes cannot be written (%s); nothing was "
-                   "changed. Give --journal FILE to keep it elsewhere.\n",
-                   EscapeControls(why).c_str());
-      return ExitUsage;
-    }
-  }
+  if (!options.dryRun && JournalRefuses(journal, err)) return ExitUsage;
   const TJournalPass pass = NewJournalPass(account.sidString, account.given);
   std::vector<TJournalRecord> records;
   if (json)
     std::fprintf(out, "{%s, \"dryRun\": %s, \"computers\": [", JsonAccount(account).c_str(),
                  options.dryRun ? "true" : "false");
-  for (const TRowResult& result : RunPass(computers, account.sid, kind, codes, err)) {
+  for (const TRowResult& result : RunPass(computers, account.sid, kind, {codes}, err)) {
     if (!options.dryRun) records.push_back(JournalRecord(pass, result, codes));
-    const TApplyLine line = ApplyLineOf(options, result, codes);
+    const TApplyLine line = ApplyLineOf(options.dryRun, result, codes);
     const std::string_view outcome = line.outcome;
     failed |= outcome != "written" && outcome != "in force" && outcome != "planned";
     if (json)

@@ -8,6 +8,9 @@
 #include <vector>
 
 #include "cli/CliOptions.h"
+#include "passes/GuardRails.h"
+#include "passes/Journal.h"
+#include "passes/PassEngine.h"
 #include "passes/RowWork.h"
 
 namespace tavrin::cli {
@@ -36,6 +39,42 @@ TResolvedAccount ResolveAccount(const std::string& account, const std::string& s
 // that cannot be read throws std::invalid_argument; a failed scan is
 // written to `err` and sets `scanFailed`, keeping what it found.
 std::vector<std::string> GatherComputers(const TOptions& options, std::FILE* err, bool& scanFailed);
+
+// Reads or commits `computers` for `account`, 16 at once, and gives the
+// results in the order of the list. A commit writes `codes[i]` to computer i,
+// or `codes[0]` to each when there is one.
+std::vector<TRowResult> RunPass(const std::vector<std::string>& computers, const TSid& account,
+                                TRowJobKind kind, const std::vector<TRowCodes>& codes,
+                                std::FILE* err);
+
+// A text from outside (a name, a system message) as a terminal may show it.
+std::string Shown(const std::string& text);
+
+// The result of an apply on one computer, as printed.
+struct TApplyLine {
+  const char* outcome = "";  // written, in force, planned, not read, failed, unverified
+  TvmPrivileges granted, revoked, inForce;
+  std::string failedRight;
+  std::string error;  // the reason, without its code
+  DWORD code = 0;
+  std::string problem;  // what went wrong, as the row says it (CommitProblem)
+};
+
+// What became of a row committed with `codes` (its marks are what was asked
+// for); for a dry run, what its read says a commit would do.
+TApplyLine ApplyLineOf(bool dryRun, const TRowResult& result, const TRowCodes& codes);
+
+// "granted A, B; revoked C; already in force: D", then what went wrong; a
+// row that failed or was not read says only that, as the window's row does.
+std::string ApplyText(const TApplyLine& line, bool dry);
+
+// The guard rails the planned changes would break, written to `err`: true
+// when they refuse the changes (no --force, not a dry run).
+bool GuardRailsRefuse(const TOptions& options, const std::string& sid,
+                      const std::vector<TStagedRow>& planned, std::FILE* err);
+
+// A journal that cannot be written, said on `err`: true when it cannot.
+bool JournalRefuses(const TJournal& journal, std::FILE* err);
 
 // Display width of a UTF-8 text in a table: its code points.
 size_t Width(const std::string& text);

@@ -7,6 +7,7 @@
 #include "cli/CliHistory.h"
 #include "cli/CliOptions.h"
 #include "cli/CliRun.h"
+#include "cli/CliUndo.h"
 #include "passes/Startup.h"
 #include "platform/NetworkArgs.h"
 #include "platform/PlatformInit.h"
@@ -66,6 +67,7 @@ int main(int argc, char* argv[]) {
       std::fputs("tavrin-cli: this program runs only on Windows NT\n", stderr);
       return ExitUsage;
     }
+    if (options.command == TCommand::Undo) return Undo(options, stdout, stderr);
     return RunCommand(options, stdout, stderr);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "tavrin-cli: %s\n", e.what());

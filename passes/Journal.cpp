@@ -139,6 +139,7 @@ TJournalRecord JournalRecord(const TJournalPass& pass, const TRowResult& result,
   record.computer = result.name;
   record.sid = pass.sid;
   record.account = pass.account;
+  record.undoes = pass.undoes;
   record.outcome = OutcomeText(commit.outcome);
   if (commit.outcome != TCommitOutcome::Written && commit.outcome != TCommitOutcome::InForce) {
     record.code = commit.error;
@@ -207,6 +208,7 @@ std::string JournalLine(const TJournalRecord& r) {
                {"outcome", r.outcome},
                {"writes", std::move(writes)},
                {"before", r.read ? json(r.before) : json()}};
+  if (!r.undoes.empty()) line["undoes"] = r.undoes;
   if (!r.error.empty() || r.code != 0) {
     line["code"] = r.code;
     line["error"] = r.error;
@@ -239,6 +241,7 @@ TJournalRecord ParseJournalLine(const std::string& text) {
   r.account = get("account");
   r.outcome = get("outcome");
   r.error = get("error");
+  r.undoes = get("undoes");
   if (line.contains("code") && line["code"].is_number_unsigned()) r.code = line["code"];
   r.read = line.contains("before") && line["before"].is_array();
   if (r.read)

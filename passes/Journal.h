@@ -36,11 +36,13 @@ struct TJournalRecord {
   bool read = false;                // whether `before` was read
   std::vector<std::string> before;  // the rights held just before the write
   std::vector<TJournalWrite> writes;
+  std::string undoes;  // the pass this one puts back, when it is an undo
 };
 
 // Who and where a pass runs, the same for each of its records.
 struct TJournalPass {
   std::string time, pass, user, logon, network, sid, account;
+  std::string undoes;  // the pass this one puts back, when it is an undo
 };
 
 // A new pass: its id and time, the local user and the network.

@@ -273,6 +273,55 @@ TEST_P(Passes, CommitWritesTheStagedDifferences) {
   EXPECT_EQ(Grid().Code(spTCB + 1, Row("GHOST")).Text(), "Y ");
 }
 
+// Undo of a journalled pass from another account's grid: the pass's account
+// is chosen, the inverse staged where nothing changed since, a right a later
+// pass changed left alone with its note, and the commit journalled as the
+// undo.
+TEST_P(Passes, UndoStagesTheInverseOfAPass) {
+  Start();
+  SelectAccount(kAdmins);
+  Run(tavrin::test::Child<QAction>(*form, "aRefresh"));
+  std::remove(TJournal().Path().c_str());
+  const auto lastPass = [] {
+    std::vector<std::string> warnings;
+    return TJournal().Read(warnings).back();
+  };
+  Stage("WS01", spTCB, Qt::Key_Insert);
+  Stage("SRV01", spTCB, Qt::Key_Insert);
+  Stage("WS01", spSecurity, Qt::Key_Insert);
+  Run(tavrin::test::Child<QAction>(*form, "aCommit"));
+  const std::string pass = lastPass().pass;
+  Stage("SRV01", spTCB, Qt::Key_Delete);
+  Run(tavrin::test::Child<QAction>(*form, "aCommit"));
+  const std::string later = lastPass().pass;
+  SelectAccount("S-1-5-32-545");
+  ASSERT_TRUE(WaitIdle());
+
+  sim::ClearCalls();
+  form->UndoPass(QString::fromStdString(pass.substr(0, 22)));
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(SidText(tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->SelectedSid()),
+            kAdmins);
+  EXPECT_EQ(Grid().Code(Column(spTCB), Row("WS01")).Text(), "YN");
+  EXPECT_EQ(Grid().Code(Column(spSecurity), Row("WS01")).Text(), "YN");
+  EXPECT_EQ(Grid().Code(Column(spTCB), Row("SRV01")).Text(), "N ");
+  const auto* summary = tavrin::test::Child<QMessageBox>(*form, "UndoSummary");
+  ASSERT_NE(summary, nullptr);
+  EXPECT_EQ(summary->text().toStdString(),
+            "Undo of pass " + pass +
+                ": 2 changes staged on 1 computer; 1 right changed since is left alone. "
+                "Commit writes them.");
+  EXPECT_TRUE(summary->detailedText().contains(QString::fromStdString(
+      "SRV01: left alone: SeTcbPrivilege (changed since: revoked by a later pass (" + later +
+      "))")))
+      << summary->detailedText().toStdString();
+  EXPECT_EQ(LsaWrites(), Names{});
+
+  Run(tavrin::test::Child<QAction>(*form, "aCommit"));
+  EXPECT_EQ(LsaWrites(), (Names{"Rem WS01 SeSecurityPrivilege", "Rem WS01 SeTcbPrivilege"}));
+  EXPECT_EQ(lastPass().undoes, pass);
+}
+
 TEST_P(Passes, DiscardRefreshAndAccountChoice) {
   Start();
   // A refresh asked for while the account picker fills waits for the account.

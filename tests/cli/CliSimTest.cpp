@@ -12,6 +12,7 @@
 
 #include "cli/CliHistory.h"
 #include "cli/CliRun.h"
+#include "cli/CliUndo.h"
 #include "passes/GuardRails.h"
 #include "passes/Journal.h"
 #include "tests/support/SimFixture.h"
@@ -260,7 +261,10 @@ class CliApply : public tavrin::test::SimTest {
   int Run(const std::vector<std::string>& args, std::string& out) {
     FILE* outFile = std::tmpfile();
     FILE* errFile = std::tmpfile();
-    const int status = tavrin::cli::RunCommand(tavrin::cli::ParseOptions(args), outFile, errFile);
+    const tavrin::cli::TOptions options = tavrin::cli::ParseOptions(args);
+    const int status = options.command == tavrin::cli::TCommand::Undo
+                           ? tavrin::cli::Undo(options, outFile, errFile)
+                           : tavrin::cli::RunCommand(options, outFile, errFile);
     const auto text = [](FILE* file) {
       std::string read;
       std::rewind(file);
@@ -442,6 +446,65 @@ TEST_F(CliApply, JournalsEachComputerAndHistoryReadsItBack) {
   }
   EXPECT_THROW(tavrin::cli::ParseOptions({"history", "--right", "SeNoSuchPrivilege"}),
                std::invalid_argument);
+  std::system(("rm -rf '" + dir + "'").c_str());
+}
+
+// Undo puts back what a pass wrote where it is still as the pass left it,
+// names what changed since, and is journalled as an undo.
+TEST_F(CliApply, UndoPutsBackWhatIsStillAsThePassLeftIt) {
+  char pattern[] = "/tmp/tavrin-undo-XXXXXX";
+  const std::string dir = mkdtemp(pattern);
+  const std::string journal = " --journal " + dir + "/journal.jsonl";
+  const auto lastPass = [&] {
+    std::ifstream in(dir + "/journal.jsonl");
+    std::string line, last;
+    while (std::getline(in, line)) last = line;
+    return nlohmann::json::parse(last);
+  };
+  std::string out;
+  // The pass: on WS01 and SRV01 (GHOST does not answer: nothing to undo there).
+  ASSERT_EQ(Apply("--account S-1-5-32-544 --grant SeTcbPrivilege,SeDebugPrivilege --revoke "
+                  "SeBackupPrivilege --computers WS01,SRV01,GHOST" +
+                      journal,
+                  out),
+            1);
+  const std::string pass = lastPass().at("pass");
+  // Later, SRV01 gets SeBackupPrivilege back by another pass.
+  ASSERT_EQ(
+      Apply("--account S-1-5-32-544 --grant SeBackupPrivilege --computers SRV01" + journal, out),
+      0);
+  const std::string later = lastPass().at("pass");
+
+  tavrin::sim::ClearCalls();
+  EXPECT_EQ(
+      Run({"undo", pass.substr(0, 20), "--dry-run", "--journal", dir + "/journal.jsonl"}, out), 1)
+      << err;
+  EXPECT_EQ(LsaWrites(), Names{});
+  const std::string changed =
+      "left alone: SeBackupPrivilege (changed since: now held by a later "
+      "pass (" +
+      later + "))\n";
+  EXPECT_EQ(out.substr(out.find('\n') + 1),
+            "WS01: would grant SeBackupPrivilege; would revoke SeTcbPrivilege\n"
+            "SRV01: would revoke SeTcbPrivilege, SeDebugPrivilege; " +
+                changed);
+  // SeDebugPrivilege was in force on WS01 already: the pass did not write it,
+  // and undo leaves it.
+  EXPECT_EQ(Run({"undo", pass, "--journal", dir + "/journal.jsonl"}, out), 1) << err;
+  EXPECT_EQ(LsaWrites(), (Names{"Add WS01 SeBackupPrivilege", "Rem SRV01 SeDebugPrivilege",
+                                "Rem SRV01 SeTcbPrivilege", "Rem WS01 SeTcbPrivilege"}));
+  EXPECT_NE(out.find("SRV01: revoked SeTcbPrivilege, SeDebugPrivilege; " + changed),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(lastPass().at("undoes"), pass);
+  // Undone once, there is nothing left to put back; an unknown pass is refused.
+  EXPECT_EQ(Run({"undo", pass, "--journal", dir + "/journal.jsonl"}, out), 1);
+  EXPECT_NE(out.find("WS01: nothing to undo; left alone: SeTcbPrivilege (changed since: "
+                     "revoked by a later pass"),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(Run({"undo", "1999", "--journal", dir + "/journal.jsonl"}, out), 2);
+  EXPECT_NE(err.find("the journal has no pass \"1999\""), std::string::npos) << err;
   std::system(("rm -rf '" + dir + "'").c_str());
 }
 
