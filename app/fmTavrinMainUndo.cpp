@@ -6,6 +6,7 @@
 
 #include "app/ReportDialogs.h"
 #include "app/RightsGrid.h"
+#include "app/WindowSettings.h"
 #include "app/fmTavrinMain.h"
 #include "platform/ComputerNames.h"
 
@@ -23,7 +24,7 @@ void TTavrinForm::UndoPass(const QString& id) {
   }
   if (AfterAccountsFilled([this, id] { UndoPass(id); })) return;
   std::vector<std::string> warnings;
-  std::vector<TJournalRecord> journal = TJournal().Read(warnings);
+  std::vector<TJournalRecord> journal = TJournal(tavrin::JournalPath()).Read(warnings);
   TUndoPlan plan;
   try {
     plan = PlanUndo(journal, id.toStdString());

@@ -12,6 +12,7 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -81,12 +82,16 @@ class History : public tavrin::test::SimTest {
  protected:
   void SetUp() override {
     SimTest::SetUp();
-    std::remove(TJournal().Path().c_str());  // the test's own data folder
+    // A data folder of the test's own: other test programs running at the
+    // same time record to the build's.
+    data_ = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", dataFolder_.path().toLocal8Bit());
     form = std::make_unique<TTavrinForm>();
     ASSERT_TRUE(WaitIdle());
   }
   void TearDown() override {
     form.reset();
+    qputenv("XDG_DATA_HOME", data_);
     SimTest::TearDown();
   }
   bool WaitIdle() {
@@ -108,6 +113,8 @@ class History : public tavrin::test::SimTest {
     Child<QAction>(*form, "aCommit")->trigger();
     ASSERT_TRUE(WaitIdle());
   }
+  QTemporaryDir dataFolder_;
+  QByteArray data_;
   std::unique_ptr<TTavrinForm> form;
   tavrin::test::TAnswerer answers{{{"CommitQuestion", "Commit"}, {"CommitSummary", "OK"}}};
 };
@@ -126,6 +133,24 @@ TEST_F(History, CommitsGoToTheChosenJournalFile) {
   const QString standard = QString::fromStdString(TJournal().Path());
   EXPECT_EQ(Written(shared), Names{"WS01"});
   EXPECT_EQ(Written(standard), Names{});
+  // The undo of a pass finds it there too (a pass it could not find would be
+  // said in a message box, closed here).
+  std::vector<std::string> warnings;
+  const std::string pass = TJournal(shared.toStdString()).Read(warnings).front().pass;
+  bool refused = false;
+  QTimer closer;
+  QObject::connect(&closer, &QTimer::timeout, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      refused = true;
+      box->close();
+    }
+  });
+  closer.start(50);
+  form->UndoPass(QString::fromStdString(pass));
+  ASSERT_TRUE(WaitIdle());
+  closer.stop();
+  EXPECT_FALSE(refused);
+  EXPECT_EQ(Grid().Code(1, Grid().FindRow("WS01")).Text(), "YN");
 
   // A new window remembers it; going back to the default sends the next
   // commit there.
