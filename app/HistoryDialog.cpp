@@ -240,8 +240,11 @@ void THistoryDialog::Filter() {
   for (const THistoryPass& pass : passes_) {
     QStringList computers;
     for (const std::string& name : pass.computers) computers << Local(name);
+    QString outcomes = Local(pass.outcomes);
+    if (!pass.undoes.empty())
+      outcomes = QStringLiteral("undo of %1: ").arg(Local(pass.undoes)) + outcomes;
     auto* item = new QTreeWidgetItem({TimeText(pass.time), Local(pass.user), Local(pass.account),
-                                      Local(pass.outcomes), computers.join(QStringLiteral(", "))});
+                                      outcomes, computers.join(QStringLiteral(", "))});
     item->setData(0, Qt::UserRole, Local(pass.pass));
     item->setToolTip(0, QStringLiteral("Pass ") + Local(pass.pass));
     item->setToolTip(2, Local(pass.sid));

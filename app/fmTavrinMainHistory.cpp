@@ -38,6 +38,12 @@ void TTavrinForm::aHistoryExecute() {
   if (!history_) {
     history_ = new THistoryDialog(tavrin::JournalPath(), this);
     history_->setAttribute(Qt::WA_DeleteOnClose);
+    // The undo's marks are staged in this window, brought to the front.
+    connect(history_, &THistoryDialog::UndoRequested, this, [this](const QString& pass) {
+      raise();
+      activateWindow();
+      UndoPass(pass);
+    });
   }
   history_->show();
   history_->raise();

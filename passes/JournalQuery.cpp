@@ -106,6 +106,7 @@ std::vector<THistoryPass> QueryHistory(const std::vector<TJournalRecord>& record
       fresh.user = lines.front().user;
       fresh.account = record.account;
       fresh.sid = record.sid;
+      fresh.undoes = record.undoes;
       kept.emplace_back();
     }
     THistoryPass* pass = &passes[place->second];

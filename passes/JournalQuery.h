@@ -37,6 +37,7 @@ struct THistoryPass {
   std::string pass, time, user, account, sid;
   std::vector<std::string> computers;  // of the lines, each once
   std::string outcomes;                // "2 written, 1 failed" over those computers
+  std::string undoes;                  // the pass it put back, when it is an undo
   std::vector<THistoryLine> lines;
 };
 

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -18,6 +19,7 @@
 #include <memory>
 
 #include "app/GridExport.h"
+#include "app/HistoryDialog.h"
 #include "app/RightsGrid.h"
 #include "app/RightsGridModel.h"
 #include "app/fmTavrinMain.h"
@@ -297,8 +299,16 @@ TEST_P(Passes, UndoStagesTheInverseOfAPass) {
   SelectAccount("S-1-5-32-545");
   ASSERT_TRUE(WaitIdle());
 
+  // Asked for in the History window.
   sim::ClearCalls();
-  form->UndoPass(QString::fromStdString(pass.substr(0, 22)));
+  tavrin::test::Child<QAction>(*form, "aHistory")->trigger();
+  auto* history = tavrin::test::Child<THistoryDialog>(*form, "HistoryDialog");
+  ASSERT_NE(history, nullptr);
+  auto* passes = tavrin::test::Child<QTreeWidget>(*history, "PassList");
+  for (int i = 0; i < passes->topLevelItemCount(); ++i)
+    if (passes->topLevelItem(i)->data(0, Qt::UserRole).toString().toStdString() == pass)
+      passes->setCurrentItem(passes->topLevelItem(i));
+  tavrin::test::Child<QPushButton>(*history, "UndoPass")->click();
   ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(SidText(tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->SelectedSid()),
             kAdmins);
@@ -320,6 +330,9 @@ TEST_P(Passes, UndoStagesTheInverseOfAPass) {
   Run(tavrin::test::Child<QAction>(*form, "aCommit"));
   EXPECT_EQ(LsaWrites(), (Names{"Rem WS01 SeSecurityPrivilege", "Rem WS01 SeTcbPrivilege"}));
   EXPECT_EQ(lastPass().undoes, pass);
+  history->Refresh();
+  EXPECT_TRUE(passes->topLevelItem(0)->text(3).startsWith(
+      QString::fromStdString("undo of " + pass + ": ")));
 }
 
 TEST_P(Passes, DiscardRefreshAndAccountChoice) {
