@@ -44,7 +44,14 @@ TvmPrivileges RightsOf(const std::string& list, const char* option) {
 
 // The options of the commands: each declared once, with what it takes and
 // does; parsing and --help both come from here.
-enum : unsigned { kReport = 1, kApply = 2, kBoth = kReport | kApply, kHistory = 4 };
+enum : unsigned {
+  kReport = 1,
+  kApply = 2,
+  kBoth = kReport | kApply,
+  kHistory = 4,
+  kWhoHas = 8,
+  kComputers = kBoth | kWhoHas,  // the commands that take computers
+};
 
 struct TOption {
   const char* name;
@@ -55,7 +62,7 @@ struct TOption {
 };
 
 void TakeFormat(TOptions& options, const std::string& format) {
-  const bool apply = options.command == TCommand::Apply;  // history takes all three
+  const bool apply = options.command == TCommand::Apply;  // the others take all three
   if (format == "table")
     options.format = TFormat::Table;
   else if (format == "csv" && !apply)
@@ -80,7 +87,7 @@ const TOption kOptions[] = {
        o.source = Trimmed(v);
        RefuseControls(o.source, "source");
      }},
-    {"--computers", "NAME,...", kBoth, "computers by name; '.' is this computer",
+    {"--computers", "NAME,...", kComputers, "computers by name; '.' is this computer",
      [](TOptions& o, const std::string& v) {
        for (std::string& name : tavrin::SplitComputerNames(v)) {
          if (const std::string problem = tavrin::ComputerNameProblem(name); !problem.empty())
@@ -88,14 +95,16 @@ const TOption kOptions[] = {
          o.computers.push_back(std::move(name));
        }
      }},
-    {"--computers-file", "FILE", kBoth, "computers from a list file; '-' reads standard input",
+    {"--computers-file", "FILE", kComputers, "computers from a list file; '-' reads standard input",
      [](TOptions& o, const std::string& v) { o.files.push_back(v); }},
-    {"--scan", nullptr, kBoth, "the computers the network lists",
+    {"--scan", nullptr, kComputers, "the computers the network lists",
      [](TOptions& o, const std::string&) { o.scan = true; }},
     {"--format", "table|csv|json", kReport, "how the report is written", TakeFormat},
     {"--format", "table|json", kApply, "how the lines of an apply are written", TakeFormat},
     {"--format", "table|csv|json", kHistory, "how the history is written", TakeFormat},
-    {"--csv-raw", nullptr, kReport, "CSV cells exactly as they are (no spreadsheet guard)",
+    {"--format", "table|csv|json", kWhoHas, "how the holders are written", TakeFormat},
+    {"--csv-raw", nullptr, kReport | kWhoHas,
+     "CSV cells exactly as they are (no spreadsheet guard)",
      [](TOptions& o, const std::string&) { o.csvRaw = true; }},
     {"--grant", "RIGHT,...", kApply, "rights to grant",
      [](TOptions& o, const std::string& v) { o.grant = o.grant | RightsOf(v, "--grant"); }},
@@ -121,7 +130,16 @@ const TOption kOptions[] = {
 };
 
 unsigned CommandBit(TCommand command) {
-  return command == TCommand::Apply ? kApply : command == TCommand::History ? kHistory : kReport;
+  switch (command) {
+    case TCommand::Apply:
+      return kApply;
+    case TCommand::History:
+      return kHistory;
+    case TCommand::WhoHas:
+      return kWhoHas;
+    default:
+      return kReport;
+  }
 }
 
 // Each option with what it takes and its help, for the commands it is of.
@@ -131,10 +149,12 @@ std::string OptionsList() {
     std::string head = std::string("  ") + option.name;
     if (option.value) head += std::string(" ") + option.value;
     std::string which;
-    for (const auto& [bit, name] :
-         {std::pair{kReport, "report"}, {kApply, "apply"}, {kHistory, "history"}})
+    for (const auto& [bit, name] : {std::pair{kReport, "report"},
+                                    {kApply, "apply"},
+                                    {kHistory, "history"},
+                                    {kWhoHas, "who-has"}})
       if (option.commands & bit) which += (which.empty() ? "" : ", ") + std::string(name);
-    which = option.commands == kBoth ? "" : " (" + which + ")";
+    which = option.commands == kBoth || option.commands == kComputers ? "" : " (" + which + ")";
     head.resize(std::max<size_t>(head.size() + 1, 30), ' ');
     text += head + option.help + which + "\n";
   }
@@ -177,7 +197,7 @@ std::vector<std::string> SplitList(const std::string& text) {
 
 TOptions ParseOptions(const std::vector<std::string>& args) {
   TOptions options;
-  if (args.empty()) Refuse("no command given (report, apply or history; see --help)");
+  if (args.empty()) Refuse("no command given (report, apply, history or who-has; see --help)");
   const std::string& command = args[0];
   if (command == "--help" || command == "-h" || command == "help") return options;
   if (command == "--version") {
@@ -190,12 +210,30 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     options.command = TCommand::Apply;
   else if (command == "history")
     options.command = TCommand::History;
+  else if (command == "who-has")
+    options.command = TCommand::WhoHas;
   else
     Refuse("unknown command \"" + EscapeControls(command) +
-           "\" (report, apply or history; see --help)");
+           "\" (report, apply, history or who-has; see --help)");
 
   const bool apply = options.command == TCommand::Apply;
-  for (size_t i = 1; i < args.size(); ++i) {
+  size_t first = 1;
+  if (options.command == TCommand::WhoHas) {
+    // The right comes first: who-has RIGHT [options].
+    if (args.size() < 2 || args[1].rfind("--", 0) == 0) {
+      if (args.size() >= 2 && (args[1] == "--help" || args[1] == "-h")) {
+        options.command = TCommand::Help;
+        return options;
+      }
+      Refuse("who-has needs a right: who-has RIGHT --computers ...");
+    }
+    const auto right = RightFromUserText(args[1]);
+    if (!right)
+      Refuse("unknown right \"" + EscapeControls(args[1]) + "\" (see --help for the 45 rights)");
+    options.right = *right;
+    first = 2;
+  }
+  for (size_t i = first; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
       options.command = TCommand::Help;
@@ -213,7 +251,8 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     option->take(options, option->value != nullptr ? args[++i] : std::string());
   }
   if (options.command == TCommand::History) return options;
-  if (options.account.empty()) Refuse("--account is required");
+  if (options.account.empty() && options.command != TCommand::WhoHas)
+    Refuse("--account is required");
   if (options.computers.empty() && options.files.empty() && !options.scan)
     Refuse("no computers given: use --computers, --computers-file or --scan");
   if (apply) {
@@ -230,7 +269,7 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
 std::string HelpText() {
   std::string text =
       "Usage:\n" + UsageLine("report", kReport) + UsageLine("apply", kApply) +
-      UsageLine("history", kHistory) +
+      UsageLine("history", kHistory) + UsageLine("who-has RIGHT", kWhoHas) +
       "  tavrin-cli --help | --version\n"
       "\n"
       "ACCOUNT   a SID (S-1-5-32-544), DOMAIN\\name or a name; names are looked up\n"
@@ -252,6 +291,10 @@ std::string HelpText() {
       "a journal that cannot be written stops the apply before anything is written.\n"
       "history prints the journal's records, newest pass first: time, pass,\n"
       "computer, account, right, action and result.\n"
+      "who-has prints, for every computer, the accounts holding RIGHT there (their\n"
+      "names and SIDs), or why the computer could not be read. The accounts are\n"
+      "those Windows lists for the right itself: members of a group holding it are\n"
+      "not listed one by one.\n"
       "\n"
       "CSV cells that begin with = + - @, a tab or a carriage return get a leading\n"
       "' so that spreadsheets do not run them; --csv-raw writes them as they are.\n"

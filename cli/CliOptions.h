@@ -8,7 +8,7 @@
 
 namespace tavrin::cli {
 
-enum class TCommand { Help, Version, Report, Apply, History };
+enum class TCommand { Help, Version, Report, Apply, History, WhoHas };
 enum class TFormat { Table, Csv, Json };
 
 struct TOptions {
@@ -24,15 +24,17 @@ struct TOptions {
   TvmPrivileges grant;
   TvmPrivileges revoke;
   bool dryRun = false;
-  std::string journal;   // the journal file; empty: the one in the user's data folder
-  std::string since;     // history: records from this date (or time, UTC) on
-  std::string computer;  // history: one computer's records
-  bool force = false;    // write even what the guard rails flag
+  std::string journal;                 // the journal file; empty: the one in the user's data folder
+  std::string since;                   // history: records from this date (or time, UTC) on
+  std::string computer;                // history: one computer's records
+  bool force = false;                  // write even what the guard rails flag
+  TvmPrivilege right = spCreateToken;  // who-has: the right asked about
 };
 
 // Reads the arguments after the program name. Throws std::invalid_argument
 // with a message for the user (an unknown option or right, a missing value,
-// a right both granted and revoked, no computers, nothing to apply, an
+// a right both granted and revoked, no computers, nothing to apply, no
+// right or an unknown one for who-has, an
 // account or computer name with a control character in it).
 TOptions ParseOptions(const std::vector<std::string>& args);
 

@@ -37,7 +37,7 @@ TResolvedAccount ResolveAccount(const std::string& account, const std::string& s
 // written to `err` and sets `scanFailed`, keeping what it found.
 std::vector<std::string> GatherComputers(const TOptions& options, std::FILE* err, bool& scanFailed);
 
-// Runs a report or an apply after start-up; returns the exit status.
+// Runs a report, an apply or a who-has after start-up; returns the exit status.
 int RunCommand(const TOptions& options, std::FILE* out, std::FILE* err);
 
 }  // namespace tavrin::cli
