@@ -35,6 +35,7 @@ TTavrinForm::TTavrinForm(QWidget* parent) : QMainWindow(parent) {
   CreateActions();
   CreateMenus();
   CreateControls();
+  CreateByRightMode();
   CreateStatusBar();
   CreateDesktopCommands();
   CreateViewMenu();
@@ -115,7 +116,7 @@ void TTavrinForm::CellsChanged() {
 
 void TTavrinForm::SetActionEnabled(QAction* action, bool enabled) {
   if (wanted_.contains(action)) wanted_[action] = enabled;
-  action->setEnabled(enabled && !PassRunning());
+  action->setEnabled(enabled && !PassRunning() && !ByRightBlocks(action));
 }
 
 void TTavrinForm::StartPass(TRowJobKind kind, const QStringList& names) {
@@ -180,7 +181,8 @@ void TTavrinForm::FinishPass() {
   const int done = pass_->Done(), failed = pass_->Failed();
   pass_.reset();
   aStop->setEnabled(false);
-  for (auto it = wanted_.cbegin(); it != wanted_.cend(); ++it) it.key()->setEnabled(it.value());
+  for (auto it = wanted_.cbegin(); it != wanted_.cend(); ++it)
+    it.key()->setEnabled(it.value() && !ByRightBlocks(it.key()));
   CBxSidSource->setEnabled(true);
   CBxUsers->setEnabled(true);
   if (!stoppedBySelf) SetStatusText(2, QString());
