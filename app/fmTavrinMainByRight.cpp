@@ -97,6 +97,8 @@ void TTavrinForm::ShowByRight(bool shown) {
   // The marks and what acts on them stay as they are for the account mode.
   for (QAction* action : {aCommit, aDiscard, aRefresh, aExport})
     action->setEnabled(!ByRightBlocks(action) && wanted_.value(action, true) && !PassRunning());
+  SetStatusText(0, QString());  // the panels of a selected cell of the rights grid
+  SetStatusText(1, QString());
   if (shown) {
     ReadHolders();
     CBxRight->setFocus();
