@@ -73,7 +73,10 @@ TTavrinForm::TTavrinForm(QWidget* parent) : QMainWindow(parent) {
 }
 
 // A scan still running is asked to stop when Computers goes; its thread ends by itself.
-TTavrinForm::~TTavrinForm() = default;
+// A holders pass still running is abandoned, as a closing account pass is.
+TTavrinForm::~TTavrinForm() {
+  if (holdersPass_) holdersPass_->Abandon();
+}
 
 void TTavrinForm::aExportExecute() {
   const QString status = tavrin::ExportGridWithDialog(this, *GrRights, CBxUsers->currentText());
