@@ -36,6 +36,7 @@ TTavrinForm::TTavrinForm(QWidget* parent) : QMainWindow(parent) {
   CreateActions();
   CreateMenus();
   CreateControls();
+  CreateByRightMode();
   CreateStatusBar();
   CreateDesktopCommands();
   CreateViewMenu();
@@ -74,7 +75,10 @@ TTavrinForm::TTavrinForm(QWidget* parent) : QMainWindow(parent) {
 }
 
 // A scan still running is asked to stop when Computers goes; its thread ends by itself.
-TTavrinForm::~TTavrinForm() = default;
+// A holders pass still running is abandoned, as a closing account pass is.
+TTavrinForm::~TTavrinForm() {
+  if (holdersPass_) holdersPass_->Abandon();
+}
 
 void TTavrinForm::aExportExecute() {
   const QString status = tavrin::ExportGridWithDialog(this, *GrRights, CBxUsers->currentText());
@@ -117,7 +121,7 @@ void TTavrinForm::CellsChanged() {
 
 void TTavrinForm::SetActionEnabled(QAction* action, bool enabled) {
   if (wanted_.contains(action)) wanted_[action] = enabled;
-  action->setEnabled(enabled && !PassRunning());
+  action->setEnabled(enabled && !PassRunning() && !ByRightBlocks(action));
 }
 
 void TTavrinForm::StartPass(TRowJobKind kind, const QStringList& names) {
@@ -192,7 +196,8 @@ void TTavrinForm::FinishPass() {
   const int done = pass_->Done(), failed = pass_->Failed();
   pass_.reset();
   aStop->setEnabled(false);
-  for (auto it = wanted_.cbegin(); it != wanted_.cend(); ++it) it.key()->setEnabled(it.value());
+  for (auto it = wanted_.cbegin(); it != wanted_.cend(); ++it)
+    it.key()->setEnabled(it.value() && !ByRightBlocks(it.key()));
   CBxSidSource->setEnabled(true);
   CBxUsers->setEnabled(true);
   if (!stoppedBySelf) SetStatusText(2, QString());

@@ -18,12 +18,14 @@
 #include "pickers/controls/Velmar_UsersComboBox.h"
 
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QListWidget;
 class QMenu;
 class QMenuBar;
 class QStatusBar;
+class QTableView;
 class QTimer;
 class QToolBar;
 class QToolButton;
@@ -31,6 +33,7 @@ class TClickLabel;
 class TComponent;
 class TComputerList;
 class THistoryDialog;
+class THoldersGridModel;
 class TRightsGrid;
 class TUiHandOver;
 class TvmAccountRigthsCenter;
@@ -340,4 +343,22 @@ class TTavrinForm : public QMainWindow {
   void aJournalFileExecute();
   void aDefaultJournalExecute();
   void ShowJournalFile();
+  // ------------------------------------------ By right (fmTavrinMainByRight.cpp)
+  // "By right" beside the account picker: a right is picked instead of an
+  // account, and the grid of who holds it on every computer stands in for
+  // the rights grid; the commands of the marks are disabled meanwhile.
+  void CreateByRightMode();
+  void ShowByRight(bool shown);
+  bool ByRightBlocks(const QAction* action) const;
+  void ReadHolders();
+  void TakeHolders();
+  // Back to the account mode with the column's account chosen.
+  void HolderHeadDblClick(int column);
+  QCheckBox* CBxByRight = nullptr;
+  QComboBox* CBxRight = nullptr;
+  QTableView* GrHolders = nullptr;
+  THoldersGridModel* holdersModel_ = nullptr;
+  std::unique_ptr<TPassEngine> holdersPass_;
+  TUiHandOver* holdersNews_ = nullptr;
+  bool byRightShown_ = false;
 };

@@ -44,7 +44,15 @@ TvmPrivileges RightsOf(const std::string& list, const char* option) {
 
 // The options of the commands: each declared once, with what it takes and
 // does; parsing and --help both come from here.
-enum : unsigned { kReport = 1, kApply = 2, kBoth = kReport | kApply, kHistory = 4, kUndo = 8 };
+enum : unsigned {
+  kReport = 1,
+  kApply = 2,
+  kBoth = kReport | kApply,
+  kHistory = 4,
+  kUndo = 8,
+  kWhoHas = 16,
+  kComputers = kBoth | kWhoHas,  // the commands that take computers
+};
 
 struct TOption {
   const char* name;
@@ -55,7 +63,7 @@ struct TOption {
 };
 
 void TakeFormat(TOptions& options, const std::string& format) {
-  const bool apply = options.command == TCommand::Apply;  // history takes all three
+  const bool apply = options.command == TCommand::Apply;  // the others take all three
   if (format == "table")
     options.format = TFormat::Table;
   else if (format == "csv" && !apply)
@@ -80,7 +88,7 @@ const TOption kOptions[] = {
        o.source = Trimmed(v);
        RefuseControls(o.source, "source");
      }},
-    {"--computers", "NAME,...", kBoth, "computers by name; '.' is this computer",
+    {"--computers", "NAME,...", kComputers, "computers by name; '.' is this computer",
      [](TOptions& o, const std::string& v) {
        for (std::string& name : tavrin::SplitComputerNames(v)) {
          if (const std::string problem = tavrin::ComputerNameProblem(name); !problem.empty())
@@ -88,14 +96,16 @@ const TOption kOptions[] = {
          o.computers.push_back(std::move(name));
        }
      }},
-    {"--computers-file", "FILE", kBoth, "computers from a list file; '-' reads standard input",
+    {"--computers-file", "FILE", kComputers, "computers from a list file; '-' reads standard input",
      [](TOptions& o, const std::string& v) { o.files.push_back(v); }},
-    {"--scan", nullptr, kBoth, "the computers the network lists",
+    {"--scan", nullptr, kComputers, "the computers the network lists",
      [](TOptions& o, const std::string&) { o.scan = true; }},
     {"--format", "table|csv|json", kReport, "how the report is written", TakeFormat},
     {"--format", "table|json", kApply, "how the lines of an apply are written", TakeFormat},
     {"--format", "table|csv|json", kHistory, "how the history is written", TakeFormat},
-    {"--csv-raw", nullptr, kReport, "CSV cells exactly as they are (no spreadsheet guard)",
+    {"--format", "table|csv|json", kWhoHas, "how the holders are written", TakeFormat},
+    {"--csv-raw", nullptr, kReport | kWhoHas,
+     "CSV cells exactly as they are (no spreadsheet guard)",
      [](TOptions& o, const std::string&) { o.csvRaw = true; }},
     {"--grant", "RIGHT,...", kApply, "rights to grant",
      [](TOptions& o, const std::string& v) { o.grant = o.grant | RightsOf(v, "--grant"); }},
@@ -134,6 +144,8 @@ unsigned CommandBit(TCommand command) {
       return kHistory;
     case TCommand::Undo:
       return kUndo;
+    case TCommand::WhoHas:
+      return kWhoHas;
     default:
       return kReport;
   }
@@ -146,10 +158,13 @@ std::string OptionsList() {
     std::string head = std::string("  ") + option.name;
     if (option.value) head += std::string(" ") + option.value;
     std::string which;
-    for (const auto& [bit, name] :
-         {std::pair{kReport, "report"}, {kApply, "apply"}, {kHistory, "history"}, {kUndo, "undo"}})
+    for (const auto& [bit, name] : {std::pair{kReport, "report"},
+                                    {kApply, "apply"},
+                                    {kHistory, "history"},
+                                    {kUndo, "undo"},
+                                    {kWhoHas, "who-has"}})
       if (option.commands & bit) which += (which.empty() ? "" : ", ") + std::string(name);
-    which = option.commands == kBoth ? "" : " (" + which + ")";
+    which = option.commands == kBoth || option.commands == kComputers ? "" : " (" + which + ")";
     head.resize(std::max<size_t>(head.size() + 1, 30), ' ');
     text += head + option.help + which + "\n";
   }
@@ -192,7 +207,8 @@ std::vector<std::string> SplitList(const std::string& text) {
 
 TOptions ParseOptions(const std::vector<std::string>& args) {
   TOptions options;
-  if (args.empty()) Refuse("no command given (report, apply, history or undo; see --help)");
+  if (args.empty())
+    Refuse("no command given (report, apply, history, undo or who-has; see --help)");
   const std::string& command = args[0];
   if (command == "--help" || command == "-h" || command == "help") return options;
   if (command == "--version") {
@@ -207,12 +223,30 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     options.command = TCommand::History;
   else if (command == "undo")
     options.command = TCommand::Undo;
+  else if (command == "who-has")
+    options.command = TCommand::WhoHas;
   else
     Refuse("unknown command \"" + EscapeControls(command) +
-           "\" (report, apply, history or undo; see --help)");
+           "\" (report, apply, history, undo or who-has; see --help)");
 
   const bool apply = options.command == TCommand::Apply;
-  for (size_t i = 1; i < args.size(); ++i) {
+  size_t first = 1;
+  if (options.command == TCommand::WhoHas) {
+    // The right comes first: who-has RIGHT [options].
+    if (args.size() < 2 || args[1].rfind("--", 0) == 0) {
+      if (args.size() >= 2 && (args[1] == "--help" || args[1] == "-h")) {
+        options.command = TCommand::Help;
+        return options;
+      }
+      Refuse("who-has needs a right: who-has RIGHT --computers ...");
+    }
+    const auto right = RightFromUserText(args[1]);
+    if (!right)
+      Refuse("unknown right \"" + EscapeControls(args[1]) + "\" (see --help for the 45 rights)");
+    options.right = *right;
+    first = 2;
+  }
+  for (size_t i = first; i < args.size(); ++i) {
     const std::string& arg = args[i];
     if (arg == "--help" || arg == "-h") {
       options.command = TCommand::Help;
@@ -239,7 +273,8 @@ TOptions ParseOptions(const std::vector<std::string>& args) {
     if (options.pass.empty()) Refuse("undo needs the id of a pass (see tavrin-cli history)");
     return options;
   }
-  if (options.account.empty()) Refuse("--account is required");
+  if (options.account.empty() && options.command != TCommand::WhoHas)
+    Refuse("--account is required");
   if (options.computers.empty() && options.files.empty() && !options.scan)
     Refuse("no computers given: use --computers, --computers-file or --scan");
   if (apply) {
@@ -257,6 +292,7 @@ std::string HelpText() {
   std::string text =
       "Usage:\n" + UsageLine("report", kReport) + UsageLine("apply", kApply) +
       UsageLine("history", kHistory) + UsageLine("undo", kUndo) +
+      UsageLine("who-has RIGHT", kWhoHas) +
       "  tavrin-cli --help | --version\n"
       "\n"
       "ACCOUNT   a SID (S-1-5-32-544), DOMAIN\\name or a name; names are looked up\n"
@@ -284,6 +320,10 @@ std::string HelpText() {
       "it; a right changed since is left alone and named, with the later pass that\n"
       "changed it where the journal knows it. One line per computer; the undo is\n"
       "journalled as any apply is.\n"
+      "who-has prints, for every computer, the accounts holding RIGHT there (their\n"
+      "names and SIDs), or why the computer could not be read. The accounts are\n"
+      "those Windows lists for the right itself: members of a group holding it are\n"
+      "not listed one by one.\n"
       "\n"
       "CSV cells that begin with = + - @, a tab or a carriage return get a leading\n"
       "' so that spreadsheets do not run them; --csv-raw writes them as they are.\n"

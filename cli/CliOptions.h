@@ -9,7 +9,7 @@
 
 namespace tavrin::cli {
 
-enum class TCommand { Help, Version, Report, Apply, History, Undo };
+enum class TCommand { Help, Version, Report, Apply, History, Undo, WhoHas };
 enum class TFormat { Table, Csv, Json };
 
 struct TOptions {
@@ -28,14 +28,15 @@ struct TOptions {
   std::string journal;                // the journal file; empty: the one in the user's data folder
   std::string since;                  // history: records from this date (or time, UTC) on
   std::string computer;               // history: one computer's records
-  std::optional<TvmPrivilege> right;  // history: one right's lines
+  std::optional<TvmPrivilege> right;  // history: one right's lines; who-has: the right asked about
   bool force = false;                 // write even what the guard rails flag
   std::string pass;                   // undo: the id of the pass to put back (or its start)
 };
 
 // Reads the arguments after the program name. Throws std::invalid_argument
 // with a message for the user (an unknown option or right, a missing value,
-// a right both granted and revoked, no computers, nothing to apply, an
+// a right both granted and revoked, no computers, nothing to apply, no
+// right or an unknown one for who-has, an
 // account or computer name with a control character in it).
 TOptions ParseOptions(const std::vector<std::string>& args);
 

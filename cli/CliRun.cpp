@@ -51,18 +51,16 @@ void Progress(std::FILE* err, const char* verb, size_t done, size_t total) {
   std::fflush(err);
 }
 
-}  // namespace
-
-std::vector<TRowResult> RunPass(const std::vector<std::string>& computers, const TSid& account,
-                                TRowJobKind kind, const std::vector<TRowCodes>& codes,
-                                std::FILE* err) {
-  TPassEngine pass(kind, account, computers, kWorkers);
+// Runs the pass and gives the results in the order of the list.
+std::vector<TRowResult> RunEngine(TPassEngine& pass, const std::vector<std::string>& computers,
+                                  const std::vector<TRowCodes>& codes, std::FILE* err) {
+  const TRowJobKind kind = pass.Kind();
   std::vector<TRowResult> results(computers.size());
   const auto prepare = [&](TRowJob& job) {  // the row stays the name's index
     if (!codes.empty()) job.codes = codes[codes.size() == 1 ? 0 : static_cast<size_t>(job.row)];
     return true;
   };
-  const char* verb = kind == TRowJobKind::Read ? "Reading" : "Committing";
+  const char* verb = kind == TRowJobKind::Commit ? "Committing" : "Reading";
   Progress(err, verb, 0, computers.size());
   for (;;) {
     for (TRowResult& result : pass.Pump(prepare)) {
@@ -73,6 +71,15 @@ std::vector<TRowResult> RunPass(const std::vector<std::string>& computers, const
     pass.WaitForResults(std::chrono::milliseconds(200));
   }
   return results;
+}
+
+}  // namespace
+
+std::vector<TRowResult> RunPass(const std::vector<std::string>& computers, const TSid& account,
+                                TRowJobKind kind, const std::vector<TRowCodes>& codes,
+                                std::FILE* err) {
+  TPassEngine pass(kind, account, computers, kWorkers);
+  return RunEngine(pass, computers, codes, err);
 }
 
 std::string Shown(const std::string& text) { return EscapeControls(OneLine(text)); }
@@ -425,6 +432,94 @@ TResolvedAccount ResolveAccount(const std::string& account, const std::string& s
   return resolved;
 }
 
+namespace {
+
+// One line per computer: the holders' names with their SIDs, or why the
+// computer could not be read.
+std::string HoldersText(const TRowHolders& row) {
+  if (row.failed)
+    return "error: " +
+           Shown(ErrorWithCode(row.errorText.empty() ? "unreadable" : row.errorText, row.error));
+  if (row.holders.empty()) return "(none)";
+  std::string text;
+  for (const THolder& holder : row.holders)
+    text += (text.empty() ? "" : ", ") + Shown(holder.name) +
+            (holder.name == holder.sid ? "" : " (" + holder.sid + ")");
+  return text;
+}
+
+int WhoHas(const TOptions& options, const std::vector<std::string>& computers, std::FILE* out,
+           std::FILE* err) {
+  TPassEngine pass(*options.right, computers, kWorkers);
+  const std::vector<TRowResult> results = RunEngine(pass, computers, {}, err);
+  const std::string right = PolicyNames[*options.right];
+  bool failed = false;
+  for (const TRowResult& result : results) failed |= result.holders.failed;
+  switch (options.format) {
+    case TFormat::Table: {
+      size_t width = Width("Computer");
+      for (const TRowResult& result : results) width = std::max(width, Width(Shown(result.name)));
+      const auto line = [&](const std::string& name, const std::string& rest) {
+        std::fputs(name.c_str(), out);
+        for (size_t pad = Width(name); pad < width + 2; ++pad) std::fputc(' ', out);
+        std::fprintf(out, "%s\n", rest.c_str());
+      };
+      line("Computer", "Accounts holding " + right);
+      for (const TRowResult& result : results)
+        line(Shown(result.name), HoldersText(result.holders));
+      break;
+    }
+    case TFormat::Csv: {
+      // One line per computer; the accounts and their SIDs in the same order.
+      std::string text = "# Right: " + right + "\r\nComputer,Accounts,SIDs,Error\r\n";
+      for (const TRowResult& result : results) {
+        std::string names, sids;
+        for (const THolder& holder : result.holders.holders) {
+          names += (names.empty() ? "" : "; ") + Shown(holder.name);
+          sids += (sids.empty() ? "" : "; ") + holder.sid;
+        }
+        const TRowHolders& row = result.holders;
+        const std::string error =
+            row.failed ? Shown(ErrorWithCode(row.errorText.empty() ? "unreadable" : row.errorText,
+                                             row.error))
+                       : "";
+        text += CsvField(Shown(result.name), options.csvRaw) + "," +
+                CsvField(names, options.csvRaw) + "," + CsvField(sids, options.csvRaw) + "," +
+                CsvField(error, options.csvRaw) + "\r\n";
+      }
+      std::fputs(text.c_str(), out);
+      break;
+    }
+    case TFormat::Json: {
+      std::fprintf(out, "{\"right\": \"%s\", \"computers\": [", right.c_str());
+      for (size_t i = 0; i < results.size(); ++i) {
+        const TRowHolders& row = results[i].holders;
+        bool replaced = false;
+        std::string line = "{\"name\": " + Json(results[i].name, replaced) + ", ";
+        if (row.failed) {
+          line += "\"holders\": null, \"error\": " +
+                  Json(OneLine(row.errorText.empty() ? "unreadable" : row.errorText), replaced) +
+                  ", \"code\": " + JsonCode(row.error);
+        } else {
+          line += "\"holders\": [";
+          for (size_t h = 0; h < row.holders.size(); ++h)
+            line += std::string(h ? ", " : "") +
+                    "{\"name\": " + Json(row.holders[h].name, replaced) +
+                    ", \"sid\": " + Json(row.holders[h].sid, replaced) + "}";
+          line += "], \"error\": null, \"code\": null";
+        }
+        if (replaced) line += ", \"invalidUtf8\": true";
+        std::fprintf(out, "%s\n  %s}", i ? "," : "", line.c_str());
+      }
+      std::fputs("\n]}\n", out);
+      break;
+    }
+  }
+  return failed ? ExitSomeFailed : ExitDone;
+}
+
+}  // namespace
+
 std::vector<std::string> GatherComputers(const TOptions& options, std::FILE* err,
                                          bool& scanFailed) {
   std::vector<std::string> names;
@@ -462,6 +557,18 @@ std::vector<std::string> GatherComputers(const TOptions& options, std::FILE* err
 }
 
 int RunCommand(const TOptions& options, std::FILE* out, std::FILE* err) {
+  if (options.command == TCommand::WhoHas) {
+    std::vector<std::string> computers;
+    bool scanFailed = false;
+    try {
+      computers = GatherComputers(options, err, scanFailed);
+    } catch (const std::exception& e) {
+      std::fprintf(err, "tavrin-cli: %s\n", e.what());
+      return ExitUsage;
+    }
+    const int status = WhoHas(options, computers, out, err);
+    return scanFailed ? std::max(status, ExitSomeFailed) : status;
+  }
   TResolvedAccount account;
   std::vector<std::string> computers;
   bool scanFailed = false;

@@ -79,7 +79,7 @@ bool JournalRefuses(const TJournal& journal, std::FILE* err);
 // Display width of a UTF-8 text in a table: its code points.
 size_t Width(const std::string& text);
 
-// Runs a report or an apply after start-up; returns the exit status.
+// Runs a report, an apply or a who-has after start-up; returns the exit status.
 int RunCommand(const TOptions& options, std::FILE* out, std::FILE* err);
 
 }  // namespace tavrin::cli

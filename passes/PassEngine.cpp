@@ -8,6 +8,7 @@
 
 bool RowFailed(const TRowResult& result) {
   if (result.kind == TRowJobKind::Read) return result.read.failed;
+  if (result.kind == TRowJobKind::Holders) return result.holders.failed;
   switch (result.commit.outcome) {
     case TCommitOutcome::InForce:
     case TCommitOutcome::Written:
@@ -22,6 +23,14 @@ TPassEngine::TPassEngine(TRowJobKind kind, const TSid& account, std::vector<std:
                          int workers, std::function<void()> ready)
     : kind_(kind),
       account_(account),
+      names_(std::move(names)),
+      workers_(std::max(workers, 1)),
+      ready_(std::move(ready)) {}
+
+TPassEngine::TPassEngine(TvmPrivilege right, std::vector<std::string> names, int workers,
+                         std::function<void()> ready)
+    : kind_(TRowJobKind::Holders),
+      right_(right),
       names_(std::move(names)),
       workers_(std::max(workers, 1)),
       ready_(std::move(ready)) {}
@@ -119,6 +128,8 @@ void TPassEngine::Run() {
     result.kind = job.kind;
     if (job.kind == TRowJobKind::Read)
       result.read = ReadRights(sc, arc, job.name, account_);
+    else if (job.kind == TRowJobKind::Holders)
+      result.holders = ReadHolders(job.name, right_);
     else
       result.commit = CommitRights(sc, arc, job.name, account_, job.codes);
     result.name = std::move(job.name);

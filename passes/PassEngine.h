@@ -1,11 +1,10 @@
 // A pass over many computers: one account's rights read from, or committed
-// to, every computer of a list, on a bounded pool of workers so that slow and
-// switched-off computers are waited for side by side. Each worker owns its
-// SID center and rights center; nothing is lent to it. The caller (the
-// window's thread, or the command line's) pumps the pass: rows start on its
-// thread and their results come back to it as values, with the counts. When
-// the pass has ended, its workers are gone and the platform has been told,
-// so that the connections the pass opened are not kept for the next one.
+// to, every computer of a list, or one right's holders read from each, on a bounded pool of workers
+// so that slow and switched-off computers are waited for side by side. Each worker owns its SID
+// center and rights center; nothing is lent to it. The caller (the window's thread, or the command
+// line's) pumps the pass: rows start on its thread and their results come back to it as values,
+// with the counts. When the pass has ended, its workers are gone and the platform has been told, so
+// that the connections the pass opened are not kept for the next one.
 #pragma once
 
 #include <chrono>
@@ -20,9 +19,10 @@
 
 #include "passes/RowWork.h"
 
-enum class TRowJobKind : uint8_t { Read, Commit };
+enum class TRowJobKind : uint8_t { Read, Commit, Holders };
 
-// One row's work: read the account's rights on `name`, or commit `codes`.
+// One row's work: read the account's rights on `name`, commit `codes`, or
+// read who holds the pass's right there.
 struct TRowJob {
   int row = 0;  // the caller's key for the result
   std::string name;
@@ -34,8 +34,9 @@ struct TRowResult {
   int row = 0;
   std::string name;
   TRowJobKind kind = TRowJobKind::Read;
-  TRowRead read;      // for reads
-  TRowCommit commit;  // for commits
+  TRowRead read;        // for reads
+  TRowCommit commit;    // for commits
+  TRowHolders holders;  // for reads of a right's holders
 };
 
 // Whether a row's result counts as a failure: unreadable, a write that
@@ -54,6 +55,9 @@ class TPassEngine {
   // once (at least one). `ready` is called on a worker's thread each time a
   // result waits; it must only hand the news on, never call back.
   TPassEngine(TRowJobKind kind, const TSid& account, std::vector<std::string> names, int workers,
+              std::function<void()> ready = {});
+  // A pass reading who holds `right` on each of `names` (kind Holders).
+  TPassEngine(TvmPrivilege right, std::vector<std::string> names, int workers,
               std::function<void()> ready = {});
   // Drops the rows not yet started, waits for the running ones and ends the
   // pass: nothing runs on its behalf afterwards.
@@ -90,6 +94,7 @@ class TPassEngine {
 
   const TRowJobKind kind_;
   const TSid account_;
+  const TvmPrivilege right_ = spCreateToken;  // for Holders
   const std::vector<std::string> names_;
   const int workers_;
   const std::function<void()> ready_;

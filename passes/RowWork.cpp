@@ -4,8 +4,10 @@
 #include "base/Velmar_Net.h"
 #include "platform/TextSafety.h"
 #include "rights/Velmar_LsaApi.h"
+#include "rights/Velmar_LsaStringCenter.h"
 #include "rights/Velmar_RightsCenter.h"
 #include "sid/Velmar_SidCenter.h"
+#include "sid/Velmar_SidCenterNames.h"
 
 std::string ErrorDescription(DWORD code) {
   std::string text = OneLine(SystemErrorText(code));
@@ -97,6 +99,63 @@ TRowRead ReadRights(TvmSidCenter& sc, TvmAccountRigthsCenter& arc, const std::st
     result.errorText = OneLine(e.what());
   } catch (...) {
     result.errorText = "unknown failure";
+  }
+  return result;
+}
+
+TRowHolders ReadHolders(const std::string& name, TvmPrivilege right) {
+  TRowHolders result;
+  const auto fail = [&](NTSTATUS status) {
+    result.error = LsaApi::LsaNtStatusToWinError(status);
+    result.errorText = ErrorDescription(result.error);
+  };
+  try {
+    TvmLsaUnicodeStringCenter server, rightName;
+    server.SetText(name);
+    rightName.SetText(PolicyNames[right]);
+    LSA_OBJECT_ATTRIBUTES attributes{};
+    attributes.Length = sizeof attributes;
+    LSA_HANDLE handle = nullptr;
+    if (const NTSTATUS status =
+            LsaApi::LsaOpenPolicy(name.empty() ? nullptr : server.Value(), &attributes,
+                                  POLICY_LOOKUP_NAMES | POLICY_VIEW_LOCAL_INFORMATION, &handle);
+        status != STATUS_SUCCESS) {
+      fail(status);
+      return result;
+    }
+    TLsaPolicy policy;
+    policy.Reset(handle);
+    PVOID block = nullptr;
+    ULONG count = 0;
+    const NTSTATUS status =
+        LsaApi::LsaEnumerateAccountsWithUserRight(policy.Get(), rightName.Value(), &block, &count);
+    policy.Close();
+    if (status == STATUS_NO_MORE_ENTRIES) {
+      result.failed = false;  // nobody holds it there
+      return result;
+    }
+    if (status != STATUS_SUCCESS) {
+      fail(status);
+      return result;
+    }
+    // Copied out before naming, so that the block is freed whatever happens.
+    std::vector<TSid> sids;
+    const auto* entries = static_cast<const LSA_ENUMERATION_INFORMATION*>(block);
+    for (ULONG i = 0; i < count; ++i)
+      if (IsValidSid(entries[i].Sid)) sids.push_back(CloneSid(entries[i].Sid));
+    LsaApi::LsaFreeMemory(block);
+    for (const TSid& sid : sids) {
+      const TSidName found = SidNameCached(name, sid.get());
+      result.holders.push_back({found.sid, found.FullName()});
+    }
+    result.failed = false;
+  } catch (const EWin32Error& e) {
+    result.holders.clear();
+    result.error = e.ErrorCode();
+    result.errorText = ErrorDescription(e.ErrorCode());
+  } catch (const std::exception& e) {
+    result.holders.clear();
+    result.errorText = OneLine(e.what());
   }
   return result;
 }

@@ -13,6 +13,7 @@
 #include "base/Velmar_CenterUtils.h"
 #include "passes/CellCode.h"
 #include "platform/win32api.h"
+#include "rights/Velmar_RightsCenter.h"
 
 class TvmSidCenter;
 class TvmAccountRigthsCenter;
@@ -33,6 +34,28 @@ struct TRowRead {
 // right.
 TRowRead ReadRights(TvmSidCenter& sc, TvmAccountRigthsCenter& arc, const std::string& name,
                     const TSid& account);
+
+// One account holding a right on a computer.
+struct THolder {
+  std::string sid;   // "S-1-5-32-544"
+  std::string name;  // "BUILTIN\Administrators"; the SID text when no computer could name it
+};
+
+// What a read of one right's holders on one computer found.
+struct TRowHolders {
+  bool failed = true;
+  std::vector<THolder> holders;  // in the order the computer gave them
+  DWORD error = 0;               // the system error code of a failed read
+  std::string errorText;         // why it failed, for reports
+};
+
+// Reads which accounts hold `right` on computer `name`: one policy opened
+// for looking up names and viewing the policy, one enumeration
+// (LsaEnumerateAccountsWithUserRight), none holding it is an empty list.
+// The SIDs are named through the SID center's cache of names
+// (Velmar_SidCenterNames.h), asking the computer only for SIDs not met
+// before. Never raises.
+TRowHolders ReadHolders(const std::string& name, TvmPrivilege right);
 
 // What a commit did to one computer.
 enum class TCommitOutcome : uint8_t {

@@ -40,7 +40,8 @@ TUndoPlan PlanUndo(const std::vector<TJournalRecord>& journal, const std::string
       plan.sid = record.sid;
       plan.account = record.account;
     }
-    TUndoComputer computer{record.computer, {}, false, {}, {}};
+    TUndoComputer computer;
+    computer.computer = record.computer;
     for (const TJournalWrite& write : record.writes) {
       const std::optional<TvmPrivilege> right = PrivilegeFromPolicyName(write.right);
       if (write.result != "written" || !right) continue;

@@ -128,6 +128,21 @@ PLSA_UNICODE_STRING PackRightNames(const std::vector<std::string>& names) {
   return array;
 }
 
+PLSA_ENUMERATION_INFORMATION PackSids(const std::vector<std::vector<uint8_t>>& sids) {
+  size_t bytes = sids.size() * sizeof(LSA_ENUMERATION_INFORMATION);
+  for (const auto& sid : sids) bytes += (sid.size() + 3) & ~size_t{3};  // DWORD-aligned
+  auto* block = static_cast<uint8_t*>(std::malloc(bytes == 0 ? 1 : bytes));
+  if (block == nullptr) return nullptr;
+  auto* array = reinterpret_cast<LSA_ENUMERATION_INFORMATION*>(block);
+  uint8_t* next = block + sids.size() * sizeof(LSA_ENUMERATION_INFORMATION);
+  for (size_t i = 0; i < sids.size(); ++i) {
+    std::memcpy(next, sids[i].data(), sids[i].size());
+    array[i].Sid = next;
+    next += (sids[i].size() + 3) & ~size_t{3};
+  }
+  return array;
+}
+
 std::string LsaText(const LSA_UNICODE_STRING* s) {
   if (s == nullptr || s->Buffer == nullptr || s->Length == 0) return {};
   std::u16string_view text(s->Buffer, s->Length / sizeof(WCHAR));

@@ -44,6 +44,11 @@ NET_API_STATUS ServeFromResumePoint(DWORD level, size_t total,
 // The block of LSA_UNICODE_STRINGs followed by their characters.
 PLSA_UNICODE_STRING PackRightNames(const std::vector<std::string>& names);
 
+// The block LsaEnumerateAccountsWithUserRight returns: the array of
+// LSA_ENUMERATION_INFORMATION, then the SIDs it points to (each in the
+// Windows layout, given whole). Null when out of memory.
+PLSA_ENUMERATION_INFORMATION PackSids(const std::vector<std::vector<uint8_t>>& sids);
+
 // The text of a counted LSA string, without a counted terminator.
 std::string LsaText(const LSA_UNICODE_STRING* s);
 

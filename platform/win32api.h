@@ -121,6 +121,7 @@ constexpr NET_API_STATUS NERR_DCNotFound = 2453;
 
 // NTSTATUS values
 constexpr NTSTATUS STATUS_SUCCESS = 0;
+constexpr NTSTATUS STATUS_NO_MORE_ENTRIES = (NTSTATUS)0x8000001A;
 constexpr NTSTATUS STATUS_ACCESS_VIOLATION = (NTSTATUS)0xC0000005;
 constexpr NTSTATUS STATUS_INVALID_HANDLE = (NTSTATUS)0xC0000008;
 constexpr NTSTATUS STATUS_INVALID_PARAMETER = (NTSTATUS)0xC000000D;
@@ -158,6 +159,7 @@ constexpr BYTE SID_REVISION = 1;
 constexpr BYTE SID_MAX_SUB_AUTHORITIES = 15;
 constexpr DWORD SECURITY_MAX_SID_SIZE = 68;
 constexpr DWORD TOKEN_QUERY = 0x0008;
+constexpr ACCESS_MASK POLICY_VIEW_LOCAL_INFORMATION = 0x00000001;
 constexpr ACCESS_MASK POLICY_CREATE_ACCOUNT = 0x00000010;
 constexpr ACCESS_MASK POLICY_LOOKUP_NAMES = 0x00000800;
 constexpr ACCESS_MASK POLICY_ALL_ACCESS = 0x000F0FFF;
@@ -250,6 +252,10 @@ typedef struct _LSA_OBJECT_ATTRIBUTES {
 
 typedef PVOID LSA_HANDLE, *PLSA_HANDLE;
 
+typedef struct _LSA_ENUMERATION_INFORMATION {
+  PSID Sid;
+} LSA_ENUMERATION_INFORMATION, *PLSA_ENUMERATION_INFORMATION;
+
 typedef struct _USER_INFO_0 {
   LPWSTR usri0_name;
 } USER_INFO_0, *PUSER_INFO_0, *LPUSER_INFO_0;
@@ -281,6 +287,7 @@ static_assert(sizeof(LSA_OBJECT_ATTRIBUTES) == 48, "64-bit Windows layout");
 static_assert(sizeof(SERVER_INFO_100) == 16, "64-bit Windows layout");
 static_assert(sizeof(SERVER_INFO_101) == 40, "64-bit Windows layout");
 static_assert(sizeof(USER_INFO_0) == 8, "64-bit Windows layout");
+static_assert(sizeof(LSA_ENUMERATION_INFORMATION) == 8, "64-bit Windows layout");
 static_assert(sizeof(OSVERSIONINFOA) == 148, "Windows layout");
 static_assert(sizeof(WCHAR) == 2, "UTF-16 code unit");
 
@@ -332,6 +339,9 @@ NTSTATUS NTAPI LsaClose(LSA_HANDLE ObjectHandle);
 NTSTATUS NTAPI LsaFreeMemory(PVOID Buffer);
 NTSTATUS NTAPI LsaEnumerateAccountRights(LSA_HANDLE PolicyHandle, PSID AccountSid,
                                          PLSA_UNICODE_STRING* UserRights, PULONG CountOfRights);
+NTSTATUS NTAPI LsaEnumerateAccountsWithUserRight(LSA_HANDLE PolicyHandle,
+                                                 PLSA_UNICODE_STRING UserRight, PVOID* Buffer,
+                                                 PULONG CountReturned);
 NTSTATUS NTAPI LsaAddAccountRights(LSA_HANDLE PolicyHandle, PSID AccountSid,
                                    PLSA_UNICODE_STRING UserRights, ULONG CountOfRights);
 NTSTATUS NTAPI LsaRemoveAccountRights(LSA_HANDLE PolicyHandle, PSID AccountSid, BOOLEAN AllRights,

@@ -31,6 +31,7 @@ enum Slot {
   slotFreeMemory = 0,
   slotClose = 1,
   slotOpenPolicy = 2,
+  slotEnumerateAccountsWithUserRight = 8,
   slotEnumerateAccountRights = 9,
   slotAddAccountRights = 10,
   slotRemoveAccountRights = 11,
@@ -78,6 +79,13 @@ NTSTATUS LsaEnumerateAccountRights(LSA_HANDLE PolicyHandle, PSID AccountSid,
                                    PLSA_UNICODE_STRING* UserRights, PULONG CountOfRights) {
   auto function = Entry<decltype(&::LsaEnumerateAccountRights)>(slotEnumerateAccountRights);
   return function ? function(PolicyHandle, AccountSid, UserRights, CountOfRights) : kNotImplemented;
+}
+
+NTSTATUS LsaEnumerateAccountsWithUserRight(LSA_HANDLE PolicyHandle, PLSA_UNICODE_STRING UserRight,
+                                           PVOID* Buffer, PULONG CountReturned) {
+  auto function =
+      Entry<decltype(&::LsaEnumerateAccountsWithUserRight)>(slotEnumerateAccountsWithUserRight);
+  return function ? function(PolicyHandle, UserRight, Buffer, CountReturned) : kNotImplemented;
 }
 
 NTSTATUS LsaAddAccountRights(LSA_HANDLE PolicyHandle, PSID AccountSid,

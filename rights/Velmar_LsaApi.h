@@ -32,6 +32,8 @@ NTSTATUS LsaOpenPolicy(PLSA_UNICODE_STRING SystemName, PLSA_OBJECT_ATTRIBUTES Ob
                        ACCESS_MASK DesiredAccess, PLSA_HANDLE PolicyHandle);
 NTSTATUS LsaEnumerateAccountRights(LSA_HANDLE PolicyHandle, PSID AccountSid,
                                    PLSA_UNICODE_STRING* UserRights, PULONG CountOfRights);
+NTSTATUS LsaEnumerateAccountsWithUserRight(LSA_HANDLE PolicyHandle, PLSA_UNICODE_STRING UserRight,
+                                           PVOID* Buffer, PULONG CountReturned);
 NTSTATUS LsaAddAccountRights(LSA_HANDLE PolicyHandle, PSID AccountSid,
                              PLSA_UNICODE_STRING UserRights, ULONG CountOfRights);
 NTSTATUS LsaRemoveAccountRights(LSA_HANDLE PolicyHandle, PSID AccountSid, BOOLEAN AllRights,

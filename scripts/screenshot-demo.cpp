@@ -4,19 +4,23 @@
 // one), for the documentation. Run it under an X server
 // (scripts/screenshot.sh starts one with xvfb-run):
 //   tavrin_screenshot WINDOW.png [ABOUT.png [REPORT.html [TOOLTIP.png
-//                     [QUESTION.png SUMMARY.png [ALLRIGHTS.png [HISTORY.png]]]]]]
+//                     [QUESTION.png SUMMARY.png [ALLRIGHTS.png [HISTORY.png
+//                     [BYRIGHT.png]]]]]]]
 // HISTORY.png shows the History window after a few commits; the commits go
 // to a journal of their own, never the user's.
+// BYRIGHT.png shows who holds a right on every computer (the By-right mode);
 // ALLRIGHTS.png shows the window with all 45 rights of current Windows;
 // TOOLTIP.png shows the tool tip of an unreadable row, which says why;
 // QUESTION.png the question a commit asks, with its details, and
 // SUMMARY.png the summary after it.
 #include <QAbstractButton>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QScreen>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -218,6 +222,22 @@ int main(int argc, char** argv) {
     QTest::qWait(300);
     if (!history->grab().save(QString::fromLocal8Bit(argv[8]))) return 1;
     history->close();
+  }
+  if (argc > 9) {
+    // By right: who holds "Back up files and directories" on every computer,
+    // the row of a computer that could not be read selected.
+    form.resize(900, 480);
+    tavrin::test::Child<QCheckBox>(form, "CBxByRight")->setChecked(true);
+    auto* rights = tavrin::test::Child<QComboBox>(form, "CBxRight");
+    rights->setCurrentIndex(rights->findData(static_cast<int>(spBackup)));
+    emit rights->activated(rights->currentIndex());
+    for (int i = 0; i < 2000 && !form.StatusText(2).contains(QStringLiteral("accounts hold")); ++i)
+      QTest::qWait(10);
+    auto* holders = tavrin::test::Child<QTableView>(form, "GrHolders");
+    holders->setFocus(Qt::TabFocusReason);
+    QTest::qWait(300);
+    if (!form.grab().save(QString::fromLocal8Bit(argv[9]))) return 1;
+    tavrin::test::Child<QCheckBox>(form, "CBxByRight")->setChecked(false);
   }
   if (argc > 2) {
     auto* about = new TAboutForm();

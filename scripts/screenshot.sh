@@ -4,8 +4,9 @@
 # a row that could not be read in docs/screenshot-tooltip.png, the about
 # box in docs/about.png, and a commit's question and summary in
 # docs/screenshot-commit.png and docs/screenshot-summary.png, the window
-# with all 45 rights in docs/screenshot-all-rights.png, and the History
-# window after a few commits in docs/screenshot-history.png.
+# with all 45 rights in docs/screenshot-all-rights.png, the History window
+# after a few commits in docs/screenshot-history.png, and who holds a right
+# on every computer (the By-right mode) in docs/screenshot-by-right.png.
 #   scripts/screenshot.sh [BUILD_DIR]
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -19,7 +20,9 @@ xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" \
   "$build/app/tavrin_screenshot" "$root/docs/screenshot.png" "$root/docs/about.png" \
   "$(mktemp -d)/report.html" "$root/docs/screenshot-tooltip.png" \
   "$root/docs/screenshot-commit.png" "$root/docs/screenshot-summary.png" \
-  "$root/docs/screenshot-all-rights.png" "$root/docs/screenshot-history.png"
+  "$root/docs/screenshot-all-rights.png" "$root/docs/screenshot-history.png" \
+  "$root/docs/screenshot-by-right.png"
 echo "wrote $root/docs/screenshot.png, $root/docs/screenshot-tooltip.png, $root/docs/about.png,"
 echo "$root/docs/screenshot-commit.png, $root/docs/screenshot-summary.png,"
-echo "$root/docs/screenshot-all-rights.png and $root/docs/screenshot-history.png"
+echo "$root/docs/screenshot-all-rights.png, $root/docs/screenshot-history.png and"
+echo "$root/docs/screenshot-by-right.png"

@@ -172,6 +172,28 @@ NTSTATUS NTAPI RealLsaEnumerateAccountRights(LSA_HANDLE PolicyHandle, PSID Accou
   return STATUS_SUCCESS;
 }
 
+NTSTATUS NTAPI RealLsaEnumerateAccountsWithUserRight(LSA_HANDLE PolicyHandle,
+                                                     PLSA_UNICODE_STRING UserRight, PVOID* Buffer,
+                                                     PULONG CountReturned) {
+  if (Buffer == nullptr || CountReturned == nullptr) return STATUS_INVALID_PARAMETER;
+  *Buffer = nullptr;
+  *CountReturned = 0;
+  const std::string right = records::LsaText(UserRight);
+  std::vector<std::vector<uint8_t>> sids;
+  const NTSTATUS status = OnPolicy(PolicyHandle, [&](Policy& p, Remote& c) {
+    return c.EnumAccounts(p.handle, UserRight ? &right : nullptr, sids);
+  });
+  if (status != STATUS_SUCCESS) return status;
+  if (sids.empty()) return STATUS_NO_MORE_ENTRIES;
+  for (const auto& sid : sids)
+    if (!IsValidSid(const_cast<uint8_t*>(sid.data()))) return STATUS_INVALID_SID;
+  PLSA_ENUMERATION_INFORMATION block = records::PackSids(sids);
+  if (block == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
+  *Buffer = Keep(&Blocks::lsa, block);
+  *CountReturned = static_cast<ULONG>(sids.size());
+  return STATUS_SUCCESS;
+}
+
 NTSTATUS ChangeRights(LSA_HANDLE PolicyHandle, PSID AccountSid, bool add, bool all,
                       PLSA_UNICODE_STRING UserRights, ULONG CountOfRights) {
   if (!IsValidSid(AccountSid)) return STATUS_INVALID_SID;
@@ -424,6 +446,7 @@ FARPROC ExportOf(const char* library, const char* name) {
       {"LsaClose", Proc(&RealLsaClose)},
       {"LsaFreeMemory", Proc(&RealLsaFreeMemory)},
       {"LsaEnumerateAccountRights", Proc(&RealLsaEnumerateAccountRights)},
+      {"LsaEnumerateAccountsWithUserRight", Proc(&RealLsaEnumerateAccountsWithUserRight)},
       {"LsaAddAccountRights", Proc(&RealLsaAddAccountRights)},
       {"LsaRemoveAccountRights", Proc(&RealLsaRemoveAccountRights)},
       {"LookupAccountNameA", Proc(&RealLookupAccountNameA)},

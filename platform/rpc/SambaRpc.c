@@ -514,6 +514,33 @@ static uint32_t do_lsa_enum_rights(tvr_conn* c, const tvr_handle* handle, const 
   return status;
 }
 
+static uint32_t do_lsa_enum_accounts_with_right(tvr_conn* c, const tvr_handle* handle,
+                                                const char* name, tvr_sid_fn each, void* context) {
+  TALLOC_CTX* mem = talloc_new(c->mem);
+  struct policy_handle h;
+  memcpy(&h, handle->bytes, sizeof handle->bytes);
+  struct lsa_String right;
+  memset(&right, 0, sizeof right);
+  right.string = name;
+  struct lsa_SidArray sids;
+  memset(&sids, 0, sizeof sids);
+  struct lsa_EnumAccountsWithUserRight r;
+  memset(&r, 0, sizeof r);
+  r.in.handle = &h;
+  r.in.name = name ? &right : NULL;
+  r.out.sids = &sids;
+  uint32_t status = call(c, c->lsa, &ndr_table_lsarpc, "lsa_EnumAccountsWithUserRight", mem, &r);
+  if (status == TVR_OK) status = status_of(r.out.result);
+  if (status == TVR_OK)
+    for (uint32_t i = 0; i < sids.num_sids; ++i) {
+      if (sids.sids == NULL || sids.sids[i].sid == NULL) continue;
+      uint8_t w[8 + 4 * 15];
+      each(context, w, sid_to_windows(sids.sids[i].sid, w));
+    }
+  talloc_free(mem);
+  return status;
+}
+
 static uint32_t do_lsa_change_rights(tvr_conn* c, const tvr_handle* handle, const uint8_t* wsid,
                                      int add, int remove_all, const char* const* names,
                                      uint32_t count) {
@@ -837,6 +864,11 @@ uint32_t tvr_lsa_close(tvr_conn* c, tvr_handle* handle) { return do_lsa_close(c,
 uint32_t tvr_lsa_enum_rights(tvr_conn* c, const tvr_handle* handle, const uint8_t* wsid,
                              tvr_text_fn each, void* context) {
   return do_lsa_enum_rights(c, handle, wsid, each, context);
+}
+
+uint32_t tvr_lsa_enum_accounts_with_right(tvr_conn* c, const tvr_handle* handle, const char* name,
+                                          tvr_sid_fn each, void* context) {
+  return do_lsa_enum_accounts_with_right(c, handle, name, each, context);
 }
 
 uint32_t tvr_lsa_change_rights(tvr_conn* c, const tvr_handle* handle, const uint8_t* wsid, int add,

@@ -65,6 +65,11 @@ uint32_t tvr_lsa_open_policy(tvr_conn* conn, uint32_t access, tvr_handle* handle
 uint32_t tvr_lsa_close(tvr_conn* conn, tvr_handle* handle);
 uint32_t tvr_lsa_enum_rights(tvr_conn* conn, const tvr_handle* handle, const uint8_t* sid,
                              tvr_text_fn each, void* context);
+/* The SIDs (Windows layout) of the accounts holding the right `name`; NULL
+ * asks the server for every account of its policy database. */
+typedef void (*tvr_sid_fn)(void* context, const uint8_t* sid, size_t sid_size);
+uint32_t tvr_lsa_enum_accounts_with_right(tvr_conn* conn, const tvr_handle* handle,
+                                          const char* name, tvr_sid_fn each, void* context);
 /* add: LsaAddAccountRights; otherwise LsaRemoveAccountRights (with remove_all). */
 uint32_t tvr_lsa_change_rights(tvr_conn* conn, const tvr_handle* handle, const uint8_t* sid,
                                int add, int remove_all, const char* const* names, uint32_t count);

@@ -44,6 +44,7 @@ enum Op : uint8_t {
   kSamEnum,
   kSamDomain,
   kServerInfo,
+  kEnumAccounts,
 };
 // A worker's frames: a reply, or word that the computer took the connection.
 constexpr char kReply = 'R';
@@ -160,6 +161,11 @@ void Collect(void* context, const char* text) {
   static_cast<std::vector<std::string>*>(context)->push_back(text);
 }
 
+void CollectSid(void* context, const uint8_t* sid, size_t size) {
+  static_cast<std::vector<std::string>*>(context)->emplace_back(reinterpret_cast<const char*>(sid),
+                                                                size);
+}
+
 void CollectAccount(void* context, uint32_t use, const uint8_t* sid, size_t size, const char* name,
                     const char* domain) {
   auto* a = static_cast<RemoteAccount*>(context);
@@ -265,6 +271,16 @@ bool TakeHandle(Reader& r, tvr_handle& h) {
         if (c && TakeHandle(r, handle) && TakeSid(r, sid))
           status = tvr_lsa_enum_rights(c, &handle, reinterpret_cast<const uint8_t*>(sid.data()),
                                        Collect, &texts);
+        out.Texts(texts);
+        break;
+      case kEnumAccounts:
+        if (c && TakeHandle(r, handle)) {
+          const uint8_t all = r.U8();
+          const std::string right = r.Text();
+          if (r.ok)
+            status = tvr_lsa_enum_accounts_with_right(c, &handle, all ? nullptr : right.c_str(),
+                                                      CollectSid, &texts);
+        }
         out.Texts(texts);
         break;
       case kChangeRights: {
@@ -702,6 +718,23 @@ uint32_t Remote::EnumRights(const tvr_handle& handle, const uint8_t* sid,
                                reply);
   Reader r{reply};
   names = r.Texts();
+  return status != 0 || r.ok ? status : kUnsuccessful;
+}
+
+uint32_t Remote::EnumAccounts(const tvr_handle& handle, const std::string* right,
+                              std::vector<std::vector<uint8_t>>& sids) {
+  std::string reply;
+  const uint32_t status = Call(Writer()
+                                   .U8(kEnumAccounts)
+                                   .U32(id_)
+                                   .Raw(handle.bytes, sizeof handle.bytes)
+                                   .U8(right == nullptr)
+                                   .Text(right ? *right : std::string())
+                                   .bytes,
+                               reply);
+  Reader r{reply};
+  sids.clear();
+  for (const std::string& sid : r.Texts()) sids.emplace_back(sid.begin(), sid.end());
   return status != 0 || r.ok ? status : kUnsuccessful;
 }
 

@@ -53,6 +53,9 @@ class Remote {
   void ClosePolicy(const tvr_handle& handle);
   uint32_t EnumRights(const tvr_handle& handle, const uint8_t* sid,
                       std::vector<std::string>& names);
+  // The SIDs holding a right; none for `right` asks for every account.
+  uint32_t EnumAccounts(const tvr_handle& handle, const std::string* right,
+                        std::vector<std::vector<uint8_t>>& sids);
   uint32_t ChangeRights(const tvr_handle& handle, const uint8_t* sid, bool add, bool all,
                         const std::vector<std::string>& names);
   uint32_t LookupName(const std::string& name, RemoteAccount& account);

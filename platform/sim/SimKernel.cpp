@@ -251,7 +251,7 @@ const ExportTable& Advapi32() {
     t.Add("LsaEnumerateTrustedDomains");
     t.Add("LsaLookupNames");
     t.Add("LsaLookupSids");
-    t.Add("LsaEnumerateAccountsWithUserRight");
+    t.Add("LsaEnumerateAccountsWithUserRight", Proc(&LsaEnumerateAccountsWithUserRight));
     t.Add("LsaEnumerateAccountRights", Proc(&LsaEnumerateAccountRights));
     t.Add("LsaAddAccountRights", Proc(&LsaAddAccountRights));
     t.Add("LsaRemoveAccountRights", Proc(&LsaRemoveAccountRights));

@@ -142,6 +142,48 @@ NTSTATUS NTAPI LsaEnumerateAccountRights(LSA_HANDLE PolicyHandle, PSID AccountSi
   return STATUS_SUCCESS;
 }
 
+NTSTATUS NTAPI LsaEnumerateAccountsWithUserRight(LSA_HANDLE PolicyHandle,
+                                                 PLSA_UNICODE_STRING UserRight, PVOID* Buffer,
+                                                 PULONG CountReturned) {
+  NetworkDelay();
+  auto lock = LockModel();
+  State& s = TheState();
+  tavrin::sim::detail::PolicyHandle* p = Policy(s, PolicyHandle);
+  const std::string asked = UserRight ? UnicodeArg(UserRight) : "*";
+  LogCall(s, "LsaEnumerateAccountsWithUserRight", p ? p->computer : "", asked);
+  if (p == nullptr) return STATUS_INVALID_HANDLE;
+  if (Buffer == nullptr || CountReturned == nullptr) return STATUS_INVALID_PARAMETER;
+  *Buffer = nullptr;
+  *CountReturned = 0;
+  constexpr ACCESS_MASK needed = POLICY_LOOKUP_NAMES | POLICY_VIEW_LOCAL_INFORMATION;
+  if ((p->access & needed) != needed) return STATUS_ACCESS_DENIED;
+  // A null right asks for every account the policy database holds.
+  std::string right;
+  if (UserRight != nullptr) {
+    auto it = KnownRights().find(UpperKey(asked));
+    if (it == KnownRights().end()) return STATUS_NO_SUCH_PRIVILEGE;
+    right = it->second;
+  }
+  Computer* c = nullptr;
+  if (NTSTATUS st = PolicyComputer(s, p, c); st != STATUS_SUCCESS) return st;
+  if (uint32_t fault = EnumFault(s, "LsaEnumerateAccountsWithUserRight", {c->upper}))
+    return static_cast<NTSTATUS>(fault);
+  std::vector<std::string> holders;
+  for (const auto& [sidText, held] : c->policy)
+    if (right.empty() ? !held.empty() : std::find(held.begin(), held.end(), right) != held.end())
+      holders.push_back(sidText);
+  if (holders.empty()) return STATUS_NO_MORE_ENTRIES;
+  std::sort(holders.begin(), holders.end());  // the same order on every call
+  std::vector<SidBytes> sids(holders.size());
+  for (size_t i = 0; i < holders.size(); ++i) ParseSidText(holders[i], sids[i]);
+  PLSA_ENUMERATION_INFORMATION array = tavrin::sim::records::PackSids(sids);
+  if (array == nullptr) return STATUS_INSUFFICIENT_RESOURCES;
+  s.lsaBuffers.insert(array);
+  *Buffer = array;
+  *CountReturned = static_cast<ULONG>(holders.size());
+  return STATUS_SUCCESS;
+}
+
 NTSTATUS NTAPI LsaAddAccountRights(LSA_HANDLE PolicyHandle, PSID AccountSid,
                                    PLSA_UNICODE_STRING UserRights, ULONG CountOfRights) {
   NetworkDelay();

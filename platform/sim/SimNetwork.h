@@ -134,7 +134,8 @@ void SetPolicyDenied(const std::string& computer, bool denied);
 // with `status`.
 void FailWrite(int k, int32_t status = (int32_t)0xC0000022, const std::string& computer = "");
 // The named enumeration (NetUserEnum, NetLocalGroupEnum, NetGroupEnum,
-// NetServerEnum, NetGetAnyDCName, LsaEnumerateAccountRights) fails with
+// NetServerEnum, NetGetAnyDCName, LsaEnumerateAccountRights,
+// LsaEnumerateAccountsWithUserRight) fails with
 // `status` for the given computer ("" for every target) until cleared.
 void FailEnumeration(const std::string& function, const std::string& computer, uint32_t status);
 // Clears the faults above and gives every computer back the answering and
@@ -162,6 +163,7 @@ std::vector<std::string> Exports(const std::string& dll);
 // EqualSid) and the rest of kernel32 are not. Key arguments:
 //   LookupAccountNameA  the account name        LookupAccountSidA  the SID text
 //   LsaOpenPolicy       the access, "0x810"      LsaEnumerateAccountRights  the SID text
+//   LsaEnumerateAccountsWithUserRight  the right's name ("*" for none)
 //   LsaAddAccountRights / LsaRemoveAccountRights  "<SID text> <right>[,<right>...]"
 //                       ("<SID text> *" when AllRights is set)
 //   NetUserEnum, NetLocalGroupEnum, NetGroupEnum, NetServerGetInfo  the level, "0"

@@ -3,12 +3,16 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFile>
+#include <QHeaderView>
 #include <QInputDialog>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
@@ -149,6 +153,58 @@ TEST_P(Passes, StartUpScanReadsEveryComputerFound) {
   EXPECT_TRUE(status.startsWith("The scan of the network failed: ") && status.contains("(6118)") &&
               status.contains("Open computer list..."))
       << status.toStdString();
+}
+
+// By right: every computer with the accounts holding the right, unreadable
+// ones with their reason; Commit stays off meanwhile; a column head's
+// double-click leads back to that account.
+TEST_P(Passes, ByRightShowsWhoHoldsARightAndLeadsBackToTheAccount) {
+  sim::NetworkSpec network = tavrin::test::SmallNetwork();
+  for (sim::ComputerSpec& c : network.computers)
+    if (c.name == "SRV01") c.rights.clear();  // SRV01 lacks the right
+  Reinstall(network);
+  Start();
+  SelectAccount("S-1-5-32-545");
+  ASSERT_TRUE(WaitIdle());
+  Stage("WS01", spCreateToken, Qt::Key_Insert);
+  auto* commit = tavrin::test::Child<QAction>(*form, "aCommit");
+  ASSERT_TRUE(commit->isEnabled());
+  auto* byRight = tavrin::test::Child<QCheckBox>(*form, "CBxByRight");
+  auto* rights = tavrin::test::Child<QComboBox>(*form, "CBxRight");
+  auto* holders = tavrin::test::Child<QTableView>(*form, "GrHolders");
+  byRight->setChecked(true);
+  EXPECT_TRUE(holders->isVisibleTo(form.get()) && !Grid().isVisibleTo(form.get()));
+  EXPECT_FALSE(commit->isEnabled());
+  rights->setCurrentIndex(rights->findData(static_cast<int>(spBackup)));
+  emit rights->activated(rights->currentIndex());
+  QAbstractItemModel& model = *holders->model();
+  const auto cell = [&](const char* computer, int column, int role = Qt::DisplayRole) {
+    for (int row = 0; row < model.rowCount(); ++row)
+      if (model.headerData(row, Qt::Vertical).toString() == computer)
+        return model.data(model.index(row, column), role).toString().toStdString();
+    return std::string("no row");
+  };
+  ASSERT_TRUE(WaitFor([&] { return form->StatusText(2).contains("accounts hold"); }));
+  ASSERT_EQ(model.rowCount(), Grid().RowCount() - 2);
+  ASSERT_EQ(model.columnCount(), 1);
+  EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), "BUILTIN\\Administrators");
+  EXPECT_EQ(model.headerData(0, Qt::Horizontal, Qt::ToolTipRole).toString(), "S-1-5-32-544");
+  for (const char* holds : {"WS01", "DC01"}) EXPECT_EQ(cell(holds, 0), "Y") << holds;
+  EXPECT_EQ(cell("SRV01", 0), "");
+  EXPECT_EQ(cell("GHOST", 0), "E");
+  EXPECT_EQ(cell("GHOST", 0, Qt::ToolTipRole), "The RPC server is unavailable (1722)");
+  EXPECT_EQ(form->StatusText(2).toStdString(),
+            "1 accounts hold SeBackupPrivilege on 3 computers; 1 could not be read");
+  EXPECT_FALSE(commit->isEnabled());
+
+  emit holders->horizontalHeader()->sectionDoubleClicked(0);
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_FALSE(byRight->isChecked());
+  EXPECT_TRUE(Grid().isVisibleTo(form.get()) && !holders->isVisibleTo(form.get()));
+  EXPECT_EQ(SidText(tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->SelectedSid()),
+            kAdmins);
+  EXPECT_EQ(Codes(Row("WS01")), Expected("WS01", kAdmins));
+  EXPECT_EQ(LsaWrites(), Names{}) << "the marks were discarded, never written";
 }
 
 TEST_P(Passes, CommitWritesTheStagedDifferences) {

@@ -162,6 +162,43 @@ TEST_F(CliProcess, ReportsEveryComputerInEachFormat) {
   }
 }
 
+TEST_F(CliProcess, WhoHasListsEachComputersHoldersOrItsReason) {
+  const std::string computers = " --computers WS01,SRV01,GHOST,VAULT --format ";
+  // The right by its Windows name, its code or its constant in any case.
+  const TCliRun json = Cli("who-has 'Back up files and directories'" + computers + "json");
+  const TCliRun table = Cli("who-has bk" + computers + "table");
+  const TCliRun csv = Cli("who-has sebackupprivilege" + computers + "csv");
+  for (const TCliRun* run : {&json, &table, &csv}) EXPECT_EQ(run->status, 1) << run->err;
+  const auto doc = nlohmann::json::parse(json.out);
+  EXPECT_EQ(doc["right"], "SeBackupPrivilege");
+  ASSERT_EQ(doc["computers"].size(), 4u);
+  EXPECT_EQ(doc["computers"][0]["name"], "WS01");
+  EXPECT_EQ(
+      doc["computers"][0]["holders"],
+      nlohmann::json::parse(R"([{"name": "BUILTIN\\Administrators", "sid": "S-1-5-32-544"}])"));
+  EXPECT_EQ(doc["computers"][1]["holders"], nlohmann::json::array());
+  EXPECT_TRUE(doc["computers"][1]["error"].is_null());
+  EXPECT_TRUE(doc["computers"][2]["holders"].is_null());
+  EXPECT_EQ(doc["computers"][2]["code"], 1722);
+  EXPECT_EQ(doc["computers"][3]["error"], "Access is denied");
+  EXPECT_EQ(doc["computers"][3]["code"], 5);
+  EXPECT_EQ(table.out,
+            "Computer  Accounts holding SeBackupPrivilege\n"
+            "WS01      BUILTIN\\Administrators (S-1-5-32-544)\n"
+            "SRV01     (none)\n"
+            "GHOST     error: The RPC server is unavailable (1722)\n"
+            "VAULT     error: Access is denied (5)\n");
+  EXPECT_EQ(csv.out,
+            "# Right: SeBackupPrivilege\r\nComputer,Accounts,SIDs,Error\r\n"
+            "WS01,BUILTIN\\Administrators,S-1-5-32-544,\r\nSRV01,,,\r\n"
+            "GHOST,,,The RPC server is unavailable (1722)\r\nVAULT,,,Access is denied (5)\r\n");
+  // Every computer read: status 0.
+  const TCliRun done = Cli("who-has LS --computers WS01,SRV01");
+  EXPECT_EQ(done.status, 0);
+  EXPECT_NE(done.out.find("SRV01     CORP\\alice (S-1-5-21-1-2-3-1105)\n"), std::string::npos)
+      << done.out;
+}
+
 TEST_F(CliProcess, CsvGuardsCellsSpreadsheetsWouldRunUnlessRaw) {
   const std::string args =
       "report --account S-1-5-32-544 --computers '=HYPERLINK(1),WS01' --format csv";
@@ -201,6 +238,10 @@ TEST_F(CliProcess, RefusesBadArgumentsAndUnknownAccountsWithStatus2) {
       {report + "S-1-5-1-2-3-4-5-6-7-8-9-10-11-12-13-14-15-16 --computers WS01",
        "more than 15 sub-authorities"},
       {report + "S-1-256-1 --computers WS01", "identifier authority above 255"},
+      {"who-has --computers WS01", "needs a right"},
+      {"who-has SeFooPrivilege --computers WS01", "SeFooPrivilege"},
+      {"who-has BK", "--computers"},
+      {"who-has BK --computers WS01 --account x", "--account"},
   };
   std::ofstream(dir_ + "/nul.txt") << std::string("WS01\nPC01\0EVIL\n", 15);
   for (const auto& [args, named, network] : cases) {

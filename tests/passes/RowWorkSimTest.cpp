@@ -1,9 +1,12 @@
 // Reading one computer and committing one row, checked against the call log.
 #include <algorithm>
 #include <chrono>
+#include <map>
 
+#include "passes/PassEngine.h"
 #include "passes/RowWork.h"
 #include "sid/Velmar_SidCenter.h"
+#include "sid/Velmar_SidCenterNames.h"
 #include "tests/support/SimFixture.h"
 
 namespace {
@@ -63,6 +66,57 @@ TEST_F(RowWork, ReadGivesThePolicyOrAFailure) {
   // Without an account, even after a good read, the read fails.
   ASSERT_FALSE(ReadRights(sc, arc, "DC01", admins).failed);
   EXPECT_TRUE(ReadRights(sc, arc, "DC01", TSid()).failed);
+}
+
+// Who holds a right: one pass over computers that hold it, lack it and cannot
+// be read; one enumeration per computer that answers, and each SID named
+// once for the whole run.
+TEST_F(RowWork, HoldersPassReadsEachComputerOnceAndNamesEachSidOnce) {
+  sim::SetTimeout(std::chrono::milliseconds(60));
+  ASSERT_EQ(tavrin::test::LsaWrites(), Names{});
+  sim::FailEnumeration("LsaEnumerateAccountsWithUserRight", "DC01", 0xC0000022u);
+  const Names computers = {"WS01", "SRV01", "PC-HOME", "GHOST", "DC01"};
+  const auto pass = [&](int workers) {
+    TPassEngine engine(spBackup, computers, workers);
+    std::map<std::string, TRowHolders> rows;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!engine.Ended() && std::chrono::steady_clock::now() < deadline) {
+      for (TRowResult& result : engine.Pump()) {
+        EXPECT_EQ(result.kind, TRowJobKind::Holders);
+        rows[result.name] = result.holders;
+      }
+      if (!engine.Ended()) engine.WaitForResults(std::chrono::milliseconds(50));
+    }
+    EXPECT_TRUE(engine.Ended());
+    EXPECT_EQ(engine.Failed(), 2);
+    return rows;
+  };
+  SidNameCacheClear();
+  sim::ClearCalls();
+  const size_t handles = sim::OpenPolicyHandles(), buffers = sim::OutstandingLsaBuffers();
+  for (int workers : {16, 1}) {
+    std::map<std::string, TRowHolders> rows = pass(workers);
+    ASSERT_EQ(rows.size(), computers.size());
+    for (const char* holds : {"WS01", "SRV01"}) {
+      EXPECT_FALSE(rows[holds].failed) << holds;
+      ASSERT_EQ(rows[holds].holders.size(), 1u) << holds;
+      EXPECT_EQ(rows[holds].holders[0].sid, "S-1-5-32-544");
+      EXPECT_EQ(rows[holds].holders[0].name, "BUILTIN\\Administrators");
+    }
+    EXPECT_FALSE(rows["PC-HOME"].failed);
+    EXPECT_TRUE(rows["PC-HOME"].holders.empty());
+    EXPECT_TRUE(rows["GHOST"].failed);
+    EXPECT_EQ(rows["GHOST"].error, 1722u);
+    EXPECT_TRUE(rows["DC01"].failed && rows["DC01"].holders.empty());
+    EXPECT_EQ(rows["DC01"].error, 5u);
+    EXPECT_EQ(rows["DC01"].errorText, ErrorDescription(5));
+    // The second pass names Administrators from the cache.
+    EXPECT_EQ(sim::CountCalls("LookupAccountSidA"), 1u) << workers << " workers";
+    EXPECT_EQ(sim::CountCalls("LsaEnumerateAccountsWithUserRight"), workers == 16 ? 4u : 8u);
+  }
+  EXPECT_EQ(SidNameLookups(), 1u);
+  EXPECT_EQ(sim::OutstandingLsaBuffers(), buffers);
+  EXPECT_EQ(sim::OpenPolicyHandles(), handles);
 }
 
 TEST_F(RowWork, CommitWritesExactlyTheDifferenceOrNothingOrFails) {

@@ -184,6 +184,52 @@ TEST_F(SimLsa, PolicyHandlesAndReads) {
   EXPECT_EQ(sim::OpenPolicyHandles(), handles);
 }
 
+TEST_F(SimLsa, AccountsWithUserRightAsDocumented) {
+  const size_t buffers = sim::OutstandingLsaBuffers();
+  const std::string a = "S-1-5-21-11-12-13-1001", b = "S-1-5-32-545";
+  const std::u16string relabel = u"SeRelabelPrivilege", anyCase = u"serelabelprivilege",
+                       madeUp = u"SeMadeUpPrivilege";
+  LSA_HANDLE policy = nullptr, lookupOnly = nullptr, viewOnly = nullptr;
+  ASSERT_EQ(OpenPolicy(u"WS01", policy,
+                       POLICY_LOOKUP_NAMES | POLICY_VIEW_LOCAL_INFORMATION | POLICY_CREATE_ACCOUNT),
+            STATUS_SUCCESS);
+  Names sids;
+  EXPECT_EQ(EnumerateHolders(policy, &relabel, sids), STATUS_NO_MORE_ENTRIES) << "nobody holds it";
+  ASSERT_EQ(Write(true, policy, b, {relabel}) | Write(true, policy, a, {relabel}), 0);
+  ASSERT_EQ(EnumerateHolders(policy, &anyCase, sids), STATUS_SUCCESS);
+  EXPECT_EQ(sids, (Names{a, b}));
+  EXPECT_EQ(sim::Calls()[sim::Calls().size() - 2].argument, "serelabelprivilege");
+  // Without a right: every account holding any right, these among them.
+  ASSERT_EQ(EnumerateHolders(policy, nullptr, sids), STATUS_SUCCESS);
+  for (const std::string& sid : {a, b, std::string("S-1-5-32-544")})
+    EXPECT_NE(std::find(sids.begin(), sids.end(), sid), sids.end()) << sid;
+  EXPECT_EQ(EnumerateHolders(policy, &madeUp, sids), STATUS_NO_SUCH_PRIVILEGE);
+  ASSERT_EQ(Write(false, policy, a, {relabel}) | Write(false, policy, b, {relabel}), 0);
+  EXPECT_EQ(EnumerateHolders(policy, &relabel, sids), STATUS_NO_MORE_ENTRIES);
+
+  // The handle needs both accesses; a bad handle, a silent computer and a
+  // fault fail as the other LSA calls do.
+  ASSERT_EQ(OpenPolicy(u"WS01", lookupOnly, POLICY_LOOKUP_NAMES), STATUS_SUCCESS);
+  ASSERT_EQ(OpenPolicy(u"WS01", viewOnly, POLICY_VIEW_LOCAL_INFORMATION), STATUS_SUCCESS);
+  EXPECT_EQ(EnumerateHolders(lookupOnly, &relabel, sids), STATUS_ACCESS_DENIED);
+  EXPECT_EQ(EnumerateHolders(viewOnly, &relabel, sids), STATUS_ACCESS_DENIED);
+  EXPECT_EQ(EnumerateHolders(LSA_HANDLE(0x1234), &relabel, sids), STATUS_INVALID_HANDLE);
+  PVOID block = nullptr;
+  EXPECT_EQ(LsaEnumerateAccountsWithUserRight(policy, nullptr, &block, nullptr),
+            STATUS_INVALID_PARAMETER);
+  sim::FailEnumeration("LsaEnumerateAccountsWithUserRight", "WS01", 0xC000009A);
+  EXPECT_EQ(EnumerateHolders(policy, nullptr, sids), STATUS_INSUFFICIENT_RESOURCES);
+  sim::ClearFaults();
+  LSA_HANDLE srv = nullptr;
+  ASSERT_EQ(OpenPolicy(u"SRV01", srv, POLICY_LOOKUP_NAMES | POLICY_VIEW_LOCAL_INFORMATION), 0);
+  EXPECT_EQ(EnumerateHolders(srv, nullptr, sids), STATUS_SUCCESS);
+  sim::SetAnswers("SRV01", false);
+  EXPECT_EQ(EnumerateHolders(srv, nullptr, sids), RPC_NT_SERVER_UNAVAILABLE);
+  EXPECT_EQ(LsaClose(policy) | LsaClose(lookupOnly) | LsaClose(viewOnly) | LsaClose(srv),
+            STATUS_SUCCESS);
+  EXPECT_EQ(sim::OutstandingLsaBuffers(), buffers);
+}
+
 TEST_F(SimLsa, AddAndRemoveRights) {
   const std::string sid = "S-1-5-21-11-12-13-1001";
   LSA_HANDLE policy = nullptr;

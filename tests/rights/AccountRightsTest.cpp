@@ -3,9 +3,12 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
+#include "passes/RowWork.h"
 #include "passes/Startup.h"
 #include "rights/Velmar_RightsCenter.h"
 #include "sid/Velmar_SidCenter.h"
@@ -91,6 +94,50 @@ TEST(AccountRightsSystem, ReadAndCommitTheLocalAdministrators) {
   arc->SetNewPrivileges(before.rights);
   EXPECT_NO_THROW(arc->Commit());
   EXPECT_EQ(BareRights().rights, before.rights);
+}
+
+// One right's holders here, read as a who-has row reads them, are those the
+// bare call lists; what the system answered is printed (Wine 8 lists no
+// holders of any right).
+TEST(AccountRightsSystem, HoldersOfARightAreThoseTheBareCallLists) {
+  tavrin::StartupScope startup;
+  ASSERT_TRUE(LsaApi::Resolved("LsaEnumerateAccountsWithUserRight"));
+  LSA_OBJECT_ATTRIBUTES attributes = {};
+  attributes.Length = sizeof attributes;
+  LSA_HANDLE policy = nullptr;
+  const NTSTATUS opened = ::LsaOpenPolicy(
+      nullptr, &attributes, POLICY_LOOKUP_NAMES | POLICY_VIEW_LOCAL_INFORMATION, &policy);
+  if (opened != 0)
+    GTEST_SKIP() << "the local policy cannot be read by this user: 0x" << std::hex << opened;
+  for (const TvmPrivilege right : {spBackup, spChangeNotify, spCreateToken}) {
+    std::vector<WCHAR> name(PolicyNames[right], PolicyNames[right] + strlen(PolicyNames[right]));
+    LSA_UNICODE_STRING text{static_cast<USHORT>(name.size() * sizeof(WCHAR)),
+                            static_cast<USHORT>(name.size() * sizeof(WCHAR)), name.data()};
+    PVOID block = nullptr;
+    ULONG count = 0;
+    const NTSTATUS status = ::LsaEnumerateAccountsWithUserRight(policy, &text, &block, &count);
+    std::vector<std::string> bare;
+    for (ULONG i = 0; status == 0 && i < count; ++i) {
+      TvmSidCenter center;
+      center.SetSid(static_cast<LSA_ENUMERATION_INFORMATION*>(block)[i].Sid);
+      bare.push_back(center.SidString());
+    }
+    if (block != nullptr) ::LsaFreeMemory(block);
+    std::printf("LsaEnumerateAccountsWithUserRight(%s): 0x%08X, %u accounts\n", PolicyNames[right],
+                static_cast<unsigned>(status), static_cast<unsigned>(bare.size()));
+
+    const TRowHolders row = ReadHolders("", right);
+    if (status == 0 || status == STATUS_NO_MORE_ENTRIES) {
+      ASSERT_FALSE(row.failed) << row.errorText;
+      std::vector<std::string> read;
+      for (const THolder& holder : row.holders) read.push_back(holder.sid);
+      EXPECT_EQ(read, bare) << PolicyNames[right];
+    } else {
+      EXPECT_TRUE(row.failed);
+      EXPECT_EQ(row.error, LsaApi::LsaNtStatusToWinError(status));
+    }
+  }
+  ::LsaClose(policy);
 }
 
 // The privileges of the catalogue are known by name to the system, in any

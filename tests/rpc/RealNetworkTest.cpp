@@ -23,6 +23,7 @@
 #include "platform/rpc/RealNetwork.h"
 #include "rights/Velmar_RightsCenter.h"
 #include "sid/Velmar_SidCenter.h"
+#include "sid/Velmar_SidCenterNames.h"
 #include "tests/rpc/SambaServer.h"
 #include "tests/support/NameList.h"
 
@@ -192,6 +193,36 @@ TEST_F(RealNetwork, NewRightsSambaTakesReadAndCommitTheOthersFailTheirRow) {
       CommitRights(sc, arc, Endpoint(), Account(alice), Marked({{spRemoteInteractiveLogon, 'Y'}}))
           .error,
       1313u);
+}
+
+TEST_F(RealNetwork, HoldersOfARightAreReadOnceAndNamedFromTheCache) {
+  SetSambaRights(alice, {"SeBackupPrivilege"});
+  SidNameCacheClear();
+  const auto holds = [&](const TRowHolders& row) {
+    for (const THolder& h : row.holders)
+      if (h.sid == alice) return h.name == gServer["NAME"] + "\\" + gServer["ALICE"];
+    return false;
+  };
+  TRowHolders row = ReadHolders(Endpoint(), spBackup);
+  ASSERT_FALSE(row.failed) << row.errorText;
+  EXPECT_TRUE(holds(row));
+  const size_t lookups = SidNameLookups();
+  EXPECT_GE(lookups, 1u);
+  row = ReadHolders(Endpoint(), spBackup);  // named from the cache this time
+  EXPECT_TRUE(holds(row));
+  EXPECT_EQ(SidNameLookups(), lookups);
+
+  SetSambaRights(alice, {});
+  row = ReadHolders(Endpoint(), spBackup);
+  ASSERT_FALSE(row.failed) << row.errorText;
+  EXPECT_FALSE(holds(row));
+  // A right Samba does not know fails the row with Windows' code for it.
+  row = ReadHolders(Endpoint(), spDelegateSessionUserImpersonate);
+  EXPECT_TRUE(row.failed);
+  EXPECT_EQ(row.error, ERROR_NO_SUCH_PRIVILEGE);
+  row = ReadHolders("127.0.0.1:1", spBackup);
+  EXPECT_TRUE(row.failed);
+  EXPECT_NE(row.error, 0u);
 }
 
 TEST_F(RealNetwork, FailuresGiveUnreadableRowsWithinSeconds) {

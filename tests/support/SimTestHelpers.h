@@ -66,6 +66,30 @@ inline NTSTATUS EnumerateRights(LSA_HANDLE policy, const std::string& sidText, N
   return status;
 }
 
+// The SID texts of the accounts holding `right` (none: every account),
+// through LsaEnumerateAccountsWithUserRight; the block is checked and freed.
+inline NTSTATUS EnumerateHolders(LSA_HANDLE policy, const std::u16string* right, Names& sids) {
+  PVOID block = nullptr;
+  ULONG count = 99;
+  sids.clear();
+  LSA_UNICODE_STRING name = right ? LsaString(*right) : LSA_UNICODE_STRING{};
+  const NTSTATUS status =
+      LsaEnumerateAccountsWithUserRight(policy, right ? &name : nullptr, &block, &count);
+  if (status != STATUS_SUCCESS) {
+    EXPECT_EQ(block, nullptr) << "no array on failure";
+    return status;
+  }
+  const auto* entries = static_cast<const LSA_ENUMERATION_INFORMATION*>(block);
+  for (ULONG i = 0; i < count; ++i) {
+    EXPECT_TRUE(IsValidSid(entries[i].Sid));
+    TvmSidCenter center;
+    center.SetSid(entries[i].Sid);
+    sids.push_back(center.SidString());
+  }
+  EXPECT_EQ(LsaFreeMemory(block), STATUS_SUCCESS);
+  return status;
+}
+
 // One NetServerEnum call at level 100 or 101, its buffer read and released.
 struct ServerList {
   NET_API_STATUS status = 0;
