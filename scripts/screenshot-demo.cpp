@@ -5,10 +5,12 @@
 // (scripts/screenshot.sh starts one with xvfb-run):
 //   tavrin_screenshot WINDOW.png [ABOUT.png [REPORT.html [TOOLTIP.png
 //                     [QUESTION.png SUMMARY.png [ALLRIGHTS.png [HISTORY.png
-//                     [BYRIGHT.png]]]]]]]
+//                     [BYRIGHT.png [UNDO.png [UNDOSUMMARY.png]]]]]]]]]
 // HISTORY.png shows the History window after a few commits; the commits go
 // to a journal of their own, never the user's.
 // BYRIGHT.png shows who holds a right on every computer (the By-right mode);
+// UNDO.png the undo of the first commit staged from History, and
+// UNDOSUMMARY.png what the undo says it staged and left alone;
 // ALLRIGHTS.png shows the window with all 45 rights of current Windows;
 // TOOLTIP.png shows the tool tip of an unreadable row, which says why;
 // QUESTION.png the question a commit asks, with its details, and
@@ -19,6 +21,7 @@
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -238,6 +241,25 @@ int main(int argc, char** argv) {
     QTest::qWait(300);
     if (!form.grab().save(QString::fromLocal8Bit(argv[9]))) return 1;
     tavrin::test::Child<QCheckBox>(form, "CBxByRight")->setChecked(false);
+  }
+  if (argc > 10) {
+    // History's "Undo this pass" on the first commit: its marks staged in
+    // the grid, and the summary of what undo left alone beside it.
+    form.resize(700, 480);
+    tavrin::test::Child<QAction>(form, "aHistory")->trigger();
+    auto* history = form.findChild<THistoryDialog*>(QStringLiteral("HistoryDialog"));
+    if (history == nullptr || !QTest::qWaitForWindowExposed(history)) return 1;
+    auto* passes = history->findChild<QTreeWidget*>(QStringLiteral("PassList"));
+    if (passes->topLevelItemCount() > 2) passes->setCurrentItem(passes->topLevelItem(2));
+    history->findChild<QPushButton*>(QStringLiteral("UndoPass"))->click();
+    history->close();
+    if (!WaitIdle(form)) return 1;
+    QTest::qWait(300);
+    auto* summary = form.findChild<QMessageBox*>(QStringLiteral("UndoSummary"));
+    if (summary == nullptr) return 1;
+    std::printf("%s\n%s\n", qPrintable(summary->text()), qPrintable(summary->detailedText()));
+    if (!form.grab().save(QString::fromLocal8Bit(argv[10]))) return 1;
+    if (argc > 11 && !summary->grab().save(QString::fromLocal8Bit(argv[11]))) return 1;
   }
   if (argc > 2) {
     auto* about = new TAboutForm();

@@ -6,7 +6,9 @@
 # docs/screenshot-commit.png and docs/screenshot-summary.png, the window
 # with all 45 rights in docs/screenshot-all-rights.png, the History window
 # after a few commits in docs/screenshot-history.png, and who holds a right
-# on every computer (the By-right mode) in docs/screenshot-by-right.png.
+# on every computer (the By-right mode) in docs/screenshot-by-right.png, and
+# the undo of the first commit staged from History in docs/screenshot-undo.png
+# with its summary in docs/screenshot-undo-summary.png.
 #   scripts/screenshot.sh [BUILD_DIR]
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -21,8 +23,9 @@ xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" \
   "$(mktemp -d)/report.html" "$root/docs/screenshot-tooltip.png" \
   "$root/docs/screenshot-commit.png" "$root/docs/screenshot-summary.png" \
   "$root/docs/screenshot-all-rights.png" "$root/docs/screenshot-history.png" \
-  "$root/docs/screenshot-by-right.png"
+  "$root/docs/screenshot-by-right.png" "$root/docs/screenshot-undo.png" \
+  "$root/docs/screenshot-undo-summary.png"
 echo "wrote $root/docs/screenshot.png, $root/docs/screenshot-tooltip.png, $root/docs/about.png,"
 echo "$root/docs/screenshot-commit.png, $root/docs/screenshot-summary.png,"
 echo "$root/docs/screenshot-all-rights.png, $root/docs/screenshot-history.png and"
-echo "$root/docs/screenshot-by-right.png"
+echo "$root/docs/screenshot-by-right.png, and the undo in $root/docs/screenshot-undo.png"
