@@ -715,46 +715,6 @@ TEST_P(Passes, AllRightsViewAndGuardRails) {
   tavrin::test::Child<QAction>(*form, "aClassicRights")->trigger();
 }
 
-// Each guard rail stops the window's commit until it is answered Yes.
-// (LOCAL SERVICE and NETWORK SERVICE are not among the accounts the picker
-// offers; the command line's test covers their rules.)
-TEST_P(Passes, EachGuardRailAsksAgain) {
-  sim::NetworkSpec network = tavrin::test::SmallNetwork();
-  network.currentUser = "WS01\\localadmin";  // an account the picker offers
-  Reinstall(network);
-  Start();
-  tavrin::test::Child<QAction>(*form, "aAllRights")->trigger();
-  const struct {
-    std::string sid;
-    TvmPrivilege right;
-    Qt::Key key;
-  } cases[] = {
-      {"S-1-1-0", spDenyNetworkLogon, Qt::Key_Insert},
-      {"S-1-5-11", spDenyInteractiveLogon, Qt::Key_Insert},
-      {"S-1-5-32-545", spDenyRemoteInteractiveLogon, Qt::Key_Insert},
-      {ProgramAccountSid(), spDenyBatchLogon, Qt::Key_Insert},
-      {kAdmins, spInteractiveLogon, Qt::Key_Delete},
-  };
-  int asked = 0;
-  for (const auto& [sid, right, key] : cases) {
-    SCOPED_TRACE(sid + " " + PolicyNames[right]);
-    SelectAccount(sid);
-    Run(tavrin::test::Child<QAction>(*form, "aRefresh"));
-    Stage("WS01", right, key);
-    ASSERT_TRUE(tavrin::test::Child<QAction>(*form, "aCommit")->isEnabled());
-    sim::ClearCalls();
-    answers.Set("GuardRailsQuestion", "No");
-    Run(tavrin::test::Child<QAction>(*form, "aCommit"));
-    EXPECT_EQ(answers.Asked("GuardRailsQuestion"), ++asked);
-    EXPECT_EQ(LsaWrites(), Names{});
-    answers.Set("GuardRailsQuestion", "Yes");
-    Run(tavrin::test::Child<QAction>(*form, "aCommit"));
-    EXPECT_EQ(answers.Asked("GuardRailsQuestion"), ++asked);
-    EXPECT_EQ(LsaWrites().size(), 1u);
-  }
-  tavrin::test::Child<QAction>(*form, "aClassicRights")->trigger();
-}
-
 }  // namespace
 
 INSTANTIATE_TEST_SUITE_P(Workers, Passes, ::testing::Values(1, 16));
