@@ -78,6 +78,7 @@ TTavrinForm::TTavrinForm(QWidget* parent) : QMainWindow(parent) {
 // A holders pass still running is abandoned, as a closing account pass is.
 TTavrinForm::~TTavrinForm() {
   if (holdersPass_) holdersPass_->Abandon();
+  for (const std::unique_ptr<TPassEngine>& pass : holdersRetiring_) pass->Abandon();
 }
 
 void TTavrinForm::aExportExecute() {

@@ -359,6 +359,7 @@ class TTavrinForm : public QMainWindow {
   QTableView* GrHolders = nullptr;
   THoldersGridModel* holdersModel_ = nullptr;
   std::unique_ptr<TPassEngine> holdersPass_;
+  std::vector<std::unique_ptr<TPassEngine>> holdersRetiring_;  // stopped, not yet ended
   TUiHandOver* holdersNews_ = nullptr;
   bool byRightShown_ = false;
 };

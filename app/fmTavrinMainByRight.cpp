@@ -104,12 +104,21 @@ void TTavrinForm::ShowByRight(bool shown) {
     CBxRight->setFocus();
     return;
   }
-  if (holdersPass_) holdersPass_->Stop();  // its rows under way finish on their own
+  if (holdersPass_) {  // its rows under way finish on their own, unseen
+    holdersPass_->Stop();
+    holdersRetiring_.push_back(std::move(holdersPass_));
+  }
   SetStatusText(2, QString());
 }
 
 void TTavrinForm::ReadHolders() {
-  holdersPass_.reset();  // a pass for another right ends first
+  // A pass for another right still running is stopped and left to end on
+  // its own, its results dropped: a computer it waits for does not hold up
+  // the window.
+  if (holdersPass_) {
+    holdersPass_->Stop();
+    holdersRetiring_.push_back(std::move(holdersPass_));
+  }
   QStringList names;
   for (int row = 1; row <= GrRights->RowCount() - 2; ++row) names << GrRights->Cells(0, row);
   holdersModel_->Reset(names);
@@ -123,6 +132,10 @@ void TTavrinForm::ReadHolders() {
 }
 
 void TTavrinForm::TakeHolders() {
+  std::erase_if(holdersRetiring_, [](const std::unique_ptr<TPassEngine>& pass) {
+    pass->Pump();
+    return pass->Ended();
+  });
   if (!holdersPass_) return;
   for (const TRowResult& result : holdersPass_->Pump()) {
     const TRowHolders& read = result.holders;
@@ -142,13 +155,17 @@ void TTavrinForm::TakeHolders() {
     return;
   }
   const int failed = holdersPass_->Failed();
+  const int accounts = holdersModel_->columnCount(), read = holdersPass_->Total() - failed;
   if (!holdersPass_->Stopped())
     SetStatusText(
-        2, QStringLiteral("%1 accounts hold %2 on %3 computers%4")
-               .arg(holdersModel_->columnCount())
-               .arg(right)
-               .arg(holdersPass_->Total() - failed)
-               .arg(failed ? QStringLiteral("; %1 could not be read").arg(failed) : QString()));
+        2,
+        QStringLiteral("%1 %2 %3 on %4 %5%6")
+            .arg(accounts)
+            .arg(accounts == 1 ? QStringLiteral("account holds") : QStringLiteral("accounts hold"))
+            .arg(right)
+            .arg(read)
+            .arg(read == 1 ? QStringLiteral("computer") : QStringLiteral("computers"))
+            .arg(failed ? QStringLiteral("; %1 could not be read").arg(failed) : QString()));
   holdersPass_.reset();
 }
 

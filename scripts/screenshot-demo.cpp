@@ -234,7 +234,7 @@ int main(int argc, char** argv) {
     auto* rights = tavrin::test::Child<QComboBox>(form, "CBxRight");
     rights->setCurrentIndex(rights->findData(static_cast<int>(spBackup)));
     emit rights->activated(rights->currentIndex());
-    for (int i = 0; i < 2000 && !form.StatusText(2).contains(QStringLiteral("accounts hold")); ++i)
+    for (int i = 0; i < 2000 && !form.StatusText(2).contains(QStringLiteral(" computer")); ++i)
       QTest::qWait(10);
     auto* holders = tavrin::test::Child<QTableView>(form, "GrHolders");
     holders->setFocus(Qt::TabFocusReason);

@@ -184,7 +184,7 @@ TEST_P(Passes, ByRightShowsWhoHoldsARightAndLeadsBackToTheAccount) {
         return model.data(model.index(row, column), role).toString().toStdString();
     return std::string("no row");
   };
-  ASSERT_TRUE(WaitFor([&] { return form->StatusText(2).contains("accounts hold"); }));
+  ASSERT_TRUE(WaitFor([&] { return form->StatusText(2).contains(" on 3 computers"); }));
   ASSERT_EQ(model.rowCount(), Grid().RowCount() - 2);
   ASSERT_EQ(model.columnCount(), 1);
   EXPECT_EQ(model.headerData(0, Qt::Horizontal).toString(), "BUILTIN\\Administrators");
@@ -194,7 +194,7 @@ TEST_P(Passes, ByRightShowsWhoHoldsARightAndLeadsBackToTheAccount) {
   EXPECT_EQ(cell("GHOST", 0), "E");
   EXPECT_EQ(cell("GHOST", 0, Qt::ToolTipRole), "The RPC server is unavailable (1722)");
   EXPECT_EQ(form->StatusText(2).toStdString(),
-            "1 accounts hold SeBackupPrivilege on 3 computers; 1 could not be read");
+            "1 account holds SeBackupPrivilege on 3 computers; 1 could not be read");
   EXPECT_FALSE(commit->isEnabled());
 
   emit holders->horizontalHeader()->sectionDoubleClicked(0);
