@@ -12,7 +12,6 @@
 #include <QProcess>
 #include <QScreen>
 #include <QTest>
-#include <QThread>
 #include <QTimer>
 #include <QToolTip>
 #include <functional>
@@ -29,15 +28,9 @@ inline void PrintTo(const QString& s, std::ostream* os) { *os << s.toStdString()
 
 namespace {
 
-using tavrin::test::Child;
+using tavrin::test::WaitFor;
 
-bool WaitFor(const std::function<bool()>& done) {  // 20 s at most
-  for (int i = 0; i < 10000 && !done(); ++i) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QThread::msleep(2);
-  }
-  return done();
-}
+using tavrin::test::Child;
 
 // How many calls the simulation had for `computer`.
 int CallsTo(const std::string& computer) {
@@ -60,13 +53,7 @@ class Desktop : public tavrin::test::SimTest {
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
     ASSERT_TRUE(WaitIdle());
   }
-  bool WaitIdle() {
-    return WaitFor([this] {
-      return !Child<QTimer>(*form, "Timer")->isActive() &&
-             !Child<QTimer>(*form, "AccountRest")->isActive() && !form->PassRunning() &&
-             !Users().Filling();
-    });
-  }
+  bool WaitIdle() { return tavrin::test::WaitIdle(*form); }
   // Commits go ahead and their summaries are taken note of.
   tavrin::test::TAnswerer answers{{{"CommitQuestion", "Commit"}, {"CommitSummary", "OK"}}};
   TRightsGrid& Grid() { return *Child<TRightsGrid>(*form, "GrRights"); }

@@ -17,7 +17,6 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 #include <fstream>
@@ -29,44 +28,14 @@
 #include "app/RightsGridModel.h"
 #include "app/fmTavrinMain.h"
 #include "passes/JournalQuery.h"
+#include "tests/support/FileDialog.h"
 #include "tests/support/FormAccess.h"
 #include "tests/support/SimFixture.h"
 
 namespace {
 
+using tavrin::test::AcceptFileDialog;
 using tavrin::test::Child;
-
-bool WaitFor(const std::function<bool()>& done) {  // 20 s at most
-  for (int i = 0; i < 10000 && !done(); ++i) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QThread::msleep(2);
-  }
-  return done();
-}
-
-// Accepts the next file dialog with `path` as its file name, as typing it
-// and pressing the dialog's button does; a dialog that has not come after
-// five seconds fails the test and closes whatever is modal.
-void AcceptFileDialog(const QString& path) {
-  auto* timer = new QTimer;
-  auto tries = std::make_shared<int>(0);
-  QObject::connect(timer, &QTimer::timeout, [timer, tries, path] {
-    QWidget* modal = QApplication::activeModalWidget();
-    auto* dialog = qobject_cast<QFileDialog*>(modal);
-    auto* name = dialog ? dialog->findChild<QLineEdit*>() : nullptr;
-    if (name == nullptr && ++*tries <= 250) return;
-    timer->stop();
-    timer->deleteLater();
-    if (name == nullptr) {
-      ADD_FAILURE() << "no file dialog";
-      if (modal) modal->close();
-      return;
-    }
-    name->setText(path);
-    static_cast<QDialog*>(dialog)->accept();  // as the dialog's button does
-  });
-  timer->start(20);
-}
 
 // The computers of the journal's records with a right written, in order.
 std::vector<std::string> Written(const QString& path) {
@@ -94,13 +63,7 @@ class History : public tavrin::test::SimTest {
     qputenv("XDG_DATA_HOME", data_);
     SimTest::TearDown();
   }
-  bool WaitIdle() {
-    return WaitFor([this] {
-      return !Child<QTimer>(*form, "Timer")->isActive() &&
-             !Child<QTimer>(*form, "AccountRest")->isActive() && !form->PassRunning() &&
-             !Child<TvmUsersComboBox>(*form, "CBxUsers")->Filling();
-    });
-  }
+  bool WaitIdle() { return tavrin::test::WaitIdle(*form); }
   TRightsGrid& Grid() { return *Child<TRightsGrid>(*form, "GrRights"); }
   // Grants the first right on a computer and commits it.
   void Commit(const char* computer) {

@@ -20,6 +20,8 @@ inline void PrintTo(const QString& s, std::ostream* os) { *os << s.toStdString()
 
 namespace {
 
+using tavrin::test::Child;
+
 class MainWindow : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -35,7 +37,7 @@ class MainWindow : public ::testing::Test {
     form->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(form.get()));
   }
-  TRightsGrid& Grid() { return *tavrin::test::Child<TRightsGrid>(*form, "GrRights"); }
+  TRightsGrid& Grid() { return *Child<TRightsGrid>(*form, "GrRights"); }
   // A row with the given codes from column 1 on, "N " in the others.
   void AddRow(const char* name, std::vector<const char*> codes) {
     const int row = Grid().AppendRow(name);
@@ -63,9 +65,9 @@ class MainWindow : public ::testing::Test {
     QTest::keyClick(&Grid(), key);
   }
   bool CommitAndDiscard() {
-    EXPECT_EQ(tavrin::test::Child<QAction>(*form, "aCommit")->isEnabled(),
-              tavrin::test::Child<QAction>(*form, "aDiscard")->isEnabled());
-    return tavrin::test::Child<QAction>(*form, "aCommit")->isEnabled();
+    EXPECT_EQ(Child<QAction>(*form, "aCommit")->isEnabled(),
+              Child<QAction>(*form, "aDiscard")->isEnabled());
+    return Child<QAction>(*form, "aCommit")->isEnabled();
   }
 
   std::vector<QUrl> opened;
@@ -79,7 +81,7 @@ TEST_F(MainWindow, VelmarLinkFitsItsText) {
   form->resize(900, 700);
   QCoreApplication::processEvents();
   // "Velmar" is as wide as its text in whatever font stands in for Arial.
-  const auto* link = tavrin::test::Child<TClickLabel>(*form, "LbVelmar");
+  const auto* link = Child<TClickLabel>(*form, "LbVelmar");
   EXPECT_EQ(link->size(), link->sizeHint());
   EXPECT_LE(link->geometry().right(), form->centralWidget()->width());
 }
@@ -89,8 +91,8 @@ TEST_F(MainWindow, StateSizeLimitsAnchorsAndLegendColumns) {
   for (int col = 1; col <= 27; ++col)
     EXPECT_EQ(Cell(col, 0), QString::fromLatin1(PrivilegeLegend[col - 1], 2)) << col;
   for (QAction* a : form->Commands())
-    EXPECT_EQ(a->isEnabled(), a != tavrin::test::Child<QAction>(*form, "aCommit") &&
-                                  a != tavrin::test::Child<QAction>(*form, "aDiscard"))
+    EXPECT_EQ(a->isEnabled(),
+              a != Child<QAction>(*form, "aCommit") && a != Child<QAction>(*form, "aDiscard"))
         << a->text().toStdString();
 
   Show();
@@ -100,23 +102,21 @@ TEST_F(MainWindow, StateSizeLimitsAnchorsAndLegendColumns) {
   form->resize(661, 480);
   QCoreApplication::processEvents();
   const int width = form->centralWidget()->width();
-  const QRect grid = tavrin::test::Child<TRightsGrid>(*form, "GrRights")->geometry(),
-              legend = tavrin::test::Child<QListWidget>(*form, "LBxLegend")->geometry();
-  const QRect powered = tavrin::test::Child<QLabel>(*form, "Label2")->geometry(),
-              logo = tavrin::test::Child<QLabel>(*form, "ImgLogo")->geometry();
+  const QRect grid = Child<TRightsGrid>(*form, "GrRights")->geometry(),
+              legend = Child<QListWidget>(*form, "LBxLegend")->geometry();
+  const QRect powered = Child<QLabel>(*form, "Label2")->geometry(),
+              logo = Child<QLabel>(*form, "ImgLogo")->geometry();
   EXPECT_EQ(width - (grid.right() + 1), 9);
   EXPECT_EQ(width - (legend.right() + 1), 9);
   EXPECT_EQ(grid.bottom() + 1 + 10, form->centralWidget()->height());
   form->resize(900, 700);
   QCoreApplication::processEvents();
-  EXPECT_EQ(tavrin::test::Child<TRightsGrid>(*form, "GrRights")->geometry(),
-            grid.adjusted(0, 0, 239, 220));
-  EXPECT_EQ(tavrin::test::Child<QListWidget>(*form, "LBxLegend")->geometry(),
-            legend.adjusted(0, 0, 239, 0));
-  EXPECT_EQ(tavrin::test::Child<QLabel>(*form, "Label2")->geometry(), powered.translated(239, 0));
-  EXPECT_EQ(tavrin::test::Child<QLabel>(*form, "ImgLogo")->geometry(), logo);
+  EXPECT_EQ(Child<TRightsGrid>(*form, "GrRights")->geometry(), grid.adjusted(0, 0, 239, 220));
+  EXPECT_EQ(Child<QListWidget>(*form, "LBxLegend")->geometry(), legend.adjusted(0, 0, 239, 0));
+  EXPECT_EQ(Child<QLabel>(*form, "Label2")->geometry(), powered.translated(239, 0));
+  EXPECT_EQ(Child<QLabel>(*form, "ImgLogo")->geometry(), logo);
 
-  QListWidget& box = *tavrin::test::Child<QListWidget>(*form, "LBxLegend");
+  QListWidget& box = *Child<QListWidget>(*form, "LBxLegend");
   ASSERT_EQ(box.count(), 29);
   // One column as wide as the box's inside, read down, scrolled only up and
   // down, every line whole.
@@ -138,11 +138,11 @@ TEST_F(MainWindow, HelpHomePagesAndAbout) {
   QDir::setCurrent(elsewhere.path());
   TTavrinForm other;
   EXPECT_EQ(tavrin::HelpFile(), QDir::toNativeSeparators(dir + "/") + "tavrin.hlp");
-  tavrin::test::Child<QAction>(other, "aContents")->trigger();
+  Child<QAction>(other, "aContents")->trigger();
   QDir::setCurrent(before);
-  tavrin::test::Child<QAction>(*form, "aHome")->trigger();
-  QTest::mouseClick(tavrin::test::Child<TClickLabel>(*form, "LbVelmar"), Qt::LeftButton);
-  QTest::mouseClick(tavrin::test::Child<TClickLabel>(*form, "ImgVelmar"), Qt::LeftButton);
+  Child<QAction>(*form, "aHome")->trigger();
+  QTest::mouseClick(Child<TClickLabel>(*form, "LbVelmar"), Qt::LeftButton);
+  QTest::mouseClick(Child<TClickLabel>(*form, "ImgVelmar"), Qt::LeftButton);
   const QUrl velmar = QUrl::fromLocalFile(dir + "/manual/velmar.html");
   EXPECT_EQ(opened,
             (std::vector<QUrl>{QUrl::fromLocalFile(dir + "/manual/index.html"),
@@ -161,7 +161,7 @@ TEST_F(MainWindow, HelpHomePagesAndAbout) {
     QTest::mouseClick(about->LbVelmar, Qt::LeftButton);
     about->BnOk->click();
   });
-  tavrin::test::Child<QAction>(*form, "aAbout")->trigger();
+  Child<QAction>(*form, "aAbout")->trigger();
   ASSERT_EQ(caption, "About Tavrin");
   EXPECT_EQ(offCentre, QPoint(0, 0));
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -219,7 +219,7 @@ TEST_F(MainWindow, StatusAndDoubleClicksOnTheSelection) {
   const QStringList texts = {"Grant", "Unable read", " Load driver"};
   EXPECT_EQ(Panels(), texts);
   // Leaving the grid empties the panels; losing activation does not.
-  tavrin::test::Child<QListWidget>(*form, "LBxLegend")->setFocus(Qt::TabFocusReason);
+  Child<QListWidget>(*form, "LBxLegend")->setFocus(Qt::TabFocusReason);
   EXPECT_EQ(Panels(), QStringList({"", "", ""}));
   Grid().setFocus(Qt::BacktabFocusReason);
   EXPECT_EQ(Panels(), texts);

@@ -15,7 +15,6 @@
 #include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QThread>
 #include <QTimer>
 #include <QTreeWidget>
 #include <algorithm>
@@ -36,17 +35,12 @@
 
 namespace {
 
+using tavrin::test::WaitFor;
+
 using Names = std::vector<std::string>;
 const std::string kAdmins = "S-1-5-32-544";
 
-bool WaitFor(const std::function<bool()>& done) {  // 20 s at most
-  for (int i = 0; i < 10000 && !done(); ++i) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QThread::msleep(2);
-  }
-  return done();
-}
-
+using tavrin::test::Child;
 using tavrin::test::LsaWrites;
 using tavrin::test::SidText;
 
@@ -66,15 +60,10 @@ class Passes : public tavrin::test::SimTest, public ::testing::WithParamInterfac
     action->trigger();
     ASSERT_TRUE(WaitIdle());
   }
-  bool WaitIdle() {
-    return WaitFor([this] {
-      return !tavrin::test::Child<QTimer>(*form, "Timer")->isActive() &&
-             !tavrin::test::Child<QTimer>(*form, "AccountRest")->isActive() &&
-             !form->PassRunning() &&
-             !tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->Filling();
-    });
-  }
-  TRightsGrid& Grid() { return *tavrin::test::Child<TRightsGrid>(*form, "GrRights"); }
+  bool WaitIdle() { return tavrin::test::WaitIdle(*form); }
+  TRightsGrid& Grid() { return *Child<TRightsGrid>(*form, "GrRights"); }
+  QAction* Action(const char* name) { return Child<QAction>(*form, name); }
+  TvmUsersComboBox* Users() { return Child<TvmUsersComboBox>(*form, "CBxUsers"); }
   int Row(const char* name) { return Grid().FindRow(QString::fromUtf8(name)); }
   std::string Codes(int row) {
     std::string text;
@@ -93,10 +82,9 @@ class Passes : public tavrin::test::SimTest, public ::testing::WithParamInterfac
     return text;
   }
   void SelectAccount(const std::string& sid) {
-    for (int i = 0; i < tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->count(); ++i) {
-      tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->setCurrentIndex(i);
-      if (SidText(tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->SelectedSid()) == sid)
-        return tavrin::test::ChooseAccount(*form);
+    for (int i = 0; i < Users()->count(); ++i) {
+      Users()->setCurrentIndex(i);
+      if (SidText(Users()->SelectedSid()) == sid) return tavrin::test::ChooseAccount(*form);
     }
     FAIL() << "no account " << sid;
   }
@@ -128,8 +116,7 @@ TEST_P(Passes, StartUpScanReadsEveryComputerFound) {
     if (c.name == "SRV01") c.policyDenied = true;
   Reinstall(network);
   Start();
-  const std::string sid =
-      SidText(tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->SelectedSid());
+  const std::string sid = SidText(Users()->SelectedSid());
   ASSERT_FALSE(sid.empty());
   ASSERT_EQ(Grid().RowCount(), form->ScannedComputers().Count() + 2);
   std::string unreadable;
@@ -167,11 +154,11 @@ TEST_P(Passes, ByRightShowsWhoHoldsARightAndLeadsBackToTheAccount) {
   SelectAccount("S-1-5-32-545");
   ASSERT_TRUE(WaitIdle());
   Stage("WS01", spCreateToken, Qt::Key_Insert);
-  auto* commit = tavrin::test::Child<QAction>(*form, "aCommit");
+  auto* commit = Action("aCommit");
   ASSERT_TRUE(commit->isEnabled());
-  auto* byRight = tavrin::test::Child<QCheckBox>(*form, "CBxByRight");
-  auto* rights = tavrin::test::Child<QComboBox>(*form, "CBxRight");
-  auto* holders = tavrin::test::Child<QTableView>(*form, "GrHolders");
+  auto* byRight = Child<QCheckBox>(*form, "CBxByRight");
+  auto* rights = Child<QComboBox>(*form, "CBxRight");
+  auto* holders = Child<QTableView>(*form, "GrHolders");
   byRight->setChecked(true);
   EXPECT_TRUE(holders->isVisibleTo(form.get()) && !Grid().isVisibleTo(form.get()));
   EXPECT_FALSE(commit->isEnabled());
@@ -201,8 +188,7 @@ TEST_P(Passes, ByRightShowsWhoHoldsARightAndLeadsBackToTheAccount) {
   ASSERT_TRUE(WaitIdle());
   EXPECT_FALSE(byRight->isChecked());
   EXPECT_TRUE(Grid().isVisibleTo(form.get()) && !holders->isVisibleTo(form.get()));
-  EXPECT_EQ(SidText(tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->SelectedSid()),
-            kAdmins);
+  EXPECT_EQ(SidText(Users()->SelectedSid()), kAdmins);
   EXPECT_EQ(Codes(Row("WS01")), Expected("WS01", kAdmins));
   EXPECT_EQ(LsaWrites(), Names{}) << "the marks were discarded, never written";
 }
@@ -210,7 +196,7 @@ TEST_P(Passes, ByRightShowsWhoHoldsARightAndLeadsBackToTheAccount) {
 TEST_P(Passes, CommitWritesTheStagedDifferences) {
   Start();
   SelectAccount(kAdmins);
-  Run(tavrin::test::Child<QAction>(*form, "aRefresh"));
+  Run(Action("aRefresh"));
   Stage("DC01", spCreateToken, Qt::Key_Insert);  // grant the first right
   Mark("DC01", spDebug, 'N');
   Mark("DC01", spBackup, 'Y');  // "YY": nothing to write
@@ -219,12 +205,12 @@ TEST_P(Passes, CommitWritesTheStagedDifferences) {
   Mark("SRV01", spShutdown, 'Y');
   Mark("SRV01", spLockMemory, 'Y');
   Mark("GHOST", spTCB, 'Y');  // unreadable: kept for later
-  ASSERT_TRUE(tavrin::test::Child<QAction>(*form, "aCommit")->isEnabled());
+  ASSERT_TRUE(Action("aCommit")->isEnabled());
   sim::ClearCalls();
   sim::FailWrite(1, static_cast<int32_t>(0xC0000022), "SRV01");
   std::remove(TJournal().Path().c_str());  // the test's own data folder
   const int srv = Row("SRV01");
-  Run(tavrin::test::Child<QAction>(*form, "aCommit"));
+  Run(Action("aCommit"));
 
   // One write per changed right; none for "YY"; none after the failing one.
   EXPECT_EQ(LsaWrites(), (Names{"Add DC01 SeCreateTokenPrivilege",
@@ -245,17 +231,17 @@ TEST_P(Passes, CommitWritesTheStagedDifferences) {
                             "marks stay."))
       << answers.LastText("CommitQuestion").toStdString();
   EXPECT_TRUE(answers.LastDetails("CommitQuestion").contains("SRV01: grant SeLockMemoryPrivilege"));
-  const auto* summary = tavrin::test::Child<QMessageBox>(*form, "CommitSummary");
+  const auto* summary = Child<QMessageBox>(*form, "CommitSummary");
   ASSERT_NE(summary, nullptr);
   EXPECT_EQ(summary->text(), "Written on 2 computers, skipped 1 (unreadable), failed 1.");
   EXPECT_TRUE(summary->detailedText().contains(
       "SRV01: failed SeLockMemoryPrivilege: Access is denied (5)"));
-  EXPECT_TRUE(tavrin::test::Child<QAction>(*form, "aCommit")->isEnabled());
-  EXPECT_TRUE(tavrin::test::Child<QAction>(*form, "aDiscard")->isEnabled());
+  EXPECT_TRUE(Action("aCommit")->isEnabled());
+  EXPECT_TRUE(Action("aDiscard")->isEnabled());
   // The counts stay, and the failures can be listed.
-  EXPECT_EQ(tavrin::test::Child<QLabel>(*form, "PassProgress")->text(), "4 done, 2 failed");
-  EXPECT_FALSE(tavrin::test::Child<QLabel>(*form, "PassProgress")->isHidden());
-  EXPECT_TRUE(tavrin::test::Child<QAction>(*form, "aFailures")->isEnabled());
+  EXPECT_EQ(Child<QLabel>(*form, "PassProgress")->text(), "4 done, 2 failed");
+  EXPECT_FALSE(Child<QLabel>(*form, "PassProgress")->isHidden());
+  EXPECT_TRUE(Action("aFailures")->isEnabled());
   QStringList listed;
   QTimer::singleShot(0, [&] {
     QWidget* dialog = QApplication::activeModalWidget();
@@ -265,7 +251,7 @@ TEST_P(Passes, CommitWritesTheStagedDifferences) {
       listed << item->text(0) + ": " + item->text(1);
     static_cast<QDialog*>(dialog)->reject();
   });
-  tavrin::test::Child<QAction>(*form, "aFailures")->trigger();
+  Action("aFailures")->trigger();
   listed.sort();
   EXPECT_EQ(listed, QStringList({"GHOST: not read: The network path was not found (53)",
                                  "SRV01: failed SeLockMemoryPrivilege: Access is denied (5)"}));
@@ -314,7 +300,7 @@ TEST_P(Passes, CommitWritesTheStagedDifferences) {
   setenv("XDG_DATA_HOME", "/dev/null/data", 1);
   answers.Set("JournalQuestion", "No");
   sim::ClearCalls();
-  tavrin::test::Child<QAction>(*form, "aCommit")->trigger();
+  Action("aCommit")->trigger();
   setenv("XDG_DATA_HOME", data.c_str(), 1);
   EXPECT_EQ(answers.Asked("JournalQuestion"), 1);
   EXPECT_FALSE(form->PassRunning());
@@ -323,10 +309,10 @@ TEST_P(Passes, CommitWritesTheStagedDifferences) {
   // Once readable, the kept mark is written by the next commit.
   sim::SetAnswers("GHOST", true);
   sim::ClearCalls();
-  Run(tavrin::test::Child<QAction>(*form, "aRefresh"));
+  Run(Action("aRefresh"));
   EXPECT_EQ(Grid().Code(spTCB + 1, Row("GHOST")).Text(), "NY");
   Stage("DC01", spDebug, Qt::Key_Delete);
-  Run(tavrin::test::Child<QAction>(*form, "aCommit"));
+  Run(Action("aCommit"));
   EXPECT_EQ(LsaWrites(), (Names{"Add GHOST SeTcbPrivilege"}));
   EXPECT_EQ(Grid().Code(spTCB + 1, Row("GHOST")).Text(), "Y ");
 }
@@ -338,7 +324,7 @@ TEST_P(Passes, CommitWritesTheStagedDifferences) {
 TEST_P(Passes, UndoStagesTheInverseOfAPass) {
   Start();
   SelectAccount(kAdmins);
-  Run(tavrin::test::Child<QAction>(*form, "aRefresh"));
+  Run(Action("aRefresh"));
   std::remove(TJournal().Path().c_str());
   const auto lastPass = [] {
     std::vector<std::string> warnings;
@@ -347,31 +333,30 @@ TEST_P(Passes, UndoStagesTheInverseOfAPass) {
   Stage("WS01", spTCB, Qt::Key_Insert);
   Stage("SRV01", spTCB, Qt::Key_Insert);
   Stage("WS01", spSecurity, Qt::Key_Insert);
-  Run(tavrin::test::Child<QAction>(*form, "aCommit"));
+  Run(Action("aCommit"));
   const std::string pass = lastPass().pass;
   Stage("SRV01", spTCB, Qt::Key_Delete);
-  Run(tavrin::test::Child<QAction>(*form, "aCommit"));
+  Run(Action("aCommit"));
   const std::string later = lastPass().pass;
   SelectAccount("S-1-5-32-545");
   ASSERT_TRUE(WaitIdle());
 
   // Asked for in the History window.
   sim::ClearCalls();
-  tavrin::test::Child<QAction>(*form, "aHistory")->trigger();
-  auto* history = tavrin::test::Child<THistoryDialog>(*form, "HistoryDialog");
+  Action("aHistory")->trigger();
+  auto* history = Child<THistoryDialog>(*form, "HistoryDialog");
   ASSERT_NE(history, nullptr);
-  auto* passes = tavrin::test::Child<QTreeWidget>(*history, "PassList");
+  auto* passes = Child<QTreeWidget>(*history, "PassList");
   for (int i = 0; i < passes->topLevelItemCount(); ++i)
     if (passes->topLevelItem(i)->data(0, Qt::UserRole).toString().toStdString() == pass)
       passes->setCurrentItem(passes->topLevelItem(i));
-  tavrin::test::Child<QPushButton>(*history, "UndoPass")->click();
+  Child<QPushButton>(*history, "UndoPass")->click();
   ASSERT_TRUE(WaitIdle());
-  EXPECT_EQ(SidText(tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->SelectedSid()),
-            kAdmins);
+  EXPECT_EQ(SidText(Users()->SelectedSid()), kAdmins);
   EXPECT_EQ(Grid().Code(Column(spTCB), Row("WS01")).Text(), "YN");
   EXPECT_EQ(Grid().Code(Column(spSecurity), Row("WS01")).Text(), "YN");
   EXPECT_EQ(Grid().Code(Column(spTCB), Row("SRV01")).Text(), "N ");
-  const auto* summary = tavrin::test::Child<QMessageBox>(*form, "UndoSummary");
+  const auto* summary = Child<QMessageBox>(*form, "UndoSummary");
   ASSERT_NE(summary, nullptr);
   EXPECT_EQ(summary->text().toStdString(),
             "Undo of pass " + pass +
@@ -383,7 +368,7 @@ TEST_P(Passes, UndoStagesTheInverseOfAPass) {
       << summary->detailedText().toStdString();
   EXPECT_EQ(LsaWrites(), Names{});
 
-  Run(tavrin::test::Child<QAction>(*form, "aCommit"));
+  Run(Action("aCommit"));
   EXPECT_EQ(LsaWrites(), (Names{"Rem WS01 SeSecurityPrivilege", "Rem WS01 SeTcbPrivilege"}));
   EXPECT_EQ(lastPass().undoes, pass);
   history->Refresh();
@@ -395,10 +380,9 @@ TEST_P(Passes, DiscardRefreshAndAccountChoice) {
   Start();
   // A refresh asked for while the account picker fills waits for the account.
   tavrin::test::ChooseSource(*form);
-  ASSERT_TRUE(tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->Filling());
-  Run(tavrin::test::Child<QAction>(*form, "aRefresh"));
-  const std::string first =
-      SidText(tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->SelectedSid());
+  ASSERT_TRUE(Users()->Filling());
+  Run(Action("aRefresh"));
+  const std::string first = SidText(Users()->SelectedSid());
   ASSERT_FALSE(first.empty());
   EXPECT_EQ(Codes(Row("DC01")), Expected("DC01", first));
   SelectAccount(kAdmins);
@@ -406,17 +390,17 @@ TEST_P(Passes, DiscardRefreshAndAccountChoice) {
   Mark("WS01", spDebug, 'N');
   sim::ClearCalls();
   // Refresh keeps the marks and renews the states.
-  Run(tavrin::test::Child<QAction>(*form, "aRefresh"));
+  Run(Action("aRefresh"));
   EXPECT_EQ(Grid().Code(spCreateToken + 1, Row("DC01")).Text(), "NY");
   EXPECT_EQ(Grid().Code(spDebug + 1, Row("WS01")).Text(), "YN");
   EXPECT_TRUE(LsaWrites().empty());
   // Discard blanks every mark and touches no computer.
   sim::ClearCalls();
-  tavrin::test::Child<QAction>(*form, "aDiscard")->trigger();
+  Action("aDiscard")->trigger();
   EXPECT_TRUE(sim::Calls().empty());
   EXPECT_EQ(Codes(Row("DC01")), Expected("DC01", kAdmins));
   EXPECT_EQ(Codes(Row("WS01")), Expected("WS01", kAdmins));
-  EXPECT_FALSE(tavrin::test::Child<QAction>(*form, "aCommit")->isEnabled());
+  EXPECT_FALSE(Action("aCommit")->isEnabled());
 
   // Choosing another account with a staged mark asks. Cancel keeps the
   // account, its states and the mark.
@@ -425,8 +409,7 @@ TEST_P(Passes, DiscardRefreshAndAccountChoice) {
   answers.Set("MarksQuestion", "Cancel");
   SelectAccount(users);
   EXPECT_EQ(answers.Asked("MarksQuestion"), 1);
-  EXPECT_EQ(SidText(tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->SelectedSid()),
-            kAdmins);
+  EXPECT_EQ(SidText(Users()->SelectedSid()), kAdmins);
   EXPECT_EQ(Grid().Code(spAudit + 1, Row("DC01")).Text(), "NY");
   // Discard: no mark survives, no row shows the previous account's states
   // (every row is "not read yet" at once), and the choice is read.
@@ -434,7 +417,7 @@ TEST_P(Passes, DiscardRefreshAndAccountChoice) {
   SelectAccount(users);
   const std::string notRead(2 * PrivilegeCount, ' ');
   for (int row = 1; row < Grid().RowCount() - 1; ++row) EXPECT_EQ(Codes(row), notRead);
-  EXPECT_FALSE(tavrin::test::Child<QAction>(*form, "aDiscard")->isEnabled());
+  EXPECT_FALSE(Action("aDiscard")->isEnabled());
   ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(Codes(Row("DC01")), Expected("DC01", users));
   // Commit: the marks are written for the account they were staged for,
@@ -450,7 +433,7 @@ TEST_P(Passes, DiscardRefreshAndAccountChoice) {
 
   // Scrolling through the picker reads only the account it rests on.
   sim::ClearCalls();
-  auto& picker = *tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers");
+  auto& picker = *Users();
   for (int i = 0; i < 5; ++i) {
     picker.setCurrentIndex(i);
     tavrin::test::ChooseAccount(*form);
@@ -464,7 +447,7 @@ TEST_P(Passes, DiscardRefreshAndAccountChoice) {
 
   // A choice during a read stops it, and nothing the old pass read shows.
   sim::SetLatency(std::chrono::milliseconds(20));
-  tavrin::test::Child<QAction>(*form, "aRefresh")->trigger();
+  Action("aRefresh")->trigger();
   ASSERT_TRUE(form->PassRunning());
   SelectAccount(users);
   for (int row = 1; row < Grid().RowCount() - 1; ++row) EXPECT_EQ(Codes(row), notRead);
@@ -478,7 +461,7 @@ TEST_P(Passes, DiscardRefreshAndAccountChoice) {
 TEST_P(Passes, AddRemoveAndUpdate) {
   Start();
   SelectAccount(kAdmins);
-  Run(tavrin::test::Child<QAction>(*form, "aRefresh"));
+  Run(Action("aRefresh"));
   const auto add = [this](const QString& text, bool accept) {
     QTimer::singleShot(0, [=] {
       auto* box = qobject_cast<QInputDialog*>(QApplication::activeModalWidget());
@@ -486,21 +469,11 @@ TEST_P(Passes, AddRemoveAndUpdate) {
       box->setTextValue(text);
       accept ? box->accept() : box->reject();
     });
-    Run(tavrin::test::Child<QAction>(*form, "aAdd"));
+    Run(Action("aAdd"));
   };
   const int rows = Grid().RowCount();
   add(QStringLiteral("PC-HOME"), false);
   add(QString(), true);
-  QTimer::singleShot(100, [] {  // the refusal of a name with a control character
-    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-    ASSERT_NE(box, nullptr);
-    EXPECT_NE(box->text().indexOf(QStringLiteral("\"PC\\x1b01\"")), -1)
-        << box->text().toStdString();
-    box->accept();
-  });
-  add(QStringLiteral("PC\x1b"
-                     "01"),
-      true);
   EXPECT_EQ(Grid().RowCount(), rows);
   add(QStringLiteral("PC-HOME"), true);
   ASSERT_EQ(Grid().RowCount(), rows + 1);
@@ -514,24 +487,24 @@ TEST_P(Passes, AddRemoveAndUpdate) {
   const QString second = Grid().Cells(0, 2);
   const std::string secondCodes = Codes(2);
   Grid().SetSelection({3, 1, 5, 1});
-  tavrin::test::Child<QAction>(*form, "aRemove")->trigger();
+  Action("aRemove")->trigger();
   EXPECT_EQ(Grid().RowCount(), rows);
   EXPECT_EQ(Grid().Cells(0, 1), second);
   EXPECT_EQ(Codes(1), secondCodes);
   EXPECT_EQ(Grid().Code(spDebug + 1, Row("WS01")).Text(), "YN");
   Grid().SetSelection({1, rows - 1, 1, rows - 1});  // only the spare row
-  tavrin::test::Child<QAction>(*form, "aRemove")->trigger();
+  Action("aRemove")->trigger();
   EXPECT_EQ(Grid().RowCount(), rows);
 
   // A second Update while a scan runs does nothing: the same calls as one.
   sim::ClearCalls();
-  tavrin::test::Child<QAction>(*form, "aUpdate")->trigger();
+  Action("aUpdate")->trigger();
   ASSERT_TRUE(WaitIdle());
   const size_t oneScan = sim::CountCalls("NetServerEnum");
   sim::SetLatency(std::chrono::milliseconds(100));
   sim::ClearCalls();
-  tavrin::test::Child<QAction>(*form, "aUpdate")->trigger();
-  tavrin::test::Child<QAction>(*form, "aUpdate")->trigger();
+  Action("aUpdate")->trigger();
+  Action("aUpdate")->trigger();
   EXPECT_TRUE(TComputerList::Running(form->ScannedComputers().State()));
   sim::SetLatency({});
   ASSERT_TRUE(WaitIdle());
@@ -544,30 +517,24 @@ TEST_P(Passes, APassBlocksCommandsAndEndsOnStopOrClose) {
   const int rows = Grid().RowCount() - 2;
   ASSERT_GE(rows, 3);
   sim::SetLatency(std::chrono::milliseconds(10));
-  tavrin::test::Child<QAction>(*form, "aRefresh")->trigger();
+  Action("aRefresh")->trigger();
   ASSERT_TRUE(form->PassRunning());
-  for (QAction* action :
-       {tavrin::test::Child<QAction>(*form, "aAdd"), tavrin::test::Child<QAction>(*form, "aRemove"),
-        tavrin::test::Child<QAction>(*form, "aUpdate"),
-        tavrin::test::Child<QAction>(*form, "aRefresh"),
-        tavrin::test::Child<QAction>(*form, "aCommit"),
-        tavrin::test::Child<QAction>(*form, "aDiscard")})
+  for (QAction* action : {Action("aAdd"), Action("aRemove"), Action("aUpdate"), Action("aRefresh"),
+                          Action("aCommit"), Action("aDiscard")})
     EXPECT_FALSE(action->isEnabled()) << action->objectName().toStdString();
   // The pickers stay: a choice of account stops a read.
-  EXPECT_TRUE(tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->isEnabled());
-  EXPECT_TRUE(tavrin::test::Child<QAction>(*form, "aStop")->isEnabled());
-  EXPECT_EQ(tavrin::test::Child<QAction>(*form, "aStop")->shortcut(), QKeySequence(Qt::Key_Escape));
-  EXPECT_EQ(tavrin::test::Child<QLabel>(*form, "PassProgress")->text(),
+  EXPECT_TRUE(Users()->isEnabled());
+  EXPECT_TRUE(Action("aStop")->isEnabled());
+  EXPECT_EQ(Action("aStop")->shortcut(), QKeySequence(Qt::Key_Escape));
+  EXPECT_EQ(Child<QLabel>(*form, "PassProgress")->text(),
             QStringLiteral("0 of %1 done, 0 failed").arg(rows));
   // Staging stays possible, and enables Commit once the pass has ended.
   Stage("DC01", spAudit, Qt::Key_Insert);
-  EXPECT_FALSE(tavrin::test::Child<QAction>(*form, "aCommit")->isEnabled());
+  EXPECT_FALSE(Action("aCommit")->isEnabled());
   ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(Grid().Code(spAudit + 1, Row("DC01")).Text(), "NY");
-  EXPECT_TRUE(tavrin::test::Child<QAction>(*form, "aCommit")->isEnabled() &&
-              tavrin::test::Child<QAction>(*form, "aRefresh")->isEnabled());
-  EXPECT_TRUE(tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->isEnabled() &&
-              !tavrin::test::Child<QAction>(*form, "aStop")->isEnabled());
+  EXPECT_TRUE(Action("aCommit")->isEnabled() && Action("aRefresh")->isEnabled());
+  EXPECT_TRUE(Users()->isEnabled() && !Action("aStop")->isEnabled());
 
   // Stop, then close, during commits: only rows under way are written; the close waits.
   const int started = std::min(GetParam(), rows);
@@ -586,12 +553,12 @@ TEST_P(Passes, APassBlocksCommandsAndEndsOnStopOrClose) {
     Grid().SetSelection({spAudit + 1, 1, spAudit + 1, rows});
     QTest::keyClick(&Grid(), mark == 'Y' ? Qt::Key_Insert : Qt::Key_Delete);
     sim::ClearCalls();
-    tavrin::test::Child<QAction>(*form, "aCommit")->trigger();
+    Action("aCommit")->trigger();
     // A commit keeps its account: the pickers wait.
-    EXPECT_FALSE(tavrin::test::Child<TvmUsersComboBox>(*form, "CBxUsers")->isEnabled());
-    EXPECT_FALSE(tavrin::test::Child<TvmSidSourceComboBox>(*form, "CBxSidSource")->isEnabled());
+    EXPECT_FALSE(Users()->isEnabled());
+    EXPECT_FALSE(Child<TvmSidSourceComboBox>(*form, "CBxSidSource")->isEnabled());
     if (mark == 'Y') {
-      tavrin::test::Child<QAction>(*form, "aStop")->trigger();
+      Action("aStop")->trigger();
     } else {
       form->close();  // deferred while the pass runs
       EXPECT_TRUE(form->PassRunning());
@@ -619,15 +586,15 @@ TEST_P(Passes, APassBlocksCommandsAndEndsOnStopOrClose) {
 // No as the default; the classic view's commit keeping the others.
 TEST_P(Passes, AllRightsViewAndGuardRails) {
   Start();
-  QAction* all = tavrin::test::Child<QAction>(*form, "aAllRights");
-  QAction* classic = tavrin::test::Child<QAction>(*form, "aClassicRights");
+  QAction* all = Action("aAllRights");
+  QAction* classic = Action("aClassicRights");
   EXPECT_TRUE(classic->isChecked());
   EXPECT_EQ(Grid().ColCount(), 28);
   all->trigger();
   EXPECT_TRUE(all->isChecked());
   ASSERT_EQ(Grid().ColCount(), 46);
   // The legend and the column heads name each right in full; deny heads stand out.
-  const auto* legend = tavrin::test::Child<QListWidget>(*form, "LBxLegend");
+  const auto* legend = Child<QListWidget>(*form, "LBxLegend");
   EXPECT_EQ(legend->item(Column(spDenyNetworkLogon) - 1)->text(), "DN - Deny network logon");
   EXPECT_EQ(legend->item(Column(spDenyNetworkLogon) - 1)->toolTip(),
             "DN - Deny access to this computer from the network (SeDenyNetworkLogonRight)");
@@ -641,7 +608,7 @@ TEST_P(Passes, AllRightsViewAndGuardRails) {
         << col;
 
   SelectAccount(kAdmins);
-  Run(tavrin::test::Child<QAction>(*form, "aRefresh"));
+  Run(Action("aRefresh"));
   EXPECT_EQ(Codes(Row("WS01")), Expected("WS01", kAdmins));
   EXPECT_EQ(Grid().Code(Column(spRemoteInteractiveLogon), Row("WS01")).Text(), "Y ");
   Stage("WS01", spDenyNetworkLogon, Qt::Key_Insert);
@@ -664,7 +631,7 @@ TEST_P(Passes, AllRightsViewAndGuardRails) {
   });
   enter.start();
   sim::ClearCalls();
-  Run(tavrin::test::Child<QAction>(*form, "aCommit"));
+  Run(Action("aCommit"));
   enter.stop();
   EXPECT_EQ(asked, 1);
   EXPECT_TRUE(
@@ -674,7 +641,7 @@ TEST_P(Passes, AllRightsViewAndGuardRails) {
   EXPECT_EQ(Grid().Code(Column(spDenyNetworkLogon), Row("WS01")).Text(), "NY");
 
   answers.Set("GuardRailsQuestion", "Yes");
-  Run(tavrin::test::Child<QAction>(*form, "aCommit"));
+  Run(Action("aCommit"));
   EXPECT_EQ(answers.Asked("GuardRailsQuestion"), 1);
   EXPECT_EQ(LsaWrites(),
             (Names{"Add SRV01 SeImpersonatePrivilege", "Add WS01 SeDenyNetworkLogonRight"}));
@@ -697,22 +664,22 @@ TEST_P(Passes, AllRightsViewAndGuardRails) {
   EXPECT_EQ(Grid().ColCount(), 28);
   form.reset();
   Start();
-  EXPECT_TRUE(tavrin::test::Child<QAction>(*form, "aClassicRights")->isChecked());
+  EXPECT_TRUE(Action("aClassicRights")->isChecked());
   SelectAccount(kAdmins);
-  Run(tavrin::test::Child<QAction>(*form, "aRefresh"));
+  Run(Action("aRefresh"));
   Stage("WS01", spShutdown, Qt::Key_Insert);
   sim::ClearCalls();
-  Run(tavrin::test::Child<QAction>(*form, "aCommit"));
+  Run(Action("aCommit"));
   EXPECT_EQ(LsaWrites(), Names{"Add WS01 SeShutdownPrivilege"});
   const Names held = sim::RightsOf("WS01", kAdmins);
   for (const char* kept : {"SeDenyNetworkLogonRight", "SeRemoteInteractiveLogonRight"})
     EXPECT_NE(std::find(held.begin(), held.end(), kept), held.end()) << kept;
-  tavrin::test::Child<QAction>(*form, "aAllRights")->trigger();
+  Action("aAllRights")->trigger();
   form.reset();
   Start();
-  EXPECT_TRUE(tavrin::test::Child<QAction>(*form, "aAllRights")->isChecked());
+  EXPECT_TRUE(Action("aAllRights")->isChecked());
   EXPECT_EQ(Grid().ColCount(), 46);
-  tavrin::test::Child<QAction>(*form, "aClassicRights")->trigger();
+  Action("aClassicRights")->trigger();
 }
 
 }  // namespace

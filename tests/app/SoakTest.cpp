@@ -14,7 +14,6 @@
 #include <QApplication>
 #include <QImage>
 #include <QTest>
-#include <QThread>
 #include <QTimer>
 #include <cstdlib>
 #include <functional>
@@ -38,14 +37,6 @@ using tavrin::test::SidText;
 unsigned long FromEnvironment(const char* name, unsigned long fallback) {
   const char* text = std::getenv(name);
   return text != nullptr && *text != 0 ? std::strtoul(text, nullptr, 10) : fallback;
-}
-
-bool WaitFor(const std::function<bool()>& done) {  // 20 s at most
-  for (int i = 0; i < 10000 && !done(); ++i) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    QThread::msleep(1);
-  }
-  return done();
 }
 
 // What a cell with `code` looks like, drawn by a grid of its own.
@@ -81,13 +72,7 @@ class Soak : public tavrin::test::SimTest {
   TRightsGrid& Grid() { return *Child<TRightsGrid>(*form, "GrRights"); }
   TvmUsersComboBox& Users() { return *Child<TvmUsersComboBox>(*form, "CBxUsers"); }
   QAction& Action(const char* name) { return *Child<QAction>(*form, name); }
-  bool WaitIdle() {
-    return WaitFor([this] {
-      return !Child<QTimer>(*form, "Timer")->isActive() &&
-             !Child<QTimer>(*form, "AccountRest")->isActive() && !form->PassRunning() &&
-             !Users().Filling();
-    });
-  }
+  bool WaitIdle() { return tavrin::test::WaitIdle(*form); }
   std::vector<std::string> Computers() {
     std::vector<std::string> names;
     for (int row = 1; row < Grid().RowCount() - 1; ++row)

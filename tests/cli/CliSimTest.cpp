@@ -41,6 +41,21 @@ struct TCliRun {
   std::string out, err;
 };
 
+std::string FileText(const std::string& path) {
+  std::stringstream text;
+  text << std::ifstream(path).rdbuf();
+  return text.str();
+}
+
+// What was written to a temporary file, which is closed.
+std::string Drain(FILE* file) {
+  std::string read;
+  std::rewind(file);
+  for (int c; (c = std::fgetc(file)) != EOF;) read += static_cast<char>(c);
+  std::fclose(file);
+  return read;
+}
+
 class CliProcess : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -58,9 +73,7 @@ class CliProcess : public ::testing::Test {
     char buffer[4096];
     for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.out.append(buffer, n);
     run.status = WEXITSTATUS(pclose(pipe));
-    std::stringstream err;
-    err << std::ifstream(dir_ + "/err.txt").rdbuf();
-    run.err = err.str();
+    run.err = FileText(dir_ + "/err.txt");
     return run;
   }
   static inline std::string dir_;
@@ -226,13 +239,9 @@ TEST_F(CliProcess, RefusesBadArgumentsAndUnknownAccountsWithStatus2) {
       {report + "S-1-5-32-544 --computers WS01 --format xml", "xml"},
       {report + "S-1-5-32-544 --computers-file /nonexistent/list", "/nonexistent/list"},
       {report + "S-1-5-32-544 --computers WS01", none, none},
-      // Computer lists that are not lists, or hold what no name may.
-      {report + "S-1-5-32-544 --computers-file /dev/zero", "is a device"},
-      {report + "S-1-5-32-544 --computers-file '" + dir_ + "'", "is a directory"},
+      // Standard input as the list, names no computer has (list files: ComputerNamesTest).
       {report + "S-1-5-32-544 --computers-file - <&-", "standard input is closed"},
       {report + "S-1-5-32-544 --computers-file - <'" + dir_ + "'", "is a directory"},
-      {report + "S-1-5-32-544 --computers-file '" + dir_ + "/nul.txt'",
-       "line 2: the name \"PC01\\x00EVIL\""},
       {report + "S-1-5-32-544 --computers 'WS01,PC\x1b]0;x\x07'", "\"PC\\x1b]0;x\\x07\""},
       {report + "'a\x1b[31mb' --computers WS01", "\"a\\x1b[31mb\""},
       {report + "S-1-5-1-2-3-4-5-6-7-8-9-10-11-12-13-14-15-16 --computers WS01",
@@ -243,7 +252,6 @@ TEST_F(CliProcess, RefusesBadArgumentsAndUnknownAccountsWithStatus2) {
       {"who-has BK", "--computers"},
       {"who-has BK --computers WS01 --account x", "--account"},
   };
-  std::ofstream(dir_ + "/nul.txt") << std::string("WS01\nPC01\0EVIL\n", 15);
   for (const auto& [args, named, network] : cases) {
     const TCliRun run = network.empty() ? Cli(args) : Cli(args, network);
     SCOPED_TRACE(args);
@@ -303,18 +311,13 @@ class CliApply : public tavrin::test::SimTest {
     FILE* outFile = std::tmpfile();
     FILE* errFile = std::tmpfile();
     const tavrin::cli::TOptions options = tavrin::cli::ParseOptions(args);
-    const int status = options.command == tavrin::cli::TCommand::Undo
-                           ? tavrin::cli::Undo(options, outFile, errFile)
-                           : tavrin::cli::RunCommand(options, outFile, errFile);
-    const auto text = [](FILE* file) {
-      std::string read;
-      std::rewind(file);
-      for (int c; (c = std::fgetc(file)) != EOF;) read += static_cast<char>(c);
-      std::fclose(file);
-      return read;
-    };
-    out = text(outFile);
-    err = text(errFile);
+    using tavrin::cli::TCommand;
+    const int status =
+        options.command == TCommand::Undo      ? tavrin::cli::Undo(options, outFile, errFile)
+        : options.command == TCommand::History ? tavrin::cli::History(options, outFile, errFile)
+                                               : tavrin::cli::RunCommand(options, outFile, errFile);
+    out = Drain(outFile);
+    err = Drain(errFile);
     return status;
   }
   std::string err;
@@ -344,11 +347,6 @@ TEST_F(CliApply, WritesExactlyTheDifferenceAndDryRunWritesNothing) {
   EXPECT_EQ(LsaWrites(), (Names{"Add SRV01 SeDebugPrivilege", "Add SRV01 SeShutdownPrivilege",
                                 "Add WS01 SeShutdownPrivilege", "Rem SRV01 SeBackupPrivilege",
                                 "Rem WS01 SeBackupPrivilege"}));
-
-  tavrin::sim::ClearCalls();
-  EXPECT_EQ(Apply("--account S-1-5-32-544 --computers SRV01 --grant SeDebugPrivilege", out), 0);
-  EXPECT_EQ(out, "SRV01: already in force: SeDebugPrivilege\n");
-  EXPECT_EQ(LsaWrites(), Names{});
 }
 
 TEST_F(CliApply, NamesTheRightsWrittenBeforeAFailedOne) {
@@ -403,13 +401,7 @@ TEST_F(CliApply, JournalsEachComputerAndHistoryReadsItBack) {
   tavrin::sim::FailWrite(2, static_cast<int32_t>(0xC0000022), "SRV01");
   EXPECT_EQ(Apply(args + "WS01,SRV01,GHOST", out), 1);
   EXPECT_EQ(Apply(args + "WS01 --dry-run", out), 0);  // not journalled
-  std::vector<std::string> lines = Split(
-      [&] {
-        std::stringstream text;
-        text << std::ifstream(journal).rdbuf();
-        return text.str();
-      }(),
-      '\n');
+  std::vector<std::string> lines = Split(FileText(journal), '\n');
   ASSERT_EQ(lines.size(), 3u);
   const nlohmann::json ws01 = nlohmann::json::parse(lines[0]);
   const nlohmann::json srv01 = nlohmann::json::parse(lines[1]);
@@ -439,16 +431,10 @@ TEST_F(CliApply, JournalsEachComputerAndHistoryReadsItBack) {
   // warning, newest pass first, filtered.
   EXPECT_EQ(Apply(args + "WS01", out), 0);
   std::ofstream(journal, std::ios::app) << R"({"time": "2026-12-07T1)";
-  const auto History = [](const std::string& args) {
-    FILE* files[2] = {std::tmpfile(), std::tmpfile()};
+  const auto History = [&](const std::string& args) {
     TCliRun run;
-    run.status = tavrin::cli::History(tavrin::cli::ParseOptions(Split("history " + args, ' ')),
-                                      files[0], files[1]);
-    for (int i = 0; i < 2; ++i) {
-      std::rewind(files[i]);
-      for (int c; (c = std::fgetc(files[i])) != EOF;) (i ? run.err : run.out) += char(c);
-      std::fclose(files[i]);
-    }
+    run.status = Run(Split("history " + args, ' '), run.out);
+    run.err = err;
     return run;
   };
   TCliRun history = History("--format csv --computer ws01 --journal " + journal);
@@ -558,8 +544,6 @@ TEST_F(CliApply, TakesRightsByAnyNameAndWritesTheNewOnes) {
   EXPECT_EQ(grants("sedebugprivilege, bk ,Log On As A Service,DN,deny log on locally"),
             (TvmPrivileges{spDebug, spBackup, spServiceLogon, spDenyNetworkLogon,
                            spDenyInteractiveLogon}));
-  EXPECT_EQ(grants("SEDELEGATESESSIONUSERIMPERSONATEPRIVILEGE"),
-            TvmPrivileges{spDelegateSessionUserImpersonate});
 
   std::string out;
   tavrin::sim::ClearCalls();

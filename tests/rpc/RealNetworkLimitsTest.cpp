@@ -27,30 +27,11 @@ using tavrin::test::Run;
 using tavrin::test::Words;
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-using Server = std::map<std::string, std::string>;
-
-// rpcclient as the administrator of server `i` of `s` (bounded).
-std::string Samba(const Server& s, size_t i, const std::string& commands) {
-  return Run("timeout 30 rpcclient -s " + Words(s.at("CONFS")).at(i) + " -p " +
-             Words(s.at("PORTS")).at(i) + " -A " + s.at("ADMIN_AUTH") + " 127.0.0.1 -c '" +
-             commands + "' 2>/dev/null");
-}
-
-std::string SidOf(const Server& s, const std::string& account) {  // "name S-1-5-... (User: 1)"
-  const std::vector<std::string> words = Words(Samba(s, 0, "lookupnames " + account));
-  return words.size() > 1 && words[1].rfind("S-1-", 0) == 0 ? words[1] : "";
-}
-
-// Gives `sid` exactly `rights` on server `i`.
-void SetRights(const Server& s, size_t i, const std::string& sid, const std::string& rights) {
-  std::string commands;
-  const std::string held = Samba(s, i, "lsaenumacctrights " + sid);
-  for (size_t at = held.find("\n\t"); at != std::string::npos; at = held.find("\n\t", at + 1))
-    commands += "lsaremoveacctrights " + sid + " " +
-                held.substr(at + 2, held.find('\n', at + 2) - at - 2) + ";";
-  if (!rights.empty()) commands += "lsaaddacctrights " + sid + " " + rights + ";";
-  if (!commands.empty()) Samba(s, i, commands);
-}
+using Names = std::set<std::string>;
+using tavrin::test::RightsHeld;
+using tavrin::test::Server;
+using tavrin::test::SetRights;
+using tavrin::test::SidOf;
 
 struct Row {
   TRowResult result;
@@ -123,7 +104,7 @@ class RealNetworkLimits : public ::testing::Test {
 };
 
 TEST_F(RealNetworkLimits, SixteenComputersAtAWideAreaDelayAreReadSideBySide) {
-  SetRights(gServer, 0, gAlice, "SeBackupPrivilege");
+  SetRights(gServer, gAlice, {"SeBackupPrivilege"});
   ASSERT_TRUE(LogIn(gServer));
   tavrin::test::DelayProxy proxy{10ms};
   std::vector<std::string> names;
@@ -159,7 +140,7 @@ TEST_F(RealNetworkLimits, SixteenComputersAtAWideAreaDelayAreReadSideBySide) {
 }
 
 TEST_F(RealNetworkLimits, AHungComputerCostsOnlyItsOwnCallLimit) {
-  SetRights(gServer, 0, gAlice, "SeBackupPrivilege");
+  SetRights(gServer, gAlice, {"SeBackupPrivilege"});
   ASSERT_TRUE(LogIn(gServer));
   tavrin::test::DelayProxy proxy{10ms};
   std::vector<std::string> good;
@@ -240,7 +221,7 @@ class SilentLink {
 TEST_F(RealNetworkLimits, ASilentComputerFailsAfterTheConnectLimit) {
   SilentLink link;
   if (!link.Made()) GTEST_SKIP() << "no network namespace could be made here: " << link.Why();
-  SetRights(gServer, 0, gAlice, "SeBackupPrivilege");
+  SetRights(gServer, gAlice, {"SeBackupPrivilege"});
   ASSERT_TRUE(LogIn(gServer));
   tavrin::test::DelayProxy proxy{10ms};
   std::vector<std::string> names;
@@ -273,8 +254,9 @@ TEST_F(RealNetworkLimits, TenSeparateServersAreReadAndChangedEachAsItself) {
   ASSERT_FALSE(alice.empty());
   std::vector<std::string> names;
   for (size_t i = 0; i < ports.size(); ++i) {
-    SetRights(ten, i, alice,
-              i % 2 ? "SeBackupPrivilege" : "SeRestorePrivilege SeShutdownPrivilege");
+    SetRights(
+        ten, alice,
+        i % 2 ? Names{"SeBackupPrivilege"} : Names{"SeRestorePrivilege", "SeShutdownPrivilege"}, i);
     names.push_back("127.0.0.1:" + ports[i]);
   }
   ASSERT_TRUE(LogIn(ten));
@@ -296,11 +278,9 @@ TEST_F(RealNetworkLimits, TenSeparateServersAreReadAndChangedEachAsItself) {
   for (size_t i = 0; i < names.size(); ++i) {
     EXPECT_FALSE(RowFailed(commit.at(names[i]).result))
         << names[i] << ": " << commit.at(names[i]).result.commit.errorText;
-    const std::vector<std::string> held = Words(Samba(ten, i, "lsaenumacctrights " + alice));
-    const std::string expected = i % 2 ? "SeBackupPrivilege" : "SeRestorePrivilege";
-    EXPECT_NE(std::find(held.begin(), held.end(), expected), held.end()) << names[i];
-    EXPECT_NE(std::find(held.begin(), held.end(), "SeDebugPrivilege"), held.end()) << names[i];
-    EXPECT_EQ(std::find(held.begin(), held.end(), "SeShutdownPrivilege"), held.end()) << names[i];
+    EXPECT_EQ(RightsHeld(ten, alice, i),
+              (Names{i % 2 ? "SeBackupPrivilege" : "SeRestorePrivilege", "SeDebugPrivilege"}))
+        << names[i];
   }
 }
 

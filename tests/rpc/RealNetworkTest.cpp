@@ -34,32 +34,10 @@ using Names = std::set<std::string>;
 
 std::map<std::string, std::string> gServer;  // server.env
 
-// rpcclient as the server's administrator.
-std::string Samba(const std::string& commands) {
-  return Run("timeout 30 rpcclient -s " + gServer["CONF"] + " -p " + gServer["PORT"] + " -A " +
-             gServer["ADMIN_AUTH"] + " 127.0.0.1 -c '" + commands + "' 2>/dev/null");
-}
-
-std::string SidOf(const std::string& account) {  // "name S-1-5-... (User: 1)"
-  const std::string line = Samba("lookupnames " + account);
-  const size_t at = line.find(" S-1-");
-  return at == std::string::npos ? "" : line.substr(at + 1, line.find(' ', at + 1) - at - 1);
-}
-
-Names SambaRights(const std::string& sid) {
-  Names names;
-  const std::string out = Samba("lsaenumacctrights " + sid);
-  for (size_t at = out.find("\n\t"); at != std::string::npos; at = out.find("\n\t", at + 1))
-    names.insert(out.substr(at + 2, out.find('\n', at + 2) - at - 2));
-  return names;
-}
+Names SambaRights(const std::string& sid) { return tavrin::test::RightsHeld(gServer, sid); }
 
 void SetSambaRights(const std::string& sid, const Names& rights) {
-  std::string commands;
-  for (const std::string& r : SambaRights(sid))
-    commands += "lsaremoveacctrights " + sid + " " + r + ";";
-  for (const std::string& r : rights) commands += "lsaaddacctrights " + sid + " " + r + ";";
-  if (!commands.empty()) Samba(commands);
+  tavrin::test::SetRights(gServer, sid, rights);
   ASSERT_EQ(SambaRights(sid), rights);
 }
 
@@ -87,7 +65,7 @@ class RealNetwork : public ::testing::Test {
   void SetUp() override {
     ASSERT_TRUE(LogIn(Admin(), gServer["ADMIN_PASSWORD"]));
     startup_.emplace();
-    alice = SidOf(gServer["ALICE"]);
+    alice = tavrin::test::SidOf(gServer, gServer["ALICE"]);
     ASSERT_FALSE(alice.empty());
     arc.SetSidCenter(&sc);
   }
@@ -174,7 +152,7 @@ TEST_F(RealNetwork, NewRightsSambaTakesReadAndCommitTheOthersFailTheirRow) {
                                        "SeCreateGlobalPrivilege", "SeEnableDelegationPrivilege"}));
 
   // A deny right fails its own row with the reason; another row goes through.
-  const std::string bob = SidOf(gServer["BOB"]);
+  const std::string bob = tavrin::test::SidOf(gServer, gServer["BOB"]);
   SetSambaRights(bob, {});
   const TRowCommit refused =
       CommitRights(sc, arc, Endpoint(), Account(alice), Marked({{spDenyNetworkLogon, 'Y'}}));

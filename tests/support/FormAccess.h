@@ -9,7 +9,9 @@
 #include <QMessageBox>
 #include <QObject>
 #include <QString>
+#include <QThread>
 #include <QTimer>
+#include <functional>
 
 #include "app/fmTavrinMain.h"
 #include "pickers/controls/Velmar_SidSourceComboBox.h"
@@ -21,6 +23,24 @@ namespace tavrin::test {
 template <class T>
 T* Child(const QObject& parent, const char* name) {
   return parent.findChild<T*>(QLatin1String(name));
+}
+
+// Turns the event loop until `done` holds; false after 20 s or more.
+inline bool WaitFor(const std::function<bool()>& done) {
+  for (int i = 0; i < 10000 && !done(); ++i) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    QThread::msleep(2);
+  }
+  return done();
+}
+
+// Waits until the window rests: no scan, read or pass under way, the account picker filled.
+inline bool WaitIdle(TTavrinForm& form) {
+  return WaitFor([&form] {
+    return !Child<QTimer>(form, "Timer")->isActive() &&
+           !Child<QTimer>(form, "AccountRest")->isActive() && !form.PassRunning() &&
+           !Child<TvmUsersComboBox>(form, "CBxUsers")->Filling();
+  });
 }
 
 // Chooses the account, or the source, the picker shows now, as a click on it does.
