@@ -169,13 +169,6 @@ TEST_F(History, ListsFiltersAndExportsThePassesCommitted) {
   EXPECT_EQ(rowTexts(), QStringList("SRV01 " + account + " " + QString::fromStdString(right) +
                                     " grant written"));
 
-  // The undo asked for carries the pass selected.
-  QSignalSpy undo(&history, &THistoryDialog::UndoRequested);
-  passes->setCurrentItem(passes->topLevelItem(1));
-  Child<QPushButton>(history, "UndoPass")->click();
-  ASSERT_EQ(undo.size(), 1);
-  EXPECT_EQ(undo[0][0].toString().toStdString(), records.front().pass);
-
   // Filters as they are typed: a right by its constant in any case and a
   // computer keep one pass; an account nobody has keeps none.
   Child<QComboBox>(history, "FilterRight")->setEditText(QString::fromStdString(right).toLower());
@@ -216,6 +209,21 @@ TEST_F(History, ListsFiltersAndExportsThePassesCommitted) {
   EXPECT_TRUE(lines[1].contains(",DC01,")) << lines[1].toStdString();
   EXPECT_TRUE(lines[3].contains(",WS01,") && lines[3].endsWith(",grant,written"))
       << lines[3].toStdString();
+
+  // The undo asked for carries the pass selected; the main window stages it,
+  // and its commit is listed as that pass's undo.
+  QSignalSpy undo(&history, &THistoryDialog::UndoRequested);
+  passes->setCurrentItem(passes->topLevelItem(2));
+  Child<QPushButton>(history, "UndoPass")->click();
+  ASSERT_EQ(undo.size(), 1);
+  EXPECT_EQ(undo[0][0].toString().toStdString(), records.front().pass);
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(Grid().Code(1, Grid().FindRow("WS01")).Text(), "YN");
+  Child<QAction>(*form, "aCommit")->trigger();
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_TRUE(passes->topLevelItem(0)->text(3).startsWith(
+      QString::fromStdString("undo of " + records.front().pass + ": ")))
+      << passes->topLevelItem(0)->text(3).toStdString();
 }
 
 }  // namespace
