@@ -82,6 +82,10 @@ class TTavrinForm : public QMainWindow {
   // committed as any are.
   void UndoPass(const QString& pass);
 
+  // The picker's entry of the account with this SID text; -1 when it does
+  // not list it.
+  int AccountIndex(const std::string& sid) const;
+
   // The commands of the menus and the tool bar, in their design order.
   const QList<QAction*>& Commands() const { return Actions; }
   // The controls, the actions and the timer are found by their object names

@@ -19,7 +19,6 @@
 #include "pickers/controls/Velmar_SidSourceComboBox.h"
 #include "pickers/controls/Velmar_UsersComboBox.h"
 #include "rights/Velmar_RightsCenter.h"
-#include "sid/Velmar_SidCenter.h"
 
 namespace {
 
@@ -172,14 +171,7 @@ void TTavrinForm::TakeHolders() {
 void TTavrinForm::HolderHeadDblClick(int column) {
   const std::string sid = holdersModel_->ColumnSid(column).toStdString();
   if (sid.empty()) return;
-  TvmSidCenter wanted;
-  wanted.SetSidString(sid);
-  PSID chosen = wanted.GetSid();
-  int found = -1;
-  for (int i = 0; i < CBxUsers->count() && found < 0; ++i)
-    if (const TvmUserInfo* info = CBxUsers->UserInfo(i);
-        info && info->Sid() && EqualSid(info->Sid(), chosen))
-      found = i;
+  const int found = AccountIndex(sid);
   CBxByRight->setChecked(false);  // back to the account mode
   if (found < 0) {
     SetStatusText(2, holdersModel_->ColumnName(column) +

@@ -28,18 +28,11 @@ void TTavrinForm::UndoPass(const QString& id) {
   TUndoPlan plan;
   try {
     plan = PlanUndo(journal, id.toStdString());
-    const std::string here = NewJournalPass({}, {}).network;
-    if (!SameJournalNetwork(plan.network, here))
-      throw std::invalid_argument("pass " + plan.pass + " was made on the " + plan.network +
-                                  ", not on the " + here);
   } catch (const std::exception& e) {
     QMessageBox::warning(this, title, QStringLiteral("Cannot undo: %1.").arg(Local(e.what())));
     return;
   }
-  int account = -1;
-  for (int i = 0; i < CBxUsers->count() && account < 0; ++i)
-    if (const TvmUserInfo* info = CBxUsers->UserInfo(i); info && info->SidString() == plan.sid)
-      account = i;
+  const int account = AccountIndex(plan.sid);
   if (account < 0) {
     QMessageBox::warning(this, title,
                          QStringLiteral("The account of pass %1, %2 (%3), is not among the "
@@ -77,6 +70,12 @@ void TTavrinForm::UndoPass(const QString& id) {
   undoGeneration_ = accountGeneration_;
   undoReading_ = false;
   SetStatusText(2, QStringLiteral("Reading the computers of pass %1...").arg(Local(undo_->pass)));
+}
+
+int TTavrinForm::AccountIndex(const std::string& sid) const {
+  for (int i = 0; i < CBxUsers->count(); ++i)
+    if (const TvmUserInfo* info = CBxUsers->UserInfo(i); info && info->SidString() == sid) return i;
+  return -1;
 }
 
 void TTavrinForm::StageUndo(int row, const TRowResult& result) {

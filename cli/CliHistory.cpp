@@ -10,12 +10,16 @@
 
 namespace tavrin::cli {
 
-int History(const TOptions& options, std::FILE* out, std::FILE* err) {
-  const TJournal journal(options.journal);
+std::vector<TJournalRecord> ReadJournal(const TJournal& journal, std::FILE* err) {
   std::vector<std::string> warnings;
-  const std::vector<TJournalRecord> records = journal.Read(warnings);
+  std::vector<TJournalRecord> records = journal.Read(warnings);
   for (const std::string& warning : warnings)
     std::fprintf(err, "tavrin-cli: %s\n", EscapeControls(warning).c_str());
+  return records;
+}
+
+int History(const TOptions& options, std::FILE* out, std::FILE* err) {
+  const std::vector<TJournalRecord> records = ReadJournal(TJournal(options.journal), err);
 
   TJournalFilter filter;
   filter.since = options.since;

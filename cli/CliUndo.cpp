@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "cli/CliHistory.h"
 #include "cli/CliRun.h"
 #include "passes/Undo.h"
 #include "platform/TextSafety.h"
@@ -19,19 +20,11 @@ std::string Joined(std::string first, const std::string& second) {
 
 int Undo(const TOptions& options, std::FILE* out, std::FILE* err) {
   const TJournal journal(options.journal);
-  std::vector<std::string> warnings;
-  const std::vector<TJournalRecord> records = journal.Read(warnings);
-  for (const std::string& warning : warnings)
-    std::fprintf(err, "tavrin-cli: %s\n", EscapeControls(warning).c_str());
+  const std::vector<TJournalRecord> records = ReadJournal(journal, err);
   TUndoPlan plan;
   TResolvedAccount account;
   try {
     plan = PlanUndo(records, options.pass);
-    // The same names on another network are other computers.
-    const std::string here = NewJournalPass({}, {}).network;
-    if (!SameJournalNetwork(plan.network, here))
-      throw std::invalid_argument("pass " + plan.pass + " was made on the " + plan.network +
-                                  ", not on the " + here);
     account = ResolveAccount(plan.sid, {});
     account.given = plan.account;
   } catch (const std::exception& e) {

@@ -110,6 +110,11 @@ const char* OutcomeText(TCommitOutcome outcome) {
 
 }  // namespace
 
+std::string JournalNetwork() {
+  const std::string network = tavrin::platform::NetworkDescription();
+  return network.empty() ? "windows" : network;
+}
+
 TJournalPass NewJournalPass(const std::string& sid, const std::string& account) {
   TJournalPass pass;
   pass.time = UtcNow("%Y-%m-%dT%H:%M:%SZ");
@@ -118,8 +123,7 @@ TJournalPass NewJournalPass(const std::string& sid, const std::string& account) 
   std::snprintf(tail, sizeof tail, "-%08x", static_cast<unsigned>(random()));
   pass.pass = UtcNow("%Y%m%dT%H%M%SZ") + tail;
   pass.user = LocalUser();
-  pass.network = tavrin::platform::NetworkDescription();
-  if (pass.network.empty()) pass.network = "windows";
+  pass.network = JournalNetwork();
   if (const size_t as = pass.network.find(" as "); as != std::string::npos)
     pass.logon = pass.network.substr(as + 4);
   pass.sid = sid;

@@ -45,6 +45,10 @@ struct TJournalPass {
   std::string undoes;  // the pass this one puts back, when it is an undo
 };
 
+// The network this program works on, as the journal names it: "simulated
+// network", "real network: DC01 as CORP\admin", "windows".
+std::string JournalNetwork();
+
 // A new pass: its id and time, the local user and the network.
 TJournalPass NewJournalPass(const std::string& sid, const std::string& account);
 

@@ -1,6 +1,5 @@
 #include "passes/Undo.h"
 
-#include <algorithm>
 #include <bit>
 #include <stdexcept>
 
@@ -32,8 +31,10 @@ TUndoPlan PlanUndo(const std::vector<TJournalRecord>& journal, const std::string
 
   TUndoPlan plan;
   plan.pass = id;
-  for (const TJournalRecord& record : journal) {
+  for (size_t index = 0; index < journal.size(); ++index) {
+    const TJournalRecord& record = journal[index];
     if (record.pass != id) continue;
+    plan.last = index;
     if (plan.time.empty()) {
       plan.time = record.time;
       plan.network = record.network;
@@ -51,12 +52,11 @@ TUndoPlan PlanUndo(const std::vector<TJournalRecord>& journal, const std::string
   }
   if (plan.computers.empty())
     throw std::invalid_argument("pass " + id + " wrote nothing that could be undone");
-  return plan;
-}
-
-bool SameJournalNetwork(const std::string& recorded, const std::string& current) {
   const auto network = [](const std::string& text) { return text.substr(0, text.find(" as ")); };
-  return network(recorded) == network(current);
+  if (const std::string here = JournalNetwork(); network(plan.network) != network(here))
+    throw std::invalid_argument("pass " + id + " was made on the " + plan.network +
+                                ", not on the " + here);
+  return plan;
 }
 
 void CheckUndo(const TUndoPlan& plan, TUndoComputer& computer, TvmPrivileges held,
@@ -64,9 +64,6 @@ void CheckUndo(const TUndoPlan& plan, TUndoComputer& computer, TvmPrivileges hel
   computer.read = true;
   computer.grant = {};
   computer.revoke = {};
-  // The records written after the pass, for this account on this computer.
-  const auto last = std::find_if(journal.rbegin(), journal.rend(),
-                                 [&](const TJournalRecord& r) { return r.pass == plan.pass; });
   for (TUndoRight& undo : computer.rights) {
     // The pass left the right held when undo revokes it.
     const bool left = !undo.grant;
@@ -77,12 +74,13 @@ void CheckUndo(const TUndoPlan& plan, TUndoComputer& computer, TvmPrivileges hel
     }
     // Which later pass made it as it is now, the newest first.
     std::string later;
-    for (auto r = journal.rbegin(); r != last && later.empty(); ++r) {
-      if (!Matches(*r, plan.sid, computer.computer)) continue;
-      for (const TJournalWrite& write : r->writes)
+    for (size_t index = journal.size(); later.empty() && index-- > plan.last + 1;) {
+      const TJournalRecord& r = journal[index];
+      if (!Matches(r, plan.sid, computer.computer)) continue;
+      for (const TJournalWrite& write : r.writes)
         if (write.result == "written" && write.grant == !left &&
             write.right == PolicyNames[undo.right])
-          later = r->pass;
+          later = r.pass;
     }
     undo.note = std::string("changed since: ") + (left ? "no longer held" : "now held");
     if (!later.empty()) {

@@ -33,23 +33,22 @@ struct TUndoComputer {
 
 struct TUndoPlan {
   std::string pass;  // the pass's full id
+  size_t last = 0;   // the index of its last record in the journal it was planned from
   std::string time, network, sid, account;
   std::vector<TUndoComputer> computers;  // where the pass wrote, in its order
 };
 
 // The undo of the pass whose id is `pass` (or starts with it, when only one
 // does). Throws std::invalid_argument when no pass or more than one has
-// such an id, and when the pass wrote nothing that could be undone.
+// such an id, when the pass wrote nothing that could be undone, and when it
+// was made on another network than the one this program works on now (the
+// account it logged on as aside): the same names there are other computers.
 TUndoPlan PlanUndo(const std::vector<TJournalRecord>& journal, const std::string& pass);
-
-// Whether a pass's network is the one this program works on now (the account
-// it logged on as aside).
-bool SameJournalNetwork(const std::string& recorded, const std::string& current);
 
 // Compares what `computer` holds now (`held`, read afresh) with what the pass
 // left: the rights still as it left them get the inverse staged (grant,
 // revoke); the others get their note, naming the later pass of `journal`
-// that changed them where there is one.
+// (the one the plan was made from) that changed them where there is one.
 void CheckUndo(const TUndoPlan& plan, TUndoComputer& computer, TvmPrivileges held,
                const std::vector<TJournalRecord>& journal);
 
