@@ -192,6 +192,7 @@ void THistoryDialog::SetJournalPath(const std::string& journalPath) {
 void THistoryDialog::Refresh() {
   const TJournal journal(journalPath_);
   warnings_.clear();
+  passes_.clear();  // its lines point into the records
   records_ = journal.Read(warnings_);
   setWindowTitle(QStringLiteral("History - ") +
                  QDir::toNativeSeparators(QFile::decodeName(journal.Path().c_str())));

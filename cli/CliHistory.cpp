@@ -33,7 +33,7 @@ int History(const TOptions& options, std::FILE* out, std::FILE* err) {
       // Each line as its record stands in the journal, narrowed to its right.
       std::fputs("[", out);
       for (size_t i = 0; i < lines.size(); ++i)
-        std::fprintf(out, "%s\n  %s", i ? "," : "", JournalLine(lines[i].record).c_str());
+        std::fprintf(out, "%s\n  %s", i ? "," : "", JournalLine(NarrowedRecord(lines[i])).c_str());
       std::fputs("\n]\n", out);
       break;
     case TFormat::Csv:

@@ -40,9 +40,8 @@ THistoryLine Line(const TJournalRecord& r, const TJournalWrite* w) {
     line.action = w->grant ? "grant" : "revoke";
   }
   line.result = Result(r, w);
-  line.record = r;
-  line.record.writes.clear();
-  if (w != nullptr) line.record.writes.push_back(*w);
+  line.source = &r;
+  line.write = w;
   return line;
 }
 
@@ -65,6 +64,13 @@ std::string Outcomes(const std::vector<const TJournalRecord*>& records) {
 }
 
 }  // namespace
+
+TJournalRecord NarrowedRecord(const THistoryLine& line) {
+  TJournalRecord record = *line.source;
+  record.writes.clear();
+  if (line.write != nullptr) record.writes.push_back(*line.write);
+  return record;
+}
 
 bool JournalRecordWanted(const TJournalFilter& filter, const TJournalRecord& record) {
   // ISO 8601 times in UTC sort as texts.

@@ -28,9 +28,15 @@ struct THistoryLine {
   std::string right;   // the constant; empty for a computer without writes
   std::string action;  // "grant", "revoke" or empty
   std::string result;  // "written", "in force", "failed: Access is denied (5)", ...
-  // The journal's record narrowed to this line's right (no other writes).
-  TJournalRecord record;
+  // The record and its write the line stands for (no write: the computer
+  // alone), within the records queried, which must outlive the line.
+  const TJournalRecord* source = nullptr;
+  const TJournalWrite* write = nullptr;
 };
+
+// The journal's record of a line narrowed to the line's right (no other
+// writes).
+TJournalRecord NarrowedRecord(const THistoryLine& line);
 
 // A pass with the lines the filter kept, in the order they were written.
 struct THistoryPass {
@@ -46,7 +52,7 @@ struct THistoryPass {
 bool JournalRecordWanted(const TJournalFilter& filter, const TJournalRecord& record);
 
 // The passes of `records` (oldest first, as read) with any line the filter
-// keeps, newest pass first.
+// keeps, newest pass first. Their lines point into `records`.
 std::vector<THistoryPass> QueryHistory(const std::vector<TJournalRecord>& records,
                                        const TJournalFilter& filter);
 

@@ -80,11 +80,14 @@ class JournalQuery : public ::testing::Test {
   void TearDown() override {
     std::filesystem::remove_all(std::filesystem::path(path).parent_path());
   }
+  // The lines point into the records read, kept until the next query.
   std::vector<THistoryLine> Query(const TJournalFilter& filter) {
     std::vector<std::string> warnings;
-    return HistoryLines(QueryHistory(TJournal(path).Read(warnings), filter));
+    records = TJournal(path).Read(warnings);
+    return HistoryLines(QueryHistory(records, filter));
   }
   std::string path;
+  std::vector<TJournalRecord> records;
 };
 
 TEST_F(JournalQuery, FiltersByDateComputerAccountAndRightNewestPassFirst) {
@@ -140,10 +143,10 @@ TEST_F(JournalQuery, FiltersByDateComputerAccountAndRightNewestPassFirst) {
   filter.since = "2026-12-06";
   EXPECT_TRUE(Query(filter).empty());
   // Each line keeps its record narrowed to its right.
-  const THistoryLine line = Query({})[1];
-  EXPECT_EQ(line.record.pass, "B");
-  ASSERT_EQ(line.record.writes.size(), 1u);
-  EXPECT_EQ(line.record.writes[0].right, "SeServiceLogonRight");
+  const TJournalRecord line = NarrowedRecord(Query({})[1]);
+  EXPECT_EQ(line.pass, "B");
+  ASSERT_EQ(line.writes.size(), 1u);
+  EXPECT_EQ(line.writes[0].right, "SeServiceLogonRight");
 }
 
 TEST_F(JournalQuery, CsvQuotesAndDefendsEveryField) {
